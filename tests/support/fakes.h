@@ -1,0 +1,110 @@
+#pragma once
+
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+#include "platform/sound_player.h"
+#include "platform/window_actions.h"
+
+#include <QList>
+#include <QQueue>
+#include <QTimeZone>
+#include <QUrl>
+
+class FakeClock final : public Clock
+{
+public:
+    // Local time is UTC plus offsetSeconds.
+    explicit FakeClock(QDateTime utc = QDateTime(QDate(2026, 12, 6), QTime(18, 0), Qt::UTC),
+                       int offsetSeconds = -6 * 3600)
+        : m_utc(utc), m_offset(offsetSeconds) {}
+    QDateTime localNow() const override
+    {
+        QDateTime t = m_utc.addSecs(m_offset);
+        return QDateTime(t.date(), t.time()); // as the local clock reads it
+    }
+    QDateTime utcNow() const override { return m_utc; }
+    void advance(qint64 seconds) { m_utc = m_utc.addSecs(seconds); }
+    void setUtc(const QDateTime &utc) { m_utc = utc; }
+    void setOffsetSeconds(int s) { m_offset = s; }
+
+private:
+    QDateTime m_utc;
+    int m_offset;
+};
+
+// Scripted answers; every box shown is recorded.
+class FakeDialogs final : public Dialogs
+{
+public:
+    struct Shown
+    {
+        QString text;
+        QString title;
+        Buttons buttons;
+    };
+    QList<Shown> shown;
+    QQueue<Button> answers;                  // default: Ok / Yes
+    QQueue<std::optional<QString>> inputs;   // default: cancelled
+    QQueue<QString> files;                   // default: cancelled
+    QQueue<std::optional<Font>> fonts;       // default: cancelled
+
+    Button messageBox(const QString &text, const QString &title, Buttons buttons, Icon,
+                      Button) override
+    {
+        shown.append({text, title, buttons});
+        if (!answers.isEmpty())
+            return answers.dequeue();
+        return buttons == YesNo || buttons == YesNoCancel ? Yes : Ok;
+    }
+    std::optional<QString> inputBox(const QString &prompt, const QString &title,
+                                    const QString &) override
+    {
+        shown.append({prompt, title, OkCancel});
+        return inputs.isEmpty() ? std::nullopt : inputs.dequeue();
+    }
+    QString openFile(const QString &, const QString &, const QString &) override
+    {
+        return files.isEmpty() ? QString() : files.dequeue();
+    }
+    std::optional<Font> chooseFont(const Font &) override
+    {
+        return fonts.isEmpty() ? std::nullopt : fonts.dequeue();
+    }
+    QString lastText() const { return shown.isEmpty() ? QString() : shown.last().text; }
+};
+
+class FakeSoundPlayer final : public SoundPlayer
+{
+public:
+    QStringList played;
+    void play(const QString &wavPath) override { played.append(wavPath); }
+    void stop() override {}
+};
+
+class FakeShell final : public Shell
+{
+public:
+    QList<QUrl> opened;
+    QStringList started;
+    bool openUrl(const QUrl &url) override { opened.append(url); return true; }
+    bool startProgram(const QString &path, const QStringList &) override
+    {
+        started.append(path);
+        return true;
+    }
+};
+
+class FakeWindowActions final : public WindowActions
+{
+public:
+    bool minimised = false;
+    bool inTray = false;
+    QStringList actions; // in the order they happened
+    bool isMinimised() const override { return minimised; }
+    bool isInTray() const override { return inTray; }
+    void restoreFromMinimised() override { minimised = false; actions.append(QStringLiteral("restore")); }
+    void showFromTray() override { inTray = false; actions.append(QStringLiteral("tray")); }
+    void bringToFront() override { actions.append(QStringLiteral("front")); }
+    void hideToTray() override { inTray = true; actions.append(QStringLiteral("hide")); }
+};
