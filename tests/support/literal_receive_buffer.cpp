@@ -1,0 +1,39 @@
+#include "literal_receive_buffer.h"
+
+#include <utility>
+
+LiteralReceiveBuffer::LiteralReceiveBuffer(MessageSink sink, qsizetype cap)
+    : m_sink(std::move(sink)), m_cap(cap)
+{
+}
+
+void LiteralReceiveBuffer::Append(QStringView data)
+{
+    // Positions are 1-based, 0 meaning "not found".
+    auto position = [this](QChar c) { return m_buffer.indexOf(c) + 1; };
+
+    m_buffer.append(data);
+    qsizetype p = position(u':');
+    if (p == 0) {
+        m_buffer.clear();
+        return;
+    }
+    if (p > 1) {
+        m_buffer.remove(0, p - 1);
+        p = 1;
+    }
+    qsizetype q = position(u'^');
+    if (q == 0)
+        return;
+    while (p == 1 && q > 1) {
+        const QString message = m_buffer.left(q);
+        m_sink(message);
+        if (q > m_buffer.size())
+            break;
+        m_buffer.remove(0, q);
+        p = position(u':');
+        q = position(u'^');
+        if (m_buffer.size() > m_cap)
+            m_buffer.clear();
+    }
+}
