@@ -1,0 +1,358 @@
+#include "graphics/url_download.h"
+
+#include "net/wire_codec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QSaveFile>
+
+#include <memory>
+
+namespace UrlDownload {
+
+QString invalidArgumentText()
+{
+    return QStringLiteral("Invalid procedure call or argument");
+}
+QString internetOpenText()
+{
+    return QStringLiteral("An error occurred calling InternetOpen function");
+}
+QString internetOpenUrlText()
+{
+    return QStringLiteral("An error occurred calling InternetOpenUrl function");
+}
+QString fileAccessText()
+{
+    return QStringLiteral("Path/File access error");
+}
+
+QString StateText(int state)
+{
+    switch (state) {
+    case 1:
+        return QStringLiteral("1 - Resolving host");
+    case 2:
+        return QStringLiteral("2 - Host resolved");
+    case 3:
+        return QStringLiteral("3 - Connecting");
+    case 4:
+        return QStringLiteral("4 - Connected");
+    case 5:
+        return QStringLiteral("5 - Requesting");
+    case 6:
+        return QStringLiteral("6 - Request sent");
+    case 7:
+        return QStringLiteral("7 - Receiving response");
+    case 8:
+        return QStringLiteral("8 - Response received");
+    case 9:
+        return QStringLiteral("9 - disconnecting");
+    case 10:
+        return QStringLiteral("10 - Disconnected");
+    case 11:
+        return QStringLiteral("11 - error, please verify Internet connection and try again.");
+    case 12:
+        return QStringLiteral("12 - response completed");
+    default:
+        return QString();
+    }
+}
+
+bool IsWebAddress(QStringView path)
+{
+    return path.size() >= 5 && path.first(5).compare(u"HTTP:", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace UrlDownload
+
+namespace {
+
+DownloadError internetError(const QString &detail)
+{
+    return {UrlDownload::InternetError, UrlDownload::internetOpenUrlText(), detail};
+}
+
+// Only web pages are fetched: a file: or custom-scheme address from a list
+// or the network must not read local files.
+bool isFetchable(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() &&
+           (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+} // namespace
+
+struct UrlDownloader::Transfer
+{
+    enum class Kind { File, Text, GetFile };
+    Kind kind = Kind::Text;
+    QPointer<QNetworkReply> reply;
+    QPointer<QObject> context;
+    bool hasContext = false;
+    std::unique_ptr<QSaveFile> file;
+    QByteArray body;
+    qint64 received = 0;
+    bool receiving = false;
+    FileDone fileDone;
+    TextDone textDone;
+    GetFileDone getFileDone;
+};
+
+UrlDownloader::UrlDownloader(QObject *parent) : QObject(parent), m_manager(new QNetworkAccessManager(this))
+{
+    m_manager->setRedirectPolicy(QNetworkRequest::NoLessSafeRedirectPolicy);
+}
+
+UrlDownloader::~UrlDownloader()
+{
+    const auto transfers = m_transfers;
+    m_transfers.clear();
+    for (Transfer *t : transfers) {
+        if (t->reply) {
+            t->reply->disconnect(this);
+            t->reply->abort();
+        }
+        if (t->file)
+            t->file->cancelWriting();
+        delete t;
+    }
+}
+
+void UrlDownloader::setTransferTimeout(int ms)
+{
+    m_timeoutMs = ms;
+}
+void UrlDownloader::setMaxBytes(qint64 bytes)
+{
+    m_maxBytes = bytes;
+}
+
+quint64 UrlDownloader::CopyURLToFile(const QString &url, const QString &fileName, FileDone done,
+                                     QObject *context)
+{
+    if (url.isEmpty() || fileName.isEmpty()) {
+        if (done)
+            done({UrlDownload::InvalidArgument, UrlDownload::invalidArgumentText(), QString()});
+        return 0;
+    }
+    const QUrl address(url);
+    if (!isFetchable(address)) {
+        if (done)
+            done(internetError(QStringLiteral("not a web address: %1").arg(url)));
+        return 0;
+    }
+    Transfer t;
+    t.kind = Transfer::Kind::File;
+    t.fileDone = std::move(done);
+    t.context = context;
+    t.hasContext = context != nullptr;
+    t.file = std::make_unique<QSaveFile>(fileName);
+    return start(address, std::move(t));
+}
+
+void UrlDownloader::GetFile(const QString &pathOrAddress, GetFileDone done, QObject *context)
+{
+    auto reply = [&](const QString &text) {
+        if (done)
+            done(text);
+    };
+    if (pathOrAddress.isEmpty())
+        return reply(QString());
+    if (UrlDownload::IsWebAddress(pathOrAddress)) {
+        if (m_getFileId != 0 && m_transfers.contains(m_getFileId)) {
+            // One fetch at a time: the earlier one is given up, not waited for.
+            finishTransfer(m_getFileId, internetError(QStringLiteral("cancelled")));
+            return reply(QString());
+        }
+        const QUrl address(pathOrAddress);
+        if (!isFetchable(address))
+            return reply(QString());
+        Transfer t;
+        t.kind = Transfer::Kind::GetFile;
+        t.getFileDone = std::move(done);
+        t.context = context;
+        t.hasContext = context != nullptr;
+        m_getFileId = start(address, std::move(t));
+        return;
+    }
+    QFile file(pathOrAddress);
+    if (!file.open(QIODevice::ReadOnly))
+        return reply(QString());
+    if (file.size() > m_maxBytes)
+        return reply(QString());
+    reply(WireCodec::decode(file.readAll()));
+}
+
+quint64 UrlDownloader::fetchText(const QString &url, TextDone done, QObject *context)
+{
+    const QUrl address(url);
+    if (url.isEmpty()) {
+        if (done)
+            done({UrlDownload::InvalidArgument, UrlDownload::invalidArgumentText(), QString()}, QString());
+        return 0;
+    }
+    if (!isFetchable(address)) {
+        if (done)
+            done(internetError(QStringLiteral("not a web address: %1").arg(url)), QString());
+        return 0;
+    }
+    Transfer t;
+    t.kind = Transfer::Kind::Text;
+    t.textDone = std::move(done);
+    t.context = context;
+    t.hasContext = context != nullptr;
+    return start(address, std::move(t));
+}
+
+void UrlDownloader::abort(quint64 id)
+{
+    Transfer *t = m_transfers.take(id);
+    if (!t)
+        return;
+    if (id == m_getFileId)
+        m_getFileId = 0;
+    if (t->reply) {
+        t->reply->disconnect(this);
+        t->reply->abort();
+        t->reply->deleteLater();
+    }
+    if (t->file)
+        t->file->cancelWriting();
+    delete t;
+}
+
+quint64 UrlDownloader::start(const QUrl &url, Transfer &&transfer)
+{
+    const quint64 id = m_nextId++;
+    auto *t = new Transfer(std::move(transfer));
+    if (t->file && !t->file->open(QIODevice::WriteOnly)) {
+        const QString detail = t->file->errorString();
+        FileDone done = std::move(t->fileDone);
+        const bool live = !t->hasContext || t->context;
+        delete t;
+        if (done && live)
+            done({UrlDownload::FileAccessError, UrlDownload::fileAccessText(), detail});
+        return 0;
+    }
+    QNetworkRequest request(url);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setMaximumRedirectsAllowed(MaxRedirects);
+    request.setTransferTimeout(m_timeoutMs);
+    m_transfers.insert(id, t);
+    if (t->kind != Transfer::Kind::File)
+        emit progress(5, UrlDownload::StateText(5));
+    QNetworkReply *reply = m_manager->get(request);
+    t->reply = reply;
+    connect(reply, &QNetworkReply::readyRead, this, [this, id] { onReadyRead(id); });
+    connect(reply, &QNetworkReply::finished, this, [this, id] { onFinished(id); });
+    return id;
+}
+
+void UrlDownloader::onReadyRead(quint64 id)
+{
+    Transfer *t = m_transfers.value(id);
+    if (!t || !t->reply)
+        return;
+    if (!t->receiving) {
+        t->receiving = true;
+        if (t->kind != Transfer::Kind::File)
+            emit progress(7, UrlDownload::StateText(7));
+    }
+    // An error page is not the resource: its body is never kept.
+    const int status = t->reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 400) {
+        t->reply->readAll();
+        return;
+    }
+    const QByteArray chunk = t->reply->readAll();
+    t->received += chunk.size();
+    if (t->received > m_maxBytes) {
+        fail(id, internetError(QStringLiteral("response larger than %1 bytes").arg(m_maxBytes)));
+        return;
+    }
+    if (t->file) {
+        if (t->file->write(chunk) != chunk.size())
+            fail(id, {UrlDownload::FileAccessError, UrlDownload::fileAccessText(), t->file->errorString()});
+    } else {
+        t->body.append(chunk);
+    }
+}
+
+void UrlDownloader::onFinished(quint64 id)
+{
+    Transfer *t = m_transfers.value(id);
+    if (!t || !t->reply)
+        return;
+    QNetworkReply *reply = t->reply;
+    if (reply->bytesAvailable() > 0)
+        onReadyRead(id);
+    t = m_transfers.value(id);
+    if (!t)
+        return;
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (reply->error() != QNetworkReply::NoError) {
+        fail(id, internetError(reply->errorString()));
+        return;
+    }
+    if (status >= 400) {
+        fail(id, internetError(QStringLiteral("HTTP status %1").arg(status)));
+        return;
+    }
+    if (t->file && !t->file->commit()) {
+        fail(id, {UrlDownload::FileAccessError, UrlDownload::fileAccessText(), t->file->errorString()});
+        return;
+    }
+    if (t->kind != Transfer::Kind::File) {
+        emit progress(8, UrlDownload::StateText(8));
+        emit progress(12, UrlDownload::StateText(12));
+    }
+    finishTransfer(id, DownloadError());
+}
+
+void UrlDownloader::fail(quint64 id, const DownloadError &error)
+{
+    Transfer *t = m_transfers.value(id);
+    if (t && t->kind != Transfer::Kind::File)
+        emit progress(UrlDownload::ErrorState, UrlDownload::StateText(UrlDownload::ErrorState));
+    finishTransfer(id, error);
+}
+
+void UrlDownloader::finishTransfer(quint64 id, const DownloadError &error)
+{
+    Transfer *t = m_transfers.take(id);
+    if (!t)
+        return;
+    if (id == m_getFileId)
+        m_getFileId = 0;
+    if (t->reply) {
+        t->reply->disconnect(this);
+        if (t->reply->isRunning())
+            t->reply->abort();
+        t->reply->deleteLater();
+    }
+    if (t->file && !error.ok())
+        t->file->cancelWriting();
+    std::unique_ptr<Transfer> owned(t);
+    if (t->hasContext && !t->context)
+        return;
+    const QString text = error.ok() ? WireCodec::decode(t->body) : QString();
+    switch (t->kind) {
+    case Transfer::Kind::File:
+        if (t->fileDone)
+            t->fileDone(error);
+        break;
+    case Transfer::Kind::Text:
+        if (t->textDone)
+            t->textDone(error, text);
+        break;
+    case Transfer::Kind::GetFile:
+        if (t->getFileDone)
+            t->getFileDone(text);
+        break;
+    }
+}

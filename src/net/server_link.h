@@ -1,0 +1,141 @@
+#pragma once
+
+#include "net/dispatcher.h"
+#include "net/message_sender.h"
+#include "net/receive_buffer.h"
+#include "net/status_style.h"
+
+#include <QAbstractSocket>
+#include <QObject>
+#include <QString>
+#include <QStringView>
+#include <QTcpSocket>
+#include <QTimer>
+
+struct ClientState;
+class UrlDownloader;
+
+// The server socket's states as the status line numbers them.
+namespace LinkState {
+inline constexpr int Closed = 0;
+inline constexpr int Open = 1;
+inline constexpr int Listening = 2;
+inline constexpr int ConnectPending = 3;
+inline constexpr int ResolvingHost = 4;
+inline constexpr int HostResolved = 5;
+inline constexpr int Connecting = 6;
+inline constexpr int Connected = 7;
+inline constexpr int PeerClosing = 8;
+inline constexpr int Error = 9;
+} // namespace LinkState
+
+struct ServerAddress
+{
+    QString host;
+    QString port;
+};
+
+// The address file's parse: "." "/" and digits go to the host, then to the
+// port; every other character moves on to the next field, and anything from
+// the third field on is dropped. "1.2.3.4:1000" gives host and port; a CR LF
+// between them leaves the port empty.
+ServerAddress ParseServerAddress(QStringView text);
+
+// StatusText(0..10); empty outside.
+QString StatusText(int index);
+int LinkStateFromSocket(QAbstractSocket::SocketState state);
+// The error number shown for a socket error (see the table in the .cpp), and
+// the status-line text of an error number.
+int SocketErrorNumber(QAbstractSocket::SocketError error);
+QString SocketErrorText(int number);
+
+// The address file's web server: the first line of AddressHost.txt in the
+// data folder, DefaultAddressHost without it.
+inline constexpr char16_t DefaultAddressHost[] = u"http://127.0.0.1:8080";
+QString ReadAddressHost(const QString &dataDir);
+// Base address + "/weather/WXIP.txt".
+QString AddressFileUrl(const QString &baseAddress);
+
+// Owns the server socket (Winsock1), the receive buffer and the dispatcher,
+// the supervision timer (Timer1) and the idle count. Sends through SendData,
+// reports through signals carrying plain values.
+class ServerLink : public QObject, public MessageSender
+{
+    Q_OBJECT
+
+public:
+    static constexpr int StartInterval = 2'000;
+    static constexpr int ConnectedInterval = 60'000;
+    static constexpr int LostInterval = 50'000;
+    // The connection is closed on the sixth idle minute.
+    static constexpr int IdleLimitMinutes = 5;
+
+    ServerLink(ClientState &state, UrlDownloader &downloader, QObject *parent = nullptr);
+    ~ServerLink() override;
+
+    // Other subsystems register their handlers here.
+    Dispatcher &dispatcher() { return m_dispatcher; }
+    ReceiveBuffer &receiveBuffer() { return m_buffer; }
+    QTcpSocket &Winsock1() { return m_socket; }
+
+    // Starts Timer1 at its current interval (the main window does this when
+    // it loads). Tests drive Timer1_Timer() directly instead.
+    void start();
+
+    // Fetches the address file and connects to what it names, unless the
+    // socket is connected already. Asynchronous; failures end it quietly.
+    void Connect();
+    // Connects to host and port directly (server redirect); an empty host or
+    // port only closes the socket.
+    void connectTo(const QString &host, const QString &port);
+    // Closes the socket at once (state 0).
+    void closeLink();
+
+    void SendData(const QString &message) override;
+
+    // Queues a sign-on, new-account or forgotten-password message: it
+    // replaces an unsent one, Timer1 goes to 2 s, and it goes out at once when
+    // connected.
+    void QueuePendingMessage(const QString &message);
+
+    // The supervision tick (Timer1) and the idle watchdog step of Timer2.
+    void Timer1_Timer();
+    void IdleWatchdogStep();
+
+    // A subsystem that writes its own status line stops the supervision tick
+    // before writing and restarts it afterwards, so the line stays one full
+    // interval.
+    void holdStatusLine();
+    void releaseStatusLine();
+
+    int state() const;
+    int idleMinutes() const { return m_idleMinutes; }
+    int timer1Interval() const { return m_timer1.interval(); }
+    void setTimer1Interval(int ms);
+    bool timer1Active() const { return m_timer1.isActive(); }
+    // True while Connect waits for the address file.
+    bool addressFetchPending() const { return m_addressFetch != 0; }
+
+signals:
+    void statusChanged(const QString &text, StatusStyle style);
+    // Every piece of text received, before it is buffered.
+    void rawArrival(const QString &data);
+    void stateChanged(int linkState);
+    void socketError(int number, const QString &text);
+
+private:
+    void onReadyRead();
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onAddressFile(const QString &body);
+    void connectSocket(const QString &host, const QString &port);
+    void showState();
+
+    ClientState &m_state;
+    UrlDownloader &m_downloader;
+    QTcpSocket m_socket;
+    Dispatcher m_dispatcher;
+    ReceiveBuffer m_buffer;
+    QTimer m_timer1;
+    int m_idleMinutes = 0;
+    quint64 m_addressFetch = 0;
+};
