@@ -1,9 +1,13 @@
 #pragma once
 
+#include "app/list_files.h"
 #include "app/settings.h"
 
 #include <QString>
+#include <QList>
 #include <QStringList>
+
+#include <array>
 
 // The run's shared state: created once in main() and handed to whoever
 // needs it. No globals.
@@ -14,6 +18,11 @@ struct ClientState
     QStringList groupList;   // message groups received (at most 1,000)
     QStringList filterList;  // blocked user names (at most 2,000)
     QStringList additionalCounties; // at most 1,000
+    // List1.txt .. List7.txt at indexes 0 .. 6 (List6 and List7 are the
+    // main window's two lists).
+    std::array<PhraseList, PhraseListCount> phraseLists = PresetPhraseLists();
+    UrlList urlList;         // URLLists.txt; the graphics defaults are set before loading
+    QList<int> columnWidths; // ColmW.txt, report list columns in order; -1 keeps a column's own width
     bool signedOn = false;
     QString pendingMessage;  // the one queued SGN, NEW or FGT
     bool passwordRequested = false;

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
+#include <functional>
+
 class Dialogs;
+struct ClientState;
 
 // The 36 fields of Settings.dat, in file order, with their defaults.
 struct SettingsRecord
@@ -46,3 +51,34 @@ struct SettingsRecord
 
     bool operator==(const SettingsRecord &) const = default;
 };
+
+inline const QString SettingsFileName = QStringLiteral("Settings.dat");
+
+// How far a read of Settings.dat got. Fields after the last one read keep
+// their defaults.
+struct SettingsReadOutcome
+{
+    int fieldsRead = 0;
+    bool error = false; // reading stopped at a field it could not take
+};
+
+// Reads the bytes of Settings.dat into record, field by field, in the
+// quoted-field format of earlier clients: fields 1 to 17 always, each later
+// group only while the file has more.
+SettingsReadOutcome ReadSettings(QByteArrayView bytes, SettingsRecord &record);
+// All 36 fields, one per line, CR LF line ends.
+QByteArray WriteSettings(const SettingsRecord &record);
+
+enum class LoadSettingsResult {
+    FirstRun,   // no Settings.dat: terms and welcome shown, defaults kept
+    Loaded,     // read (possibly only in part)
+    Ineligible, // the "no longer eligible" box was shown: end the program
+    Failed,     // the file exists but could not be opened; defaults kept
+};
+
+// Reads Settings.dat from state.dataDir into state.settings. On a first run
+// calls showTermsModally, then shows the welcome box.
+LoadSettingsResult LoadSettings(ClientState &state, Dialogs &dialogs,
+                                const std::function<void()> &showTermsModally);
+// Rewrites Settings.dat atomically, readable and writable by its owner only.
+bool SaveSettings(const ClientState &state);
