@@ -1,9 +1,106 @@
+#include "address_file_server.h"
+#include "admin_client.h"
+#include "admin_server.h"
+#include "relay_log.h"
+#include "relay_options.h"
+#include "relay_server.h"
+#include "relay_store.h"
+#include "signal_watcher.h"
+
+#include "platform/clock.h"
+
 #include <QCoreApplication>
-#include <QTextStream>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <cstdio>
+
+namespace {
+
+void print(FILE *f, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), f);
+    std::fflush(f);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    QTextStream(stderr) << "nimbrel-relay: not built yet\n";
-    return 1;
+    QCoreApplication::setApplicationName(QStringLiteral("nimbrel-relay"));
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("admin"))
+        return RunAdminClient(arguments.mid(1), stdout, stderr);
+
+    RelayOptions options;
+    QString error;
+    bool help = false;
+    if (!ParseRelayOptions(arguments, &options, &error, &help)) {
+        print(
+            stderr,
+            QStringLiteral("nimbrel-relay: %1\n\n%2%3\n").arg(error, RelayUsage(), AdminServer::helpText()));
+        return 2;
+    }
+    if (help) {
+        print(stdout, RelayUsage() + AdminServer::helpText() + u'\n');
+        return 0;
+    }
+    if (options.databasePath.isEmpty())
+        options.databasePath = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+                               QStringLiteral("/relay.sqlite");
+
+    SystemClock clock;
+    RelayLog log(clock, stderr);
+    RelayStore store;
+    if (!store.open(options.databasePath, &error)) {
+        print(stderr, QStringLiteral("nimbrel-relay: cannot open %1: %2\n").arg(options.databasePath, error));
+        return 1;
+    }
+
+    RelaySettings settings;
+    settings.listenAddress = options.listen.address;
+    settings.listenPort = options.listen.port;
+    settings.maxConnections = options.maxConnections;
+    settings.limits = options.limits;
+    settings.keepaliveSeconds = options.keepaliveSeconds;
+    settings.pbkdf2Iterations = options.pbkdf2Iterations;
+    RelayServer relay(store, clock, log, settings);
+    if (!relay.listen(&error)) {
+        print(stderr, QStringLiteral("nimbrel-relay: cannot listen on %1: %2\n")
+                          .arg(FormatHostPort(options.listen.address, options.listen.port), error));
+        return 1;
+    }
+    AddressFileServer http(log, relay.serverAddress(), relay.serverPort());
+    if (!http.listen(options.http.address, options.http.port, &error)) {
+        print(stderr, QStringLiteral("nimbrel-relay: cannot listen for HTTP on %1: %2\n")
+                          .arg(FormatHostPort(options.http.address, options.http.port), error));
+        return 1;
+    }
+    AdminServer admin(relay, log);
+    if (options.adminEnabled && !admin.listen(options.admin.address, options.admin.port, &error)) {
+        print(stderr, QStringLiteral("nimbrel-relay: cannot listen for admin commands on %1: %2\n")
+                          .arg(FormatHostPort(options.admin.address, options.admin.port), error));
+        return 1;
+    }
+
+    SignalWatcher stopSignals;
+    QObject::connect(&stopSignals, &SignalWatcher::stopRequested, &app, [&](int number) {
+        log.line(QStringLiteral("signal %1: stopping").arg(number));
+        QCoreApplication::quit();
+    });
+
+    QString ready = QStringLiteral("relay listening tcp=%1 http=%2")
+                        .arg(FormatHostPort(relay.serverAddress(), relay.serverPort()),
+                             FormatHostPort(http.serverAddress(), http.serverPort()));
+    if (options.adminEnabled)
+        ready += QStringLiteral(" admin=%1").arg(FormatHostPort(admin.serverAddress(), admin.serverPort()));
+    print(stdout, ready + u'\n');
+    log.line(QStringLiteral("database %1").arg(QDir::toNativeSeparators(options.databasePath)));
+
+    const int code = app.exec();
+    relay.shutdown();
+    store.close();
+    log.line(QStringLiteral("stopped"));
+    return code;
 }

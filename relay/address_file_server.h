@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QObject>
+
+class QTcpServer;
+class QTcpSocket;
+class RelayLog;
+
+// A minimal HTTP responder that publishes the relay's address file:
+// GET /weather/WXIP.txt answers the numeric address and port of the relay;
+// everything else is 404. One request per connection, requests capped.
+class AddressFileServer : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr qsizetype MaxRequestBytes = 8 * 1024;
+    static constexpr int MaxConnections = 64;
+    static constexpr int IdleTimeoutMs = 10'000;
+
+    // relayAddress may be the any-address; the answer then names the
+    // address on which the asking client reached this machine.
+    AddressFileServer(const RelayLog &log, QHostAddress relayAddress, quint16 relayPort,
+                      QObject *parent = nullptr);
+
+    bool listen(const QHostAddress &address, quint16 port, QString *error);
+    QHostAddress serverAddress() const;
+    quint16 serverPort() const;
+
+    // The status line and body for one request line ("GET /path HTTP/1.1").
+    struct Answer
+    {
+        int status;
+        QByteArray body;
+    };
+    static Answer answerFor(const QByteArray &requestLine, const QByteArray &addressText);
+
+private:
+    void onNewConnection();
+    void onReadyRead(QTcpSocket *socket);
+    void respond(QTcpSocket *socket, const Answer &answer);
+    QByteArray addressTextFor(const QTcpSocket *socket) const;
+
+    const RelayLog &m_log;
+    QHostAddress m_relayAddress;
+    quint16 m_relayPort;
+    QTcpServer *m_server;
+    int m_open = 0;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+#include <cstdio>
+
+// "nimbrel-relay admin --to HOST:PORT COMMAND ARGUMENT...": sends one
+// command line to a relay's admin port and prints the answer. Returns the
+// process exit code: 0 when the relay answered "ok".
+int RunAdminClient(const QStringList &arguments, FILE *out, FILE *err);

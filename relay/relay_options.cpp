@@ -1,0 +1,132 @@
+#include "relay_options.h"
+
+namespace {
+
+bool parseInt(const QString &text, int min, int max, int *out)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < min || v > max)
+        return false;
+    *out = v;
+    return true;
+}
+
+} // namespace
+
+bool ParseHostPort(const QString &text, HostPort *out)
+{
+    const qsizetype colon = text.lastIndexOf(u':');
+    if (colon <= 0)
+        return false;
+    QString host = text.left(colon);
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port > 65535)
+        return false;
+    if (host.startsWith(u'[') && host.endsWith(u']'))
+        host = host.mid(1, host.size() - 2);
+    QHostAddress address;
+    if (host == QLatin1String("localhost"))
+        address = QHostAddress(QHostAddress::LocalHost);
+    else if (host == QLatin1String("*"))
+        address = QHostAddress(QHostAddress::AnyIPv4);
+    else if (!address.setAddress(host))
+        return false;
+    out->address = address;
+    out->port = quint16(port);
+    return true;
+}
+
+QString FormatHostPort(const QHostAddress &address, quint16 port)
+{
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? QStringLiteral("[%1]").arg(address.toString())
+                             : address.toString();
+    return QStringLiteral("%1:%2").arg(host).arg(port);
+}
+
+QString RelayUsage()
+{
+    return QStringLiteral(
+        "Usage: nimbrel-relay [options]\n"
+        "       nimbrel-relay admin --to HOST:PORT COMMAND [ARGUMENT ...]\n"
+        "\n"
+        "A reference relay for Nimbrel clients on one machine or a local network.\n"
+        "\n"
+        "Options:\n"
+        "  --listen HOST:PORT        client connections (default 127.0.0.1:5150;\n"
+        "                            use the machine's address or 0.0.0.0 for a network)\n"
+        "  --http HOST:PORT          address file GET /weather/WXIP.txt (default 127.0.0.1:8080)\n"
+        "  --admin HOST:PORT         operator commands, loopback addresses only (off unless given)\n"
+        "  --db FILE                 SQLite file for accounts and report history\n"
+        "                            (default: relay.sqlite in the per-user data folder)\n"
+        "  --keepalive-seconds N     keep-alive interval (default 240)\n"
+        "  --max-connections N       client connection limit (default 1000)\n"
+        "  --rate N                  messages per second allowed per connection (default 50)\n"
+        "  --burst N                 messages a connection may send at once (default 200)\n"
+        "  --flood-drops N           dropped messages within 10 s that close a connection (default 500)\n"
+        "  --pbkdf2-iterations N     password hashing cost for new accounts (default 20000)\n"
+        "  --help                    this text\n"
+        "\n"
+        "Port 0 picks a free port. Once listening the relay prints\n"
+        "  relay listening tcp=HOST:PORT http=HOST:PORT [admin=HOST:PORT]\n"
+        "and then one log line per event on standard error. SIGINT or SIGTERM stop it.\n"
+        "\n"
+        "Admin commands (fields separated by tabs, or by blanks with the last field\n"
+        "taking the rest of the line; USER * means everybody):\n");
+}
+
+bool ParseRelayOptions(const QStringList &arguments, RelayOptions *options, QString *error,
+                       bool *helpRequested)
+{
+    *helpRequested = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString arg = arguments.at(i);
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            *helpRequested = true;
+            return true;
+        }
+        if (i + 1 >= arguments.size()) {
+            *error = QStringLiteral("unknown option or missing value: %1").arg(arg);
+            return false;
+        }
+        const QString value = arguments.at(++i);
+        bool ok = true;
+        if (arg == QLatin1String("--listen"))
+            ok = ParseHostPort(value, &options->listen);
+        else if (arg == QLatin1String("--http"))
+            ok = ParseHostPort(value, &options->http);
+        else if (arg == QLatin1String("--admin")) {
+            ok = ParseHostPort(value, &options->admin);
+            options->adminEnabled = ok;
+        } else if (arg == QLatin1String("--db")) {
+            options->databasePath = value;
+            ok = !value.isEmpty();
+        } else if (arg == QLatin1String("--keepalive-seconds"))
+            ok = parseInt(value, 1, 24 * 3600, &options->keepaliveSeconds);
+        else if (arg == QLatin1String("--max-connections"))
+            ok = parseInt(value, 1, 100'000, &options->maxConnections);
+        else if (arg == QLatin1String("--pbkdf2-iterations"))
+            ok = parseInt(value, 1000, 10'000'000, &options->pbkdf2Iterations);
+        else if (arg == QLatin1String("--rate") || arg == QLatin1String("--burst") ||
+                 arg == QLatin1String("--flood-drops")) {
+            int v = 0;
+            ok = parseInt(value, 1, 1'000'000, &v);
+            if (arg == QLatin1String("--rate"))
+                options->limits.perSecond = v;
+            else if (arg == QLatin1String("--burst"))
+                options->limits.burst = v;
+            else
+                options->limits.closeAfterDrops = v;
+        } else {
+            *error = QStringLiteral("unknown option: %1").arg(arg);
+            return false;
+        }
+        if (!ok) {
+            *error = QStringLiteral("bad value for %1: %2").arg(arg, value);
+            return false;
+        }
+    }
+    return true;
+}

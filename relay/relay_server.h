@@ -1,0 +1,117 @@
+#pragma once
+
+#include "frame_splitter.h"
+#include "rate_limiter.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+#include <unordered_map>
+
+class Clock;
+class QTcpServer;
+class QTcpSocket;
+class RelayLog;
+class RelayStore;
+
+struct RelaySettings
+{
+    QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 listenPort = 5150;
+    int maxConnections = 1000;
+    RateLimiter::Limits limits;
+    int keepaliveSeconds = 240;
+    int pbkdf2Iterations = 20'000;
+    // A client that reads nothing for this long is cut off instead of
+    // letting its queue grow without bound.
+    qint64 maxQueuedBytes = 8 * 1024 * 1024;
+};
+
+struct ObserverInfo
+{
+    QString user;
+    QString state;
+    QString county;
+    QString zip;
+    QString peer;
+};
+
+// The relay proper: accounts, sign-on, and the fan-out of reports,
+// messages, station readings and observer notices to signed-on clients.
+class RelayServer : public QObject
+{
+    Q_OBJECT
+public:
+    RelayServer(RelayStore &store, const Clock &clock, const RelayLog &log, RelaySettings settings,
+                QObject *parent = nullptr);
+    ~RelayServer() override;
+
+    bool listen(QString *error);
+    QHostAddress serverAddress() const;
+    quint16 serverPort() const;
+    void shutdown();
+
+    // Operator actions. user "*" means every signed-on client. Each returns
+    // the number of connections reached.
+    int sendSystemMessage(const QString &user, const QString &text);
+    int sendWarning(const QStringList &fields);
+    int sendRedirect(const QString &user, const QString &host, const QString &port);
+    int sendAnnouncement(const QString &user, const QString &image, const QString &tooltip,
+                         const QString &link);
+    // Marks the account ineligible; false when there is no such account.
+    bool ban(const QString &user, int *reached);
+    int terminate(const QString &user);
+    int disconnectUser(const QString &user);
+    QList<ObserverInfo> observers() const;
+
+    // Sends the keep-alive now; the timer calls it every interval.
+    void sendKeepAlive();
+
+private:
+    struct Connection;
+
+    void onNewConnection();
+    void onReadyRead(QTcpSocket *socket);
+    void onDisconnected(QTcpSocket *socket);
+    void handleMessage(Connection &c, const QByteArray &bytes);
+    void handleNewAccount(Connection &c, const QStringList &fields);
+    void handleSignOn(Connection &c, const QStringList &fields);
+    void handleForgot(Connection &c, const QStringList &fields);
+    void handleReport(Connection &c, const QStringList &fields);
+    void handleHistory(Connection &c, const QStringList &fields);
+    void handleRetract(Connection &c, const QStringList &fields);
+    void handleObserverList(Connection &c);
+    void signOff(Connection &c, bool announce);
+    bool verifyPassword(const QString &password, const QByteArray &salt, const QByteArray &hash,
+                        int iterations) const;
+
+    void send(Connection &c, const QByteArray &bytes);
+    int broadcast(const QByteArray &bytes, const Connection *except = nullptr);
+    int sendToUser(const QString &user, const QByteArray &bytes);
+    void flushPending();
+    void close(Connection &c, const QString &reason, bool graceful);
+    QByteArray observerMessage(const QString &code, const Connection &c, bool withCount) const;
+    QString describe(const Connection &c) const;
+
+    RelayStore &m_store;
+    const Clock &m_clock;
+    const RelayLog &m_log;
+    RelaySettings m_settings;
+    QTcpServer *m_server;
+    QTimer m_keepAlive;
+    QTimer m_purge;
+    QElapsedTimer m_monotonic;
+    quint64 m_nextId = 1;
+    std::unordered_map<QTcpSocket *, std::unique_ptr<Connection>> m_connections;
+    QList<Connection *> m_signedOn; // in order of sign-on
+    QHash<QString, Connection *> m_byUser;
+    QList<Connection *> m_dirty;
+    bool m_flushQueued = false;
+};

@@ -1,0 +1,190 @@
+#include "relay_store.h"
+
+#include <QAtomicInt>
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+QAtomicInt g_connectionCounter;
+
+QString nameKey(const QString &name)
+{
+    return name.toUpper();
+}
+
+bool exec(QSqlDatabase &db, const QString &sql, QString *error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql))
+        return true;
+    if (error)
+        *error = q.lastError().text();
+    return false;
+}
+
+} // namespace
+
+RelayStore::RelayStore()
+    : m_connection(QStringLiteral("nimbrel_relay_%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
+{
+}
+
+RelayStore::~RelayStore()
+{
+    close();
+}
+
+bool RelayStore::open(const QString &path, QString *error)
+{
+    const QFileInfo info(path);
+    QDir().mkpath(info.absolutePath());
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        if (error)
+            *error = db.lastError().text();
+        return false;
+    }
+    // WAL keeps readers and the one writer apart and survives a kill
+    // between transactions; NORMAL sync is enough for a relay's history.
+    QSqlQuery pragma(db);
+    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    return exec(db,
+                QStringLiteral(
+                    "CREATE TABLE IF NOT EXISTS accounts (name_key TEXT PRIMARY KEY, name TEXT NOT NULL,"
+                    " salt BLOB NOT NULL, hash BLOB NOT NULL, iterations INTEGER NOT NULL,"
+                    " eligible INTEGER NOT NULL DEFAULT 1, email TEXT NOT NULL DEFAULT '')"),
+                error) &&
+           exec(db,
+                QStringLiteral(
+                    "CREATE TABLE IF NOT EXISTS reports (id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                    " received_ms INTEGER NOT NULL, author_key TEXT NOT NULL, text TEXT NOT NULL,"
+                    " state TEXT, county TEXT, zip TEXT, observer TEXT, location TEXT, stamp TEXT)"),
+                error) &&
+           exec(db, QStringLiteral("CREATE INDEX IF NOT EXISTS reports_by_time ON reports(received_ms)"),
+                error);
+}
+
+void RelayStore::close()
+{
+    if (!QSqlDatabase::contains(m_connection))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isOpen()) {
+            QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+std::optional<AccountRecord> RelayStore::account(const QString &name) const
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral(
+        "SELECT name, salt, hash, iterations, eligible, email FROM accounts WHERE name_key = ?"));
+    q.addBindValue(nameKey(name));
+    if (!q.exec() || !q.next())
+        return std::nullopt;
+    AccountRecord a;
+    a.name = q.value(0).toString();
+    a.salt = q.value(1).toByteArray();
+    a.hash = q.value(2).toByteArray();
+    a.iterations = q.value(3).toInt();
+    a.eligible = q.value(4).toInt() != 0;
+    a.email = q.value(5).toString();
+    return a;
+}
+
+bool RelayStore::createAccount(const AccountRecord &account)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral(
+        "INSERT OR IGNORE INTO accounts (name_key, name, salt, hash, iterations, eligible, email)"
+        " VALUES (?, ?, ?, ?, ?, ?, COALESCE(?, ''))"));
+    q.addBindValue(nameKey(account.name));
+    q.addBindValue(account.name);
+    q.addBindValue(account.salt);
+    q.addBindValue(account.hash);
+    q.addBindValue(account.iterations);
+    q.addBindValue(account.eligible ? 1 : 0);
+    q.addBindValue(account.email);
+    return q.exec() && q.numRowsAffected() == 1;
+}
+
+bool RelayStore::setEligible(const QString &name, bool eligible)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("UPDATE accounts SET eligible = ? WHERE name_key = ?"));
+    q.addBindValue(eligible ? 1 : 0);
+    q.addBindValue(nameKey(name));
+    return q.exec() && q.numRowsAffected() == 1;
+}
+
+void RelayStore::setEmail(const QString &name, const QString &email)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("UPDATE accounts SET email = COALESCE(?, '') WHERE name_key = ?"));
+    q.addBindValue(email);
+    q.addBindValue(nameKey(name));
+    q.exec();
+}
+
+bool RelayStore::addReport(const StoredReport &report)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(
+        QStringLiteral("INSERT INTO reports (received_ms, author_key, text, state, county, zip, observer,"
+                       " location, stamp) VALUES (?, ?, COALESCE(?, ''), ?, ?, ?, ?, ?, ?)"));
+    q.addBindValue(report.receivedUtc.toMSecsSinceEpoch());
+    q.addBindValue(nameKey(report.author));
+    for (int i = 0; i < 7; ++i)
+        q.addBindValue(report.fields.value(i));
+    return q.exec();
+}
+
+QList<StoredReport> RelayStore::reportsSince(const QDateTime &utc) const
+{
+    QList<StoredReport> out;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.setForwardOnly(true);
+    q.prepare(
+        QStringLiteral("SELECT received_ms, author_key, text, state, county, zip, observer, location, stamp"
+                       " FROM reports WHERE received_ms >= ? ORDER BY received_ms, id"));
+    q.addBindValue(utc.toMSecsSinceEpoch());
+    if (!q.exec())
+        return out;
+    while (q.next()) {
+        StoredReport r;
+        r.receivedUtc = QDateTime::fromMSecsSinceEpoch(q.value(0).toLongLong(), Qt::UTC);
+        r.author = q.value(1).toString();
+        for (int i = 2; i < 9; ++i)
+            r.fields.append(q.value(i).toString());
+        out.append(r);
+    }
+    return out;
+}
+
+int RelayStore::deleteReports(const QString &author, const QString &text)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("DELETE FROM reports WHERE author_key = ? AND text = ?"));
+    q.addBindValue(nameKey(author));
+    q.addBindValue(text);
+    return q.exec() ? q.numRowsAffected() : 0;
+}
+
+int RelayStore::purgeBefore(const QDateTime &utc)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("DELETE FROM reports WHERE received_ms < ?"));
+    q.addBindValue(utc.toMSecsSinceEpoch());
+    return q.exec() ? q.numRowsAffected() : 0;
+}
