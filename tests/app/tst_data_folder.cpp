@@ -1,0 +1,85 @@
+#include "app/data_folder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestDataFolder : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(ApplicationName);
+    }
+
+    void argument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("error");
+        const QString prog = QStringLiteral("nimbrel");
+        QTest::newRow("none") << QStringList{prog} << QString() << false;
+        QTest::newRow("separate") << QStringList{prog, QStringLiteral("--data-dir"), QStringLiteral("/x")}
+                                  << QStringLiteral("/x") << false;
+        QTest::newRow("joined") << QStringList{prog, QStringLiteral("--data-dir=/y z")}
+                                << QStringLiteral("/y z") << false;
+        QTest::newRow("last wins") << QStringList{prog, QStringLiteral("--data-dir=/a"),
+                                                  QStringLiteral("--data-dir"), QStringLiteral("/b")}
+                                   << QStringLiteral("/b") << false;
+        QTest::newRow("after --") << QStringList{prog, QStringLiteral("--"), QStringLiteral("--data-dir=/a")}
+                                  << QString() << false;
+        QTest::newRow("program name ignored")
+            << QStringList{QStringLiteral("--data-dir=/p")} << QString() << false;
+        QTest::newRow("missing value")
+            << QStringList{prog, QStringLiteral("--data-dir")} << QString() << true;
+    }
+    void argument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, value);
+        QFETCH(bool, error);
+        QString message;
+        QCOMPARE(DataDirArgument(arguments, &message), value);
+        QCOMPARE(!message.isEmpty(), error);
+    }
+
+    void createsTheGivenFolder()
+    {
+        QTemporaryDir tmp;
+        const QString wanted = tmp.filePath(QStringLiteral("a/b/data"));
+        const DataFolder f =
+            ResolveDataFolder({QStringLiteral("nimbrel"), QStringLiteral("--data-dir"), wanted});
+        QVERIFY2(f.ok(), qPrintable(f.error));
+        QCOMPARE(f.path, QDir::cleanPath(wanted));
+        QVERIFY(QFileInfo(wanted).isDir());
+    }
+
+    void aFileInTheWayIsAnError()
+    {
+        QTemporaryDir tmp;
+        const QString path = tmp.filePath(QStringLiteral("taken"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        QVERIFY(!ResolveDataFolder({QStringLiteral("nimbrel"), QStringLiteral("--data-dir=") + path}).ok());
+        QVERIFY(!ResolveDataFolder({QStringLiteral("nimbrel"),
+                                    QStringLiteral("--data-dir=") + path + QStringLiteral("/below")})
+                     .ok());
+    }
+
+    void defaultsToTheApplicationDataFolder()
+    {
+        const DataFolder f = ResolveDataFolder({QStringLiteral("nimbrel")});
+        QVERIFY2(f.ok(), qPrintable(f.error));
+        QVERIFY(f.path.endsWith(QStringLiteral("/Nimbrel")));
+        QVERIFY(QFileInfo(f.path).isDir());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataFolder)
+#include "tst_data_folder.moc"
