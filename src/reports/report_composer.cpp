@@ -1,0 +1,69 @@
+#include "reports/report_composer.h"
+
+#include "app/client_state.h"
+#include "community/content_filters.h"
+#include "net/message_sender.h"
+#include "net/protocol.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+
+namespace {
+
+QString trimSpaces(const QString &s)
+{
+    qsizetype from = 0;
+    qsizetype to = s.size();
+    while (from < to && s.at(from) == u' ')
+        ++from;
+    while (to > from && s.at(to - 1) == u' ')
+        --to;
+    return s.mid(from, to - from);
+}
+
+} // namespace
+
+ReportComposer::ReportComposer(ClientState &state, const Clock &clock, Dialogs &dialogs,
+                               MessageSender &sender)
+    : m_state(state), m_clock(clock), m_dialogs(dialogs), m_sender(sender),
+      m_lastReportTime(QDate(1980, 1, 1), QTime(0, 0))
+{
+}
+
+QString ReportComposer::BuildReportMessage(const QString &text, bool severe, const SettingsRecord &profile)
+{
+    QString body = EscapeOutgoing(text);
+    if (!severe)
+        body.prepend(QStringLiteral("R: "));
+    return ServerMessage(u"RPT", {body, EscapeOutgoing(profile.UserState), EscapeOutgoing(profile.UserCounty),
+                                  EscapeOutgoing(profile.UserZip), profile.UserName,
+                                  EscapeOutgoing(profile.UserLocation)});
+}
+
+bool ReportComposer::CheckReportInterval()
+{
+    const QDateTime now = m_clock.localNow();
+    if (m_lastReportTime.secsTo(now) > MinimumIntervalSeconds) {
+        m_lastReportTime = now;
+        return false;
+    }
+    const QString when = m_lastReportTime.toString(QStringLiteral("M/d/yyyy h:mm:ss AP"));
+    const QString title = QStringLiteral("Please wait at least one minute before sending another report.");
+    m_dialogs.messageBox(title + QStringLiteral("  The time of your last report was ") + when + u'.', title,
+                         Dialogs::OkOnly);
+    return true;
+}
+
+ReportComposer::Result ReportComposer::Send(const QString &boxText, bool severe)
+{
+    const QString text = trimSpaces(boxText);
+    if (text.isEmpty())
+        return {Outcome::Empty, text, false};
+    if (!m_state.signedOn)
+        return {Outcome::NotSignedOn, text, false};
+    if (!text.toUpper().contains(u"TORNADO") && CheckReportInterval())
+        return {Outcome::TooSoon, text, severe};
+    if (ProfanityCheck(text, m_dialogs))
+        return {Outcome::Offensive, QString(), severe};
+    m_sender.SendData(BuildReportMessage(text, severe, m_state.settings));
+    return {Outcome::Sent, QString(), false};
+}

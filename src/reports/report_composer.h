@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+class Clock;
+class Dialogs;
+class MessageSender;
+struct ClientState;
+struct SettingsRecord;
+
+// What pressing Send does with the report box: the interval since the last
+// report (tornado reports skip it), the offensive-word check, the "R: "
+// prefix for reports not marked severe, and the RPT message.
+class ReportComposer
+{
+public:
+    enum class Outcome { Empty, NotSignedOn, TooSoon, Offensive, Sent };
+    struct Result
+    {
+        Outcome outcome;
+        QString boxText; // what the report box holds afterwards
+        bool severe;     // the state of chkSevere afterwards
+    };
+
+    static constexpr qint64 MinimumIntervalSeconds = 40;
+    static constexpr int MaxLength = 200;
+
+    ReportComposer(ClientState &state, const Clock &clock, Dialogs &dialogs, MessageSender &sender);
+
+    // cmdSend_Click on the box's text and the severe mark. NotSignedOn asks
+    // the caller to show the sign-on window.
+    Result Send(const QString &boxText, bool severe);
+
+    // True (and the wait message shown) when the last report is 40 seconds
+    // old or less; otherwise moves LastReportTime to now.
+    bool CheckReportInterval();
+    QDateTime LastReportTime() const { return m_lastReportTime; }
+    void setLastReportTime(const QDateTime &t) { m_lastReportTime = t; }
+
+    // ":RPT|" + text + profile fields; the text is escaped here and gets
+    // "R: " when not severe. The observer name goes out unescaped.
+    static QString BuildReportMessage(const QString &text, bool severe, const SettingsRecord &profile);
+
+private:
+    ClientState &m_state;
+    const Clock &m_clock;
+    Dialogs &m_dialogs;
+    MessageSender &m_sender;
+    QDateTime m_lastReportTime;
+};

@@ -1,0 +1,139 @@
+#include "reports/report_intake.h"
+
+#include "app/client_state.h"
+#include "net/dispatcher.h"
+#include "net/protocol.h"
+#include "platform/clock.h"
+#include "reports/alert_sounds.h"
+#include "reports/alert_stage.h"
+#include "reports/area.h"
+#include "reports/report_list_model.h"
+#include "warnlink/warnings_model.h"
+
+ReportIntake::ReportIntake(ClientState &state, const Clock &clock, WindowActions &window, AlertSounds &sounds,
+                           ReportListModel &reports, WarningsModel &warnings, QObject *parent)
+    : QObject(parent), m_state(state), m_clock(clock), m_window(window), m_sounds(sounds), m_reports(reports),
+      m_warnings(warnings)
+{
+}
+
+void ReportIntake::RegisterHandlers(Dispatcher &dispatcher)
+{
+    dispatcher.setHandler(u"RPT", [this](const QString &m) { HandleReport(m); });
+    dispatcher.setHandler(u"WRN", [this](const QString &m) { HandleReport(m); });
+    dispatcher.setHandler(u"GLD", [this](const QString &m) { HandleHistoricalRecord(m); });
+    dispatcher.setHandler(u"DEL", [this](const QString &m) { HandleReportDelete(m); });
+}
+
+void ReportIntake::ComputeUtcOffset()
+{
+    if (const std::optional<float> offset = ::ComputeUtcOffset(m_clock))
+        m_utcOffsetHours = *offset;
+}
+
+QString ReportIntake::timeText(const QString &field, bool live) const
+{
+    if (const std::optional<QDateTime> utc = ParseReportTime(field)) {
+        const int mode = m_state.settings.TimeMode;
+        const TimeMode m = mode == 0   ? TimeMode::LocalMilitary
+                           : mode == 2 ? TimeMode::Utc
+                                       : TimeMode::LocalAmPm;
+        return FormatReportTime(*utc, m, m_utcOffsetHours);
+    }
+    return live ? FormatLocalReceiveTime(m_clock.localNow()) : field;
+}
+
+namespace {
+
+// Only spaces are trimmed; other white space is part of the text.
+QString trimSpaces(const QString &s)
+{
+    qsizetype from = 0;
+    qsizetype to = s.size();
+    while (from < to && s.at(from) == u' ')
+        ++from;
+    while (to > from && s.at(to - 1) == u' ')
+        --to;
+    return from == 0 && to == s.size() ? s : s.mid(from, to - from);
+}
+
+} // namespace
+
+void ReportIntake::clean(ReportFields &f)
+{
+    f.text = trimSpaces(CleanIncoming(f.text));
+    f.state = trimSpaces(CleanIncoming(f.state));
+    f.county = trimSpaces(CleanIncoming(f.county));
+    f.zip = trimSpaces(CleanIncoming(f.zip));
+    f.location = trimSpaces(CleanIncoming(f.location));
+    f.observer = trimSpaces(f.observer);
+}
+
+void ReportIntake::HandleReport(const QString &message)
+{
+    const bool warning = message.startsWith(u":WRN");
+    ReportFields f = ReportFields::FromMessage(message);
+    if (m_blocked.IsBlocked(m_state.filterList, f.observer))
+        return;
+    f.time = timeText(f.time, true);
+    clean(f);
+    AddReportToList(warning, f);
+
+    const QString line = f.text + QStringLiteral(" | ") + f.time + QStringLiteral(" | ") + f.state +
+                         QStringLiteral(" | ") + f.county + QStringLiteral(" | ") + f.observer;
+    emit statusLine(line, ReportColours::White, warning ? ReportColours::Maroon : ReportColours::Navy);
+}
+
+void ReportIntake::HandleHistoricalRecord(const QString &message)
+{
+    if (m_clearOnNextHistorical) {
+        m_clearOnNextHistorical = false;
+        m_reports.Clear();
+    }
+    ReportFields f = ReportFields::FromMessage(message);
+    if (m_blocked.IsBlocked(m_state.filterList, f.observer))
+        return;
+    m_historicalMode = true;
+    f.time = timeText(f.time, false);
+    clean(f);
+    AddReportToList(false, f);
+    m_historicalMode = false;
+}
+
+void ReportIntake::HandleReportDelete(const QString &message)
+{
+    const ReportFields f = ReportFields::FromMessage(message);
+    m_reports.RemoveMatching(CleanIncoming(f.text));
+}
+
+void ReportIntake::AddReportToList(bool warning, const ReportFields &f)
+{
+    const SettingsRecord &s = m_state.settings;
+    const bool routine = IsRoutineReport(f.text);
+    if (routine && s.HideRoutine == 1)
+        return;
+    bool quiet = routine;
+    const bool additional = IsAdditionalCounty(m_state.additionalCounties, f.state, f.county);
+    const bool listed = Matches(s.DisplayLevel, s, f.state, f.county, additional);
+
+    if (listed && !warning) {
+        ReportRow row{f.text, f.time,     f.state,    f.county,
+                      f.zip,  f.observer, f.location, SeverityColour(f.text)};
+        m_reports.AddRow(std::move(row));
+        if (routine && !m_historicalMode && s.RoutineSound == 1 && !IsNightlyStationSummary(f.text))
+            m_sounds.PlayRoutineSound();
+    }
+    if (listed && warning) {
+        m_warnings.InsertAtTop(WarningsModel::FromRelayedWarning(f.text, f.time, f.state, f.county));
+        if (!m_tavrelAudioAlert || s.WarnLinkEnabled == 0)
+            quiet = true;
+    }
+    if (quiet || m_historicalMode)
+        return;
+    RunAlertStage(s, m_window, m_sounds, f.state, f.county, additional);
+    if (s.RecordObservations == 1) {
+        AppendObservationsLine(
+            m_state.filePath(ObservationsFile),
+            ObservationsLine(m_clock.localNow(), f.text, f.state, f.county, f.zip, f.observer, f.location));
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "community/content_filters.h"
+#include "reports/report_text.h"
+#include "reports/rgb.h"
+
+#include <QObject>
+#include <QString>
+
+class AlertSounds;
+class Clock;
+class Dispatcher;
+class ReportListModel;
+class WarningsModel;
+class WindowActions;
+struct ClientState;
+
+// Turns RPT, WRN, GLD and DEL messages into rows of the report and warnings
+// lists, screens them against the user's filter and area, runs the alert
+// stage and writes the optional Observations.txt log.
+class ReportIntake : public QObject
+{
+    Q_OBJECT
+public:
+    ReportIntake(ClientState &state, const Clock &clock, WindowActions &window, AlertSounds &sounds,
+                 ReportListModel &reports, WarningsModel &warnings, QObject *parent = nullptr);
+
+    static inline const QString ObservationsFile = QStringLiteral("Observations.txt");
+
+    // Registers the RPT, WRN, GLD and DEL handlers.
+    void RegisterHandlers(Dispatcher &dispatcher);
+
+    void HandleReport(const QString &message);
+    void HandleHistoricalRecord(const QString &message);
+    void HandleReportDelete(const QString &message);
+
+    // Recomputes UtcOffsetHours from the clock; keeps the old value when the
+    // clock fails. Start-up and every Timer2 tick.
+    void ComputeUtcOffset();
+    float UtcOffsetHours() const { return m_utcOffsetHours; }
+
+    // Set by "Get Historical Data": the next GLD record empties the list.
+    void setClearOnNextHistorical(bool on) { m_clearOnNextHistorical = on; }
+    bool ClearOnNextHistorical() const { return m_clearOnNextHistorical; }
+    bool HistoricalMode() const { return m_historicalMode; }
+
+    // The warning link's check box "Play audio alerts for automated warnings."
+    void setTavrelAudioAlert(bool on) { m_tavrelAudioAlert = on; }
+
+signals:
+    // A report for the status line (also the monitor pane), with its flash
+    // colours. Receivers restart the link-supervision timer so the line
+    // stays for one full interval.
+    void statusLine(const QString &text, const Rgb &fore, const Rgb &back);
+
+private:
+    void AddReportToList(bool warning, const ReportFields &f);
+    QString timeText(const QString &field, bool live) const;
+    static void clean(ReportFields &f);
+
+    ClientState &m_state;
+    const Clock &m_clock;
+    WindowActions &m_window;
+    AlertSounds &m_sounds;
+    ReportListModel &m_reports;
+    WarningsModel &m_warnings;
+    BlockedUsers m_blocked;
+    float m_utcOffsetHours = 0.0f;
+    bool m_clearOnNextHistorical = false;
+    bool m_historicalMode = false;
+    bool m_tavrelAudioAlert = false;
+};

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "reports/rgb.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+class Clock;
+
+// The seven fields of an inbound RPT, WRN or GLD message, in wire order.
+struct ReportFields
+{
+    QString text;
+    QString state;
+    QString county;
+    QString zip;
+    QString observer;
+    QString location;
+    QString time;
+
+    // Fields from the sixth character on; missing fields stay empty and text
+    // after a seventh "|" is ignored.
+    static ReportFields FromMessage(QStringView message);
+};
+
+// One row of the report list.
+struct ReportRow
+{
+    static constexpr int ColumnCount = 7;
+
+    QString text;
+    QString timeText;
+    QString state;
+    QString county;
+    QString zip;
+    QString observer;
+    QString location;
+    std::optional<Rgb> colour; // none: the list's default text colour
+
+    const QString &cell(int column) const;
+};
+
+namespace ReportColours {
+inline constexpr Rgb Blue{0, 0, 255};
+inline constexpr Rgb Red{255, 0, 0};
+inline constexpr Rgb Green{0, 128, 0};
+inline constexpr Rgb White{255, 255, 255};
+inline constexpr Rgb Navy{0, 0, 128};
+inline constexpr Rgb Maroon{128, 0, 0};
+} // namespace ReportColours
+
+// Routine reports begin with "R ", "R:" or "ROUTINE", whatever the case.
+bool IsRoutineReport(QStringView text);
+// The nightly station summary: routine, but never plays the routine sound.
+bool IsNightlyStationSummary(QStringView text);
+// The thirteen severity tests in order; the last match decides.
+std::optional<Rgb> SeverityColour(QStringView text);
+
+// Time display modes of the TimeMode setting.
+enum class TimeMode { LocalMilitary = 0, LocalAmPm = 1, Utc = 2 };
+
+// A time stamp from the server, read as UTC. Accepts "M/d/yyyy h:mm:ss AP"
+// (the relay's form) and "yyyy-MM-ddTHH:mm:ssZ"; anything else is nullopt.
+std::optional<QDateTime> ParseReportTime(QStringView text);
+
+// "MM/dd hh:mm" or, for LocalAmPm, "MM/dd hh:mm AM" with a 12-hour clock.
+QString FormatReportTime(const QDateTime &utc, TimeMode mode, float utcOffsetHours);
+// The clock's local now as "MM/dd hh:mm".
+QString FormatLocalReceiveTime(const QDateTime &localNow);
+
+// Local minus UTC in hours, rounded to two decimals; nullopt when the clock
+// gives no valid time.
+std::optional<float> ComputeUtcOffset(const Clock &clock);
+
+// "yyyy/MM/dd hh:mm:|text|state|county|zip|observer|location" + CR LF.
+QString ObservationsLine(const QDateTime &localNow, const QString &text, const QString &state,
+                         const QString &county, const QString &zip, const QString &observer,
+                         const QString &location);
+// Appends one line to the log as Windows-1252; false when it cannot.
+bool AppendObservationsLine(const QString &path, const QString &line);
