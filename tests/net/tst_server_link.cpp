@@ -1,0 +1,363 @@
+#include "app/client_state.h"
+#include "graphics/url_download.h"
+#include "net/server_link.h"
+#include "net/sign_on.h"
+#include "scripted_server.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+constexpr int Wait = 5000;
+
+ClientState makeState(const QString &dir)
+{
+    ClientState s;
+    s.dataDir = dir;
+    s.settings.UserName = QStringLiteral("spotter1");
+    s.settings.Password = QStringLiteral("pw");
+    s.settings.FirstName = QStringLiteral("Ann");
+    s.settings.LastName = QStringLiteral("O'Neil");
+    s.settings.UserCounty = QStringLiteral("Polk");
+    s.settings.UserState = QStringLiteral("IA");
+    return s;
+}
+} // namespace
+
+class TstServerLink : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parseAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("port");
+        QTest::newRow("colon") << "192.168.1.20:6000"
+                               << "192.168.1.20"
+                               << "6000";
+        QTest::newRow("comma") << "10.0.0.1,81"
+                               << "10.0.0.1"
+                               << "81";
+        QTest::newRow("line feed") << "10.0.0.1\n81"
+                                   << "10.0.0.1"
+                                   << "81";
+        QTest::newRow("CR LF leaves no port") << "10.0.0.1\r\n81"
+                                              << "10.0.0.1"
+                                              << "";
+        QTest::newRow("leading space") << " 10.0.0.1:81"
+                                       << ""
+                                       << "10.0.0.1";
+        QTest::newRow("leading spaces") << "  10.0.0.1:81"
+                                        << ""
+                                        << "";
+        QTest::newRow("trailing text ignored") << "10.0.0.1:81\r\nold 9.9.9.9:1"
+                                               << "10.0.0.1"
+                                               << "81";
+        QTest::newRow("slash kept") << "10.0.0.1/:81"
+                                    << "10.0.0.1/"
+                                    << "81";
+        QTest::newRow("host name cannot be expressed") << "relay.example:81"
+                                                       << ""
+                                                       << "";
+        QTest::newRow("empty") << ""
+                               << ""
+                               << "";
+    }
+    void parseAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        QFETCH(QString, port);
+        const ServerAddress a = ParseServerAddress(text);
+        QCOMPARE(a.host, host);
+        QCOMPARE(a.port, port);
+    }
+
+    void errorTexts_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("refused") << int(QAbstractSocket::ConnectionRefusedError) << 10061
+                                 << "ERROR: Connection is forcefully rejected.";
+        QTest::newRow("host not found") << int(QAbstractSocket::HostNotFoundError) << 11001
+                                        << "ERROR: Authoritative answer: Host not found.";
+        QTest::newRow("timeout") << int(QAbstractSocket::SocketTimeoutError) << 10060
+                                 << "ERROR: Socket has been shut down.";
+        QTest::newRow("reset") << int(QAbstractSocket::RemoteHostClosedError) << 10054
+                               << "ERROR: The connection is reset by remote side.!";
+        QTest::newRow("unreachable") << int(QAbstractSocket::NetworkError) << 10051
+                                     << "ERROR: The network cannot be reached from this host at this time.";
+    }
+    void errorTexts()
+    {
+        QFETCH(int, error);
+        QFETCH(int, number);
+        QFETCH(QString, text);
+        QCOMPARE(SocketErrorNumber(QAbstractSocket::SocketError(error)), number);
+        QCOMPARE(SocketErrorText(number), text);
+    }
+
+    void otherTexts()
+    {
+        QCOMPARE(SocketErrorText(4242), QStringLiteral("Error number 4242"));
+        QCOMPARE(SocketErrorText(-1), QStringLiteral("Error number -1"));
+        QCOMPARE(StatusText(0), QString());
+        QCOMPARE(StatusText(6), QStringLiteral("Connecting..."));
+        QCOMPARE(StatusText(10), QString());
+        QCOMPARE(LinkStateFromSocket(QAbstractSocket::ConnectingState), 6);
+        QCOMPARE(LinkStateFromSocket(QAbstractSocket::ClosingState), 8);
+    }
+
+    void addressHost()
+    {
+        QTemporaryDir dir;
+        QCOMPARE(AddressFileUrl(ReadAddressHost(dir.path())),
+                 QStringLiteral("http://127.0.0.1:8080/weather/WXIP.txt"));
+        QFile f(dir.filePath(QStringLiteral("AddressHost.txt")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("  http://10.1.2.3:81/ \r\nsecond line\r\n");
+        f.close();
+        QCOMPARE(AddressFileUrl(ReadAddressHost(dir.path())),
+                 QStringLiteral("http://10.1.2.3:81/weather/WXIP.txt"));
+    }
+
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_state = std::make_unique<ClientState>(makeState(m_dir->path()));
+        m_server = std::make_unique<ScriptedServer>();
+        QVERIFY(m_server->listen());
+        m_http = std::make_unique<HttpResponder>();
+        QVERIFY(m_http->listen());
+        m_http->setAddressFile("127.0.0.1:" + QByteArray::number(m_server->port()) + "\r\n");
+        QFile f(m_dir->filePath(QStringLiteral("AddressHost.txt")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(m_http->base().toUtf8());
+        f.close();
+        m_downloader = std::make_unique<UrlDownloader>();
+        m_link = std::make_unique<ServerLink>(*m_state, *m_downloader);
+    }
+    void cleanup()
+    {
+        m_link.reset();
+        m_downloader.reset();
+        m_http.reset();
+        m_server.reset();
+    }
+
+    // Start-up: Log In queues the sign-on, the start timer connects, and the
+    // first supervision tick that finds the link up sends it, once.
+    void signOnSentOnceWhenTheLinkComesUp()
+    {
+        const QString sgn = SignOn::BuildSignOnMessage(m_state->settings, ClientState::ClientVersion);
+        m_link->setTimer1Interval(ServerLink::ConnectedInterval);
+        m_link->QueuePendingMessage(sgn);
+        QCOMPARE(m_link->timer1Interval(), ServerLink::StartInterval);
+        m_link->Connect();
+        // A tick while the address is still being fetched neither reconnects
+        // nor fetches twice.
+        m_link->Timer1_Timer();
+        QCOMPARE(m_link->timer1Interval(), ServerLink::StartInterval);
+        QTRY_COMPARE_WITH_TIMEOUT(m_link->state(), LinkState::Connected, Wait);
+        QVERIFY(m_server->received().isEmpty());
+        m_link->Timer1_Timer();
+        QCOMPARE(m_link->timer1Interval(), ServerLink::ConnectedInterval);
+        QVERIFY(m_state->pendingMessage.isEmpty());
+        m_link->Timer1_Timer();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->received().size(), 1, Wait);
+        QTest::qWait(50);
+        QCOMPARE(m_server->received(), QStringList{sgn});
+        QCOMPARE(m_server->connectionCount(), 1);
+        QCOMPARE(m_http->requestCount(QStringLiteral("/weather/WXIP.txt")), 1);
+    }
+
+    void signOnSentByTheRunningTimer()
+    {
+        const QString sgn = SignOn::BuildSignOnMessage(m_state->settings, ClientState::ClientVersion);
+        m_link->QueuePendingMessage(sgn);
+        m_link->start();
+        m_link->Connect();
+        QElapsedTimer t;
+        t.start();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->received(), QStringList{sgn}, Wait);
+        QVERIFY(t.elapsed() < 2500);
+    }
+
+    void pendingMessageGoesOutAtOnceWhenConnected()
+    {
+        connectLink();
+        m_link->QueuePendingMessage(QStringLiteral(":FGT|spotter1|^"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->received(), QStringList{QStringLiteral(":FGT|spotter1|^")}, Wait);
+        QVERIFY(m_state->pendingMessage.isEmpty());
+    }
+
+    // The server goes away and comes back: one reconnect per tick that sees
+    // the loss, and one re-sign-on without the version field.
+    void serverBackGetsReSignOnWithoutVersion()
+    {
+        connectLink();
+        m_state->signedOn = true;
+        QSignalSpy status(m_link.get(), &ServerLink::statusChanged);
+        QSignalSpy errors(m_link.get(), &ServerLink::socketError);
+        const quint16 port = m_server->port();
+        m_server->stopListening();
+        m_server->dropClients();
+        QTRY_COMPARE_WITH_TIMEOUT(m_link->state(), LinkState::Closed, Wait);
+
+        m_link->Timer1_Timer();
+        QCOMPARE(status.at(status.size() - 1).at(0).toString(), QStringLiteral("Disconnected"));
+        QCOMPARE(status.at(status.size() - 1).at(1).value<StatusStyle>(), StatusStyle::Red);
+        QCOMPARE(m_link->timer1Interval(), ServerLink::LostInterval);
+        QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, Wait);
+        QCOMPARE(errors.at(0).at(0).toInt(), 10061);
+        QCOMPARE(status.last().at(0).toString(), QStringLiteral("ERROR: Connection is forcefully rejected."));
+        QCOMPARE(m_link->state(), LinkState::Closed);
+
+        QVERIFY(m_server->listen(port));
+        m_link->Timer1_Timer();
+        QTRY_COMPARE_WITH_TIMEOUT(m_link->state(), LinkState::Connected, Wait);
+        m_link->Timer1_Timer();
+        m_link->Timer1_Timer();
+        const QString reSignOn = SignOn::BuildReSignOnMessage(m_state->settings);
+        QVERIFY(reSignOn.endsWith(QStringLiteral("|Polk|IA||||^")));
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->receivedWithCode(QStringLiteral("SGN")), QStringList{reSignOn},
+                                  Wait);
+        QTest::qWait(50);
+        QCOMPARE(m_server->receivedWithCode(QStringLiteral("SGN")).size(), 1);
+        QCOMPARE(m_link->timer1Interval(), ServerLink::ConnectedInterval);
+    }
+
+    void disClosesAndTheRestIsDispatched()
+    {
+        connectLink();
+        QStringList seen;
+        m_link->dispatcher().setHandler(
+            u"SMG", [&](const QString &m) { seen.append(m + QString::number(m_link->state())); });
+        m_server->send(QStringLiteral(":DIS|^:SMG|after|^"));
+        QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList{QStringLiteral(":SMG|after|^0")}, Wait);
+        QCOMPARE(m_link->state(), LinkState::Closed);
+    }
+
+    void idleWatchdogClosesOnTheSixthTick()
+    {
+        connectLink();
+        QSignalSpy raw(m_link.get(), &ServerLink::rawArrival);
+        for (int i = 0; i < 5; ++i)
+            m_link->IdleWatchdogStep();
+        QCOMPARE(m_link->idleMinutes(), 5);
+        m_server->sendBytes(QByteArray(":SMG|x\x81|^"));
+        QTRY_COMPARE_WITH_TIMEOUT(raw.size(), 1, Wait);
+        QCOMPARE(raw.at(0).at(0).toString(), QStringLiteral(":SMG|x\u0081|^"));
+        QCOMPARE(m_link->idleMinutes(), 0);
+        for (int i = 0; i < 5; ++i)
+            m_link->IdleWatchdogStep();
+        QCOMPARE(m_link->state(), LinkState::Connected);
+        m_link->IdleWatchdogStep();
+        QCOMPARE(m_link->state(), LinkState::Closed);
+        QCOMPARE(m_link->idleMinutes(), 0);
+        // Not counted while closed.
+        m_link->IdleWatchdogStep();
+        QCOMPARE(m_link->idleMinutes(), 0);
+        m_link->Timer1_Timer();
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->connectionCount(), 2, Wait);
+    }
+
+    void sendDataDroppedWhileConnecting()
+    {
+        m_link->connectTo(QStringLiteral("127.0.0.1"), QString::number(m_server->port()));
+        QVERIFY(m_link->state() != LinkState::Connected);
+        m_link->SendData(QStringLiteral(":MSG|early|^"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_link->state(), LinkState::Connected, Wait);
+        m_link->SendData(QStringLiteral(":MSG|late\u00b0|^"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->received().size(), 1, Wait);
+        QTest::qWait(50);
+        QCOMPARE(m_server->received(), QStringList{QStringLiteral(":MSG|late\u00b0|^")});
+    }
+
+    void connectLeavesAConnectedSocketAlone()
+    {
+        connectLink();
+        ScriptedServer other;
+        QVERIFY(other.listen());
+        m_http->setAddressFile("127.0.0.1:" + QByteArray::number(other.port()));
+        QSignalSpy status(m_link.get(), &ServerLink::statusChanged);
+        m_link->Connect();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_link->addressFetchPending(), Wait);
+        QCOMPARE(status.size(), 1);
+        QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Connected"));
+        QTest::qWait(50);
+        QCOMPARE(other.connectionCount(), 0);
+        QCOMPARE(m_link->state(), LinkState::Connected);
+    }
+
+    void badAddressFileLeavesTheSocketClosed_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("served");
+        QTest::newRow("CR LF") << QByteArray("127.0.0.1\r\n9") << true;
+        QTest::newRow("port out of range") << QByteArray("127.0.0.1:70000") << true;
+        QTest::newRow("not served") << QByteArray() << false;
+    }
+    void badAddressFileLeavesTheSocketClosed()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, served);
+        if (served)
+            m_http->setAddressFile(body);
+        else
+            m_http->setResponse(QStringLiteral("/weather/WXIP.txt"), HttpResponder::Response::error(404));
+        m_link->Timer1_Timer();
+        QVERIFY(m_link->addressFetchPending());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_link->addressFetchPending(), Wait);
+        QCOMPARE(m_link->state(), LinkState::Closed);
+        QCOMPARE(m_link->timer1Interval(), ServerLink::LostInterval);
+        QCOMPARE(m_server->connectionCount(), 0);
+    }
+
+    void busyDownloaderPostponesTheReconnect()
+    {
+        m_http->setResponse(QStringLiteral("/slow.gif"), HttpResponder::Response::stalled());
+        m_downloader->CopyURLToFile(m_http->url(QStringLiteral("/slow.gif")),
+                                    m_dir->filePath(QStringLiteral("x.gif")), nullptr);
+        QSignalSpy status(m_link.get(), &ServerLink::statusChanged);
+        m_link->Timer1_Timer();
+        QCOMPARE(status.size(), 1);
+        QCOMPARE(m_link->timer1Interval(), ServerLink::StartInterval);
+        QVERIFY(!m_link->addressFetchPending());
+    }
+
+    void statusLineHandOver()
+    {
+        m_link->start();
+        m_link->holdStatusLine();
+        QVERIFY(!m_link->timer1Active());
+        m_link->releaseStatusLine();
+        QVERIFY(m_link->timer1Active());
+        QCOMPARE(m_link->timer1Interval(), ServerLink::StartInterval);
+    }
+
+private:
+    void connectLink()
+    {
+        m_link->Connect();
+        QTRY_COMPARE_WITH_TIMEOUT(m_link->state(), LinkState::Connected, Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(m_server->hasClient(), Wait);
+        m_link->Timer1_Timer();
+        QCOMPARE(m_link->timer1Interval(), ServerLink::ConnectedInterval);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ClientState> m_state;
+    std::unique_ptr<ScriptedServer> m_server;
+    std::unique_ptr<HttpResponder> m_http;
+    std::unique_ptr<UrlDownloader> m_downloader;
+    std::unique_ptr<ServerLink> m_link;
+};
+
+QTEST_GUILESS_MAIN(TstServerLink)
+#include "tst_server_link.moc"
