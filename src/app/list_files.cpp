@@ -5,6 +5,8 @@
 #include "app/settings.h"
 #include "net/wire_codec.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -237,10 +239,18 @@ QByteArray WritePhraseList(const PhraseList &list)
 
 QByteArray WriteUrlList(const UrlList &list)
 {
-    QByteArray out = QByteArray::number(list.rotationMinutes, 'g', 15) + "\r\n";
-    for (const UrlEntry &e :
-         list.entries.first(std::min<qsizetype>(list.entries.size(), ListLimits::UrlEntries)))
-        out += line(e.url) + QByteArray::number(std::clamp(e.flag, 0, 255)) + "\r\n";
+    QByteArray out = QByteArray::number(list.rotationMinutes, 'g', QLocale::FloatingPointShortest) + "\r\n";
+    int written = 0;
+    for (const UrlEntry &e : list.entries) {
+        // An empty address line would be skipped on reading and pair the
+        // next address with this flag.
+        const QString url = e.url.trimmed();
+        if (url.isEmpty())
+            continue;
+        if (++written > ListLimits::UrlEntries)
+            break;
+        out += line(url) + QByteArray::number(std::clamp(e.flag, 0, 255)) + "\r\n";
+    }
     return out;
 }
 

@@ -202,6 +202,11 @@ private slots:
                  QByteArray("1.5\r\nhttp://h/a.gif\r\n1\r\nhttp://h/b.jpg\r\n0\r\n"));
         QCOMPARE(readAll(dir.filePath(QStringLiteral("ColmW.txt"))), QByteArray("1440\r\n50\r\n"));
 
+        // A blank address cannot be written without pairing the next
+        // address with its flag.
+        QCOMPARE(WriteUrlList({0.1, {{QStringLiteral("  "), 1}, {QStringLiteral("http://h/c.gif"), 0}}}),
+                 QByteArray("0.1\r\nhttp://h/c.gif\r\n0\r\n"));
+
         ClientState back;
         back.dataDir = dir.path();
         LoadListFiles(back);
