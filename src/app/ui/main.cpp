@@ -1,9 +1,132 @@
+#include "app/client_state.h"
+#include "app/data_folder.h"
+#include "app/single_instance.h"
+#include "app/startup.h"
+#include "app/ui/client_app.h"
+#include "app/ui/form1.h"
+#include "net/ui/frm_spotter.h"
+#include "platform/clock.h"
+#include "platform/ui/qt_platform.h"
+
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QLabel>
 #include <QTextStream>
+#include <QTimer>
+
+namespace {
+
+// --screenshot-dir: grab the sign-on form, log in, grab the main window once
+// the server welcomed the user (or after a while), and quit. Used by
+// scripts/screenshots.sh, so the pictures need no screen-capture tool.
+void runScreenshotTour(ClientApp &client, const QString &dir)
+{
+    QDir().mkpath(dir);
+    QTimer::singleShot(800, &client, [&client, dir] {
+        frmSpotter &form = client.spotter();
+        if (form.isVisible())
+            form.grab().save(QDir(dir).filePath(QStringLiteral("signon.png")));
+        if (!client.mainWindow())
+            form.cmdDone_Click();
+        auto *poll = new QTimer(&client);
+        auto started = std::make_shared<int>(0);
+        QObject::connect(poll, &QTimer::timeout, &client, [&client, dir, poll, started] {
+            Form1 *main = client.mainWindow();
+            const bool welcomed = main && main->lblStatus->text().startsWith(QLatin1String("Welcome"));
+            if (++*started < 100 && !welcomed)
+                return;
+            poll->stop();
+            if (main)
+                main->grab().save(QDir(dir).filePath(QStringLiteral("main.png")));
+            QCoreApplication::exit(0);
+        });
+        poll->start(100);
+    });
+}
+
+// --help and --version answer without a display.
+bool wantsTextOnly(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray a(argv[i]);
+        if (a == "--help" || a == "-h" || a == "--version" || a == "-v" || a == "--help-all")
+            return true;
+    }
+    return false;
+}
+
+void setUpParser(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(QStringLiteral("Nimbrel: live severe-weather reports from spotters."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption dataDirOption(QStringLiteral("data-dir"),
+                                     QStringLiteral("Keep settings, lists and sounds in <dir>."),
+                                     QStringLiteral("dir"));
+    QCommandLineOption screenshotOption(QStringLiteral("screenshot-dir"),
+                                        QStringLiteral("Save pictures of the windows and quit."),
+                                        QStringLiteral("dir"));
+    screenshotOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(dataDirOption);
+    parser.addOption(screenshotOption);
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    Q_INIT_RESOURCE(resources);
+    const QString name = ApplicationName;
+    const QString version = QStringLiteral("2.5");
+    if (wantsTextOnly(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        QCoreApplication::setApplicationName(name);
+        QCoreApplication::setApplicationVersion(version);
+        QCommandLineParser parser;
+        setUpParser(parser);
+        parser.process(core);
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QTextStream(stderr) << "nimbrel: the main window is not built yet\n";
-    return 1;
+    QApplication::setApplicationName(name);
+    QApplication::setApplicationVersion(version);
+    // Hidden in the tray the program keeps running.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QCommandLineParser parser;
+    setUpParser(parser);
+    parser.process(app);
+    const QCommandLineOption screenshotOption(QStringLiteral("screenshot-dir"));
+
+    const DataFolder folder = ResolveDataFolder(QCoreApplication::arguments());
+    if (!folder.ok()) {
+        QTextStream(stderr) << "nimbrel: " << folder.error << Qt::endl;
+        return 1;
+    }
+    const QString dataDir = folder.path;
+
+    QtDialogs dialogs;
+    SingleInstance instance(dataDir);
+    if (!instance.tryAcquire()) {
+        static_cast<Dialogs &>(dialogs).messageBox(SingleInstance::AlreadyRunningText,
+                                                   SingleInstance::AlreadyRunningTitle);
+        return 0;
+    }
+    Startup::CopyMissingDefaults(QStringLiteral(":/"), dataDir, Startup::DefaultFileNames());
+
+    ClientState state;
+    state.dataDir = dataDir;
+    SystemClock clock;
+    QtSoundPlayer sound;
+    QtShell shell;
+    ClientApp client(
+        state, ClientServices{clock, dialogs, sound, shell, [](int code) { QCoreApplication::exit(code); }});
+    ClientApp::trace("started");
+    if (!client.Start())
+        return 0;
+    if (parser.isSet(screenshotOption))
+        runScreenshotTour(client, parser.value(screenshotOption));
+    return app.exec();
 }
