@@ -300,42 +300,32 @@ void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
 
     const QString key = userKey(account->name);
     Connection *previous = m_byUser.value(key);
-    if (previous && previous != &c && previous->peer != c.peer)
+    // A client that lost its link signs on again before this side may have
+    // noticed the loss: a re-sign-on (no version field) or a sign-on from
+    // the same address replaces the stale connection instead of being
+    // locked out by it.
+    const bool reSignOn = FieldAt(fields, 12).isEmpty();
+    if (previous && previous != &c && previous->peer != c.peer && !reSignOn)
         return reply("4", QStringLiteral("already signed on from %1").arg(previous->peerText));
 
-    const QString state = FieldAt(fields, 8);
-    const QString county = FieldAt(fields, 7);
-    const QString zip = FieldAt(fields, 9);
-    const bool sameLine =
-        previous && previous->state == state && previous->county == county && previous->zip == zip;
-    if (c.signedOn && userKey(c.user) != key)
+    if (c.signedOn)
         signOff(c, true);
     if (previous && previous != &c) {
-        // The same user from the same address: a client that lost its link
-        // and came back. The stale connection goes quietly; the others see
-        // no departure and no second arrival unless the profile changed.
-        signOff(*previous, !sameLine);
+        signOff(*previous, true);
         close(*previous, QStringLiteral("replaced by a new sign-on of %1").arg(account->name), true);
-    } else if (previous == &c) {
-        signOff(c, !sameLine);
     }
 
     c.signedOn = true;
     c.user = name;
-    c.state = state;
-    c.county = county;
-    c.zip = zip;
+    c.county = FieldAt(fields, 7);
+    c.state = FieldAt(fields, 8);
+    c.zip = FieldAt(fields, 9);
     m_signedOn.append(&c);
     m_byUser.insert(key, &c);
     m_store.setEmail(account->name, FieldAt(fields, 10));
-    const QString version = FieldAt(fields, 12);
-    reply("3", version.isEmpty() ? QStringLiteral("signed on")
-                                 : QStringLiteral("signed on (client %1)").arg(version));
-    const QByteArray arrival = observerMessage(QStringLiteral("GOB"), c, true);
-    if (previous && sameLine)
-        send(c, arrival);
-    else
-        broadcast(arrival);
+    reply("3", reSignOn ? QStringLiteral("signed on again")
+                        : QStringLiteral("signed on (client %1)").arg(FieldAt(fields, 12)));
+    broadcast(observerMessage(QStringLiteral("GOB"), c, true));
 }
 
 void RelayServer::handleForgot(Connection &c, const QStringList &fields)
@@ -371,15 +361,14 @@ void RelayServer::handleReport(Connection &c, const QStringList &fields)
 void RelayServer::handleHistory(Connection &c, const QStringList &fields)
 {
     bool ok = false;
-    const double hours = FieldAt(fields, 0).trimmed().toDouble(&ok);
-    if (!ok || !(hours > 0)) {
+    const int hours = FieldAt(fields, 0).trimmed().toInt(&ok);
+    if (!ok || hours < 1) {
         m_log.line(QStringLiteral("%1: history request for \"%2\" hours ignored")
                        .arg(describe(c), FieldAt(fields, 0)));
         return;
     }
-    const double span = std::min<double>(hours, MaxHistoryHours);
-    const QList<StoredReport> reports =
-        m_store.reportsSince(m_clock.utcNow().addMSecs(-qint64(span * 3600.0 * 1000.0)));
+    const int span = std::min(hours, MaxHistoryHours);
+    const QList<StoredReport> reports = m_store.reportsSince(m_clock.utcNow().addSecs(-3600LL * span));
     QByteArray out;
     for (const StoredReport &r : reports)
         out += wire(QStringLiteral("GLD"), r.fields);

@@ -174,11 +174,27 @@ QList<StoredReport> RelayStore::reportsSince(const QDateTime &utc) const
 
 int RelayStore::deleteReports(const QString &author, const QString &text)
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection, false));
-    q.prepare(QStringLiteral("DELETE FROM reports WHERE author_key = ? AND text = ?"));
-    q.addBindValue(nameKey(author));
-    q.addBindValue(text);
-    return q.exec() ? q.numRowsAffected() : 0;
+    // Letter case is ignored, as clients ignore it when they remove rows;
+    // SQLite's own case folding knows ASCII only, so compare here.
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery find(db);
+    find.prepare(QStringLiteral("SELECT id, text FROM reports WHERE author_key = ?"));
+    find.addBindValue(nameKey(author));
+    if (!find.exec())
+        return 0;
+    QVariantList ids;
+    while (find.next())
+        if (find.value(1).toString().compare(text, Qt::CaseInsensitive) == 0)
+            ids.append(find.value(0));
+    int removed = 0;
+    QSqlQuery del(db);
+    del.prepare(QStringLiteral("DELETE FROM reports WHERE id = ?"));
+    for (const QVariant &id : std::as_const(ids)) {
+        del.addBindValue(id);
+        if (del.exec())
+            removed += del.numRowsAffected();
+    }
+    return removed;
 }
 
 int RelayStore::purgeBefore(const QDateTime &utc)

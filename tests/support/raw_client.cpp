@@ -9,8 +9,10 @@ RawClient::RawClient(QObject *parent) : QObject(parent)
     connect(&m_socket, &QTcpSocket::readyRead, this, &RawClient::onReadyRead);
 }
 
-bool RawClient::connectTo(quint16 port, int timeoutMs)
+bool RawClient::connectTo(quint16 port, int timeoutMs, const QString &from)
 {
+    if (!from.isEmpty() && !m_socket.bind(QHostAddress(from)))
+        return false;
     m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     return QTest::qWaitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, timeoutMs);
 }

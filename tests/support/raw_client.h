@@ -18,7 +18,9 @@ public:
 
     explicit RawClient(QObject *parent = nullptr);
 
-    bool connectTo(quint16 port, int timeoutMs = 3000);
+    // from picks the local loopback address, so that one machine can play
+    // clients at different addresses (Linux routes all of 127/8 locally).
+    bool connectTo(quint16 port, int timeoutMs = 3000, const QString &from = {});
     void send(const QByteArray &bytes);
     // Encodes the text for the wire (Windows-1252) and sends it.
     void sendText(const QString &message);

@@ -1,8 +1,45 @@
 #include "relay_process.h"
 
+#include "net/protocol.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QTest>
+
+namespace RelayTestText {
+
+QString SignOn(const QString &user, const QString &password, const QString &state, const QString &county,
+               const QString &zip, bool withVersion)
+{
+    QStringList fields{user,
+                       password,
+                       QStringLiteral("Pat"),
+                       QString(),
+                       QStringLiteral("Doe"),
+                       QStringLiteral("1 Main St"),
+                       QStringLiteral("Bel Air"),
+                       county,
+                       state,
+                       zip,
+                       user + QStringLiteral("@example.org"),
+                       QStringLiteral("Home")};
+    if (withVersion)
+        fields.append(QStringLiteral("2.4"));
+    return ServerMessage(QStringLiteral("SGN"), fields);
+}
+
+QString NewAccount(const QString &user, const QString &password)
+{
+    return ServerMessage(QStringLiteral("NEW"), {user, password});
+}
+
+QString Report(const QString &text, const QString &user, const QString &state, const QString &county)
+{
+    return ServerMessage(QStringLiteral("RPT"),
+                         {text, state, county, QStringLiteral("21001"), user, QStringLiteral("Bel Air")});
+}
+
+} // namespace RelayTestText
 
 RelayProcess::RelayProcess() = default;
 

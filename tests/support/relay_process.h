@@ -5,6 +5,16 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+// Protocol texts a test client sends, built as the real client builds them.
+namespace RelayTestText {
+QString SignOn(const QString &user, const QString &password, const QString &state = QStringLiteral("MD"),
+               const QString &county = QStringLiteral("HARFORD"),
+               const QString &zip = QStringLiteral("21001"), bool withVersion = true);
+QString NewAccount(const QString &user, const QString &password);
+QString Report(const QString &text, const QString &user, const QString &state = QStringLiteral("MD"),
+               const QString &county = QStringLiteral("HARFORD"));
+} // namespace RelayTestText
+
 // Starts the real nimbrel-relay on free loopback ports with a database in
 // a temporary folder (or a given file, to survive a restart).
 class RelayProcess
