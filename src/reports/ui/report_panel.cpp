@@ -1,0 +1,206 @@
+#include "reports/ui/report_panel.h"
+
+#include "app/client_state.h"
+#include "community/content_filters.h"
+#include "reports/report_composer.h"
+#include "reports/report_list_model.h"
+#include "reports/ui/colour.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *titleLabel(QWidget *parent, const QString &name)
+{
+    auto *l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setTextFormat(Qt::PlainText);
+    l->setToolTip(QStringLiteral("Click the blue title to edit this list."));
+    l->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));
+    l->setCursor(Qt::PointingHandCursor);
+    return l;
+}
+
+QListWidget *phraseList(QWidget *parent, const QString &name)
+{
+    auto *l = new QListWidget(parent);
+    l->setObjectName(name);
+    l->setUniformItemSizes(true);
+    return l;
+}
+
+} // namespace
+
+ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, ClientState &state,
+                         QWidget *parent)
+    : QWidget(parent), m_model(model), m_composer(composer), m_state(state)
+{
+    setObjectName(QStringLiteral("ReportPanel"));
+    m_model.setForegroundProvider(ForegroundBrush);
+
+    ListView1 = new QTreeView(this);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setRootIsDecorated(false);
+    ListView1->setItemsExpandable(false);
+    ListView1->setUniformRowHeights(true);
+    ListView1->setAllColumnsShowFocus(true);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setModel(&m_model);
+    ListView1->header()->setStretchLastSection(false);
+    QList<int> widths;
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        widths << ReportListModel::DefaultWidthTwips(c);
+    SetColumnWidthsTwips(widths);
+
+    lblListTotal = new QLabel(ReportListModel::ListTotalText(0), this);
+    lblListTotal->setObjectName(QStringLiteral("lblListTotal"));
+    lblListTotal->setTextFormat(Qt::PlainText);
+    connect(&m_model, &ReportListModel::listTotalChanged, lblListTotal, &QLabel::setText);
+
+    Lbl1 = titleLabel(this, QStringLiteral("Lbl1"));
+    lst1 = phraseList(this, QStringLiteral("lst1"));
+    Lbl2 = titleLabel(this, QStringLiteral("Lbl2"));
+    lst2 = phraseList(this, QStringLiteral("lst2"));
+    Lbl1->installEventFilter(this);
+    Lbl2->installEventFilter(this);
+    ReloadPhraseLists();
+    for (QListWidget *list : {lst1, lst2}) {
+        connect(list, &QListWidget::itemClicked, this, [this, list](QListWidgetItem *item) {
+            PhraseClicked(list, list->row(item), QGuiApplication::keyboardModifiers());
+        });
+    }
+
+    lblReport = new QLabel(QStringLiteral("Report:"), this);
+    lblReport->setObjectName(QStringLiteral("lblReport"));
+    txtData = new QLineEdit(this);
+    txtData->setObjectName(QStringLiteral("txtData"));
+    txtData->setMaxLength(ReportComposer::MaxLength);
+    txtData->installEventFilter(this);
+    lblReport->setBuddy(txtData);
+    chkSevere = new QCheckBox(QStringLiteral("Check if Severe"), this);
+    chkSevere->setObjectName(QStringLiteral("chkSevere"));
+    cmdSend = new QPushButton(QStringLiteral("&Send"), this);
+    cmdSend->setObjectName(QStringLiteral("cmdSend"));
+    connect(cmdSend, &QPushButton::clicked, this, &ReportPanel::cmdSend_Click);
+    connect(chkSevere, &QCheckBox::clicked, txtData, [this] { txtData->setFocus(); });
+
+    auto *listColumn1 = new QVBoxLayout;
+    listColumn1->addWidget(Lbl1);
+    listColumn1->addWidget(lst1);
+    auto *listColumn2 = new QVBoxLayout;
+    listColumn2->addWidget(Lbl2);
+    listColumn2->addWidget(lst2);
+    auto *phrases = new QHBoxLayout;
+    phrases->addLayout(listColumn1);
+    phrases->addLayout(listColumn2);
+
+    auto *sendRow = new QHBoxLayout;
+    sendRow->addWidget(lblReport);
+    sendRow->addWidget(txtData, 1);
+    sendRow->addWidget(chkSevere);
+    sendRow->addWidget(cmdSend);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(ListView1, 3);
+    layout->addWidget(lblListTotal);
+    layout->addLayout(phrases, 1);
+    layout->addLayout(sendRow);
+}
+
+void ReportPanel::SetColumnWidthsTwips(const QList<int> &twips)
+{
+    const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    for (int c = 0; c < twips.size() && c < m_model.columnCount(); ++c)
+        if (twips.at(c) >= 0)
+            ListView1->setColumnWidth(c, twips.at(c) * dpi / 1440);
+}
+
+void ReportPanel::ReloadPhraseLists()
+{
+    const PhraseList &severe = m_state.phraseLists[5];
+    const PhraseList &other = m_state.phraseLists[6];
+    Lbl1->setText(severe.title);
+    Lbl2->setText(other.title);
+    lst1->clear();
+    lst1->addItems(severe.phrases);
+    lst2->clear();
+    lst2->addItems(other.phrases);
+}
+
+void ReportPanel::cmdSend_Click()
+{
+    const ReportComposer::Result r = m_composer.Send(txtData->text(), chkSevere->isChecked());
+    txtData->setText(r.boxText);
+    chkSevere->setChecked(r.severe);
+    if (r.outcome == ReportComposer::Outcome::Sent)
+        txtData->setFocus();
+    if (r.outcome == ReportComposer::Outcome::NotSignedOn)
+        emit signOnRequested();
+}
+
+void ReportPanel::PhraseClicked(QListWidget *list, int row, Qt::KeyboardModifiers modifiers)
+{
+    if (row < 0 || row >= list->count())
+        return;
+    const QString phrase = list->item(row)->text();
+    if ((modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier)
+        txtData->setText(txtData->text().trimmed() + QStringLiteral(" > ") + phrase);
+    else
+        txtData->setText(phrase);
+    list->clearSelection();
+    chkSevere->setChecked(true);
+    cmdSend->setFocus();
+}
+
+bool ReportPanel::EscapePressed()
+{
+    const bool wasEmpty = txtData->text().isEmpty();
+    txtData->clear();
+    chkSevere->setChecked(false);
+    return wasEmpty;
+}
+
+bool ReportPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && (watched == Lbl1 || watched == Lbl2)) {
+        emit phraseTitleClicked(watched == Lbl1 ? 6 : 7);
+        return true;
+    }
+    if (watched == txtData && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            cmdSend_Click();
+            return true;
+        }
+        // A report always starts with a capital letter.
+        const QString typed = key->text();
+        if (txtData->text().isEmpty() && typed.size() == 1 && typed.at(0) >= u'a' && typed.at(0) <= u'z') {
+            txtData->insert(Capital(typed));
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ReportPanel::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        EscapePressed();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTreeView;
+class ReportComposer;
+class ReportListModel;
+struct ClientState;
+
+// The report list with its total, the report box with Send, and the main
+// window's two phrase lists.
+class ReportPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    ReportPanel(ReportListModel &model, ReportComposer &composer, ClientState &state,
+                QWidget *parent = nullptr);
+
+    void cmdSend_Click();
+    // A phrase picked from lst1 or lst2 with the keyboard modifiers held at
+    // the click: Ctrl alone chains it to the text already in the box.
+    void PhraseClicked(QListWidget *list, int row, Qt::KeyboardModifiers modifiers);
+    // Escape: empties the report box and clears the severe mark. Returns
+    // whether the box was empty already (the quick-chat panel then switches).
+    bool EscapePressed();
+    // Fills Lbl1/lst1 and Lbl2/lst2 from the phrase lists List6 and List7.
+    void ReloadPhraseLists();
+    // Column widths in twips, converted for this screen.
+    void SetColumnWidthsTwips(const QList<int> &twips);
+
+    QTreeView *ListView1;
+    QLabel *lblListTotal;
+    QLabel *lblReport;
+    QLineEdit *txtData;
+    QCheckBox *chkSevere;
+    QPushButton *cmdSend;
+    QLabel *Lbl1;
+    QListWidget *lst1;
+    QLabel *Lbl2;
+    QListWidget *lst2;
+
+signals:
+    // Send was pressed before the server accepted the sign-on.
+    void signOnRequested();
+    // The blue title of lst1 (6) or lst2 (7) was clicked.
+    void phraseTitleClicked(int listNumber);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    ReportListModel &m_model;
+    ReportComposer &m_composer;
+    ClientState &m_state;
+};
