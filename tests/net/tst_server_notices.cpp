@@ -217,8 +217,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_link->state(), LinkState::Connected, 5000);
         m_state->pendingMessage = QStringLiteral(":SGN|x|^");
         m_link->setTimer1Interval(ServerLink::ConnectedInterval);
-        m_link->dispatcher().dispatch(QStringLiteral(":HUB|127.0.0.1|") + QString::number(second.port()) +
-                                      QStringLiteral("|^"));
+        QTRY_VERIFY_WITH_TIMEOUT(first.hasClient(), 5000);
+        // Redirected from inside the socket's own arrival.
+        first.send(QStringLiteral(":HUB|127.0.0.1|") + QString::number(second.port()) + QStringLiteral("|^"));
         QTRY_COMPARE_WITH_TIMEOUT(second.connectionCount(), 1, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(m_link->state(), LinkState::Connected, 5000);
         QCOMPARE(m_http->requestCount(QStringLiteral("/weather/WXIP.txt")), 0);
