@@ -2,6 +2,7 @@
 #include "app/settings.h"
 #include "fakes.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -227,6 +228,20 @@ private slots:
         for (const auto &s : dialogs.shown)
             shown << s.text << s.title;
         QCOMPARE(shown, boxes);
+    }
+
+    void unreadableFileKeepsDefaultsWithoutAMessage()
+    {
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Settings.dat")));
+        ClientState state;
+        state.dataDir = dir.path();
+        FakeDialogs dialogs;
+        bool termsShown = false;
+        QCOMPARE(LoadSettings(state, dialogs, [&] { termsShown = true; }), LoadSettingsResult::Failed);
+        QVERIFY(!termsShown);
+        QVERIFY(dialogs.shown.isEmpty());
+        QCOMPARE(state.settings, SettingsRecord());
     }
 
     void saveIsPrivateAndAtomic()
