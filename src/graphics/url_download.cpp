@@ -183,9 +183,11 @@ void UrlDownloader::GetFile(const QString &pathOrAddress, GetFileDone done, QObj
     QFile file(pathOrAddress);
     if (!file.open(QIODevice::ReadOnly))
         return reply(QString());
-    if (file.size() > m_maxBytes)
+    // Read one byte past the cap: a device that reports no size is bounded too.
+    const QByteArray bytes = file.read(m_maxBytes + 1);
+    if (bytes.size() > m_maxBytes)
         return reply(QString());
-    reply(WireCodec::decode(file.readAll()));
+    reply(WireCodec::decode(bytes));
 }
 
 quint64 UrlDownloader::fetchText(const QString &url, TextDone done, QObject *context)

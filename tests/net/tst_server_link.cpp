@@ -331,16 +331,6 @@ private slots:
         QVERIFY(!m_link->addressFetchPending());
     }
 
-    void statusLineHandOver()
-    {
-        m_link->start();
-        m_link->holdStatusLine();
-        QVERIFY(!m_link->timer1Active());
-        m_link->releaseStatusLine();
-        QVERIFY(m_link->timer1Active());
-        QCOMPARE(m_link->timer1Interval(), ServerLink::StartInterval);
-    }
-
 private:
     void connectLink()
     {
