@@ -38,6 +38,8 @@ const CommandShape *shapeOf(const QString &word)
 
 QString reached(int n)
 {
+    if (n < 0)
+        return QStringLiteral("error a field holds \"|\" or \"^\", which cannot travel in it");
     return QStringLiteral("ok %1 connection%2").arg(n).arg(n == 1 ? QString() : QStringLiteral("s"));
 }
 

@@ -41,6 +41,13 @@ bool validName(const QString &name)
     return true;
 }
 
+// Fields that clients read without unescaping may not hold the
+// delimiters.
+bool fitsUnescaped(const QString &text)
+{
+    return !text.contains(u'|') && !text.contains(u'^');
+}
+
 } // namespace
 
 struct RelayServer::Connection
@@ -539,20 +546,26 @@ int RelayServer::sendWarning(const QStringList &fields)
     for (int i = 0; i < 6; ++i)
         out.append(i == 4 ? FieldAt(fields, i) : EscapeOutgoing(FieldAt(fields, i)));
     const QString stamp = FieldAt(fields, 6).trimmed();
-    out.append(stamp.isEmpty() ? ReportTimeStamp(m_clock.utcNow()) : EscapeOutgoing(stamp));
+    out.append(stamp.isEmpty() ? ReportTimeStamp(m_clock.utcNow()) : stamp);
+    if (!fitsUnescaped(out.at(4)) || !fitsUnescaped(out.at(6)))
+        return -1;
     return broadcast(wire(QStringLiteral("WRN"), out));
 }
 
 int RelayServer::sendRedirect(const QString &user, const QString &host, const QString &port)
 {
-    return sendToUser(user, wire(QStringLiteral("HUB"), {EscapeOutgoing(host), EscapeOutgoing(port)}));
+    if (!fitsUnescaped(host) || !fitsUnescaped(port))
+        return -1;
+    return sendToUser(user, wire(QStringLiteral("HUB"), {host, port}));
 }
 
 int RelayServer::sendAnnouncement(const QString &user, const QString &image, const QString &tooltip,
                                   const QString &link)
 {
-    return sendToUser(user, wire(QStringLiteral("GAD"),
-                                 {EscapeOutgoing(image), EscapeOutgoing(tooltip), EscapeOutgoing(link)}));
+    // Clients read these fields as they arrive, without unescaping.
+    if (!fitsUnescaped(image) || !fitsUnescaped(tooltip) || !fitsUnescaped(link))
+        return -1;
+    return sendToUser(user, wire(QStringLiteral("GAD"), {image, tooltip, link}));
 }
 
 bool RelayServer::ban(const QString &user, int *reached)

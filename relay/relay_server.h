@@ -59,7 +59,8 @@ public:
     void shutdown();
 
     // Operator actions. user "*" means every signed-on client. Each returns
-    // the number of connections reached.
+    // the number of connections reached, or -1 when a field that travels
+    // unescaped holds "|" or "^".
     int sendSystemMessage(const QString &user, const QString &text);
     int sendWarning(const QStringList &fields);
     int sendRedirect(const QString &user, const QString &host, const QString &port);
