@@ -7,6 +7,7 @@
 #include "net/ui/frm_spotter.h"
 #include "platform/clock.h"
 #include "platform/ui/qt_platform.h"
+#include "reports/ui/reports_subsystem.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -123,6 +124,14 @@ int main(int argc, char **argv)
     QtShell shell;
     ClientApp client(
         state, ClientServices{clock, dialogs, sound, shell, [](int code) { QCoreApplication::exit(code); }});
+    client.onMainWindowCreated = [&](Form1 &form) {
+        // Owned by the main window.
+        new ReportsSubsystem(form, state, client.link(), clock, dialogs, sound, [&client] {
+            client.spotter().show();
+            client.spotter().raise();
+            client.spotter().activateWindow();
+        });
+    };
     ClientApp::trace("started");
     if (!client.Start())
         return 0;

@@ -1,0 +1,106 @@
+#include "reports/ui/reports_subsystem.h"
+
+#include "app/client_state.h"
+#include "app/settings.h"
+#include "app/ui/form1.h"
+#include "community/ui/frm_filter.h"
+#include "net/server_link.h"
+#include "reports/ui/colour.h"
+#include "reports/ui/frm_add_counties.h"
+#include "reports/ui/frm_options.h"
+#include "reports/ui/report_menus.h"
+#include "reports/ui/report_panel.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace {
+
+QAction *findAction(Form1 &form, std::initializer_list<const char *> names)
+{
+    for (const char *name : names)
+        if (QAction *a = form.menuAction(QString::fromLatin1(name)))
+            return a;
+    return nullptr;
+}
+
+QMenu *settingsMenu(Form1 &form)
+{
+    if (auto *m = form.findChild<QMenu *>(QStringLiteral("mnuSettings")))
+        return m;
+    return form.menuBar()->addMenu(QStringLiteral("Se&ttings"));
+}
+
+} // namespace
+
+ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &link, const Clock &clock,
+                                   Dialogs &dialogs, SoundPlayer &sound, std::function<void()> showSignOn)
+    : QObject(&form), m_form(form), m_state(state), m_dialogs(dialogs),
+      m_window(form, [&form] { form.RestoreFromTray(); }), m_sounds(sound, state.dataDir),
+      m_intake(state, clock, m_window, m_sounds, m_reports, m_warnings),
+      m_composer(state, clock, dialogs, link)
+{
+    m_warnings.setForegroundProvider(ForegroundBrush);
+    m_intake.RegisterHandlers(link.dispatcher());
+
+    m_panel = new ReportPanel(m_reports, m_composer, state);
+    form.setReportPanel(m_panel);
+    connect(m_panel, &ReportPanel::signOnRequested, this, [showSignOn] {
+        if (showSignOn)
+            showSignOn();
+    });
+
+    // The report's line holds the status label for one supervision interval.
+    connect(&m_intake, &ReportIntake::statusLine, &form,
+            [&form](const QString &text, const Rgb &fore, const Rgb &back) {
+                form.ShowStatusLine(text);
+                form.FlashStatus(ToQColor(fore), ToQColor(back));
+            });
+
+    form.setLoadStep(Form1::LoadStep::ComputeUtcOffset, [this] { m_intake.ComputeUtcOffset(); });
+    form.setMinuteStep(Form1::MinuteStep::UtcOffset, [this] { m_intake.ComputeUtcOffset(); });
+    form.setLoadStep(Form1::LoadStep::TimeMode, [this] {
+        for (int mode = 0; mode < 3; ++mode)
+            if (QAction *a = m_menus->timeItem(mode))
+                a->setChecked(m_state.settings.TimeMode == mode);
+    });
+
+    m_menus = new ReportMenus(
+        state, [this] { SaveSettings(m_state); }, this);
+    m_menus->Attach(&form, settingsMenu(form));
+
+    const auto hook = [this](QAction *a, void (ReportsSubsystem::*slot)()) {
+        if (!a)
+            return;
+        a->setEnabled(true);
+        connect(a, &QAction::triggered, this, slot);
+    };
+    hook(findAction(form, {"mnuAlertOptions"}), &ReportsSubsystem::mnuAlertOptions_Click);
+    hook(findAction(form, {"mnuAdditionalCounties", "mnuAddCounties"}),
+         &ReportsSubsystem::mnuAdditionalCounties_Click);
+    hook(findAction(form, {"mnuFilter"}), &ReportsSubsystem::mnuFilter_Click);
+}
+
+ReportsSubsystem::~ReportsSubsystem() = default;
+
+void ReportsSubsystem::mnuAlertOptions_Click()
+{
+    frmOptions options(m_state.settings, &m_form);
+    options.exec();
+    SaveSettings(m_state);
+}
+
+void ReportsSubsystem::mnuAdditionalCounties_Click()
+{
+    frmAddCounties counties(m_state, m_dialogs, &m_form);
+    // Closing the window any other way than Done keeps the stored list.
+    if (counties.exec() == QDialog::Accepted)
+        counties.StoreEntries();
+}
+
+void ReportsSubsystem::mnuFilter_Click()
+{
+    frmFilter filter(m_state, m_dialogs, &m_form);
+    filter.exec();
+}

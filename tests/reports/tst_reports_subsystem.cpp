@@ -1,0 +1,178 @@
+// ctest-label: ui
+#include "app/client_state.h"
+#include "app/settings.h"
+#include "app/ui/form1.h"
+#include "fakes.h"
+#include "graphics/url_download.h"
+#include "net/protocol.h"
+#include "net/server_link.h"
+#include "net/wire_codec.h"
+#include "reports/ui/report_menus.h"
+#include "reports/ui/report_panel.h"
+#include "reports/ui/reports_subsystem.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    ClientState state;
+    FakeClock clock;
+    FakeDialogs dialogs;
+    FakeSoundPlayer sound;
+    FakeShell shell;
+    UrlDownloader downloader;
+    std::unique_ptr<ServerLink> link;
+    std::unique_ptr<Form1> form;
+    ReportsSubsystem *reports = nullptr;
+    int signOnShown = 0;
+
+    Fixture()
+    {
+        state.dataDir = dir.path();
+        state.settings.UserState = u"MD"_s;
+        state.settings.UserCounty = u"HARFORD"_s;
+        // The supervision tick may run during a test: nothing listens there.
+        QFile host(state.filePath(u"AddressHost.txt"_s));
+        host.open(QIODevice::WriteOnly);
+        host.write("http://127.0.0.1:1\r\n");
+        host.close();
+        link = std::make_unique<ServerLink>(state, downloader);
+        form =
+            std::make_unique<Form1>(state, *link, ClientServices{clock, dialogs, sound, shell, [](int) {}});
+        reports = new ReportsSubsystem(*form, state, *link, clock, dialogs, sound, [this] { ++signOnShown; });
+    }
+    void arrive(const QString &text) { link->receiveBuffer().Append(text); }
+};
+
+QString report(const QString &text, const QString &state = u"MD"_s, const QString &county = u"HARFORD"_s)
+{
+    return ServerMessage(
+        u"RPT", {text, state, county, u"21014"_s, u"SPOTTER"_s, u"Bel Air"_s, u"12/6/2026 6:44:52 PM"_s});
+}
+
+} // namespace
+
+class TstReportsSubsystem : public QObject
+{
+    Q_OBJECT
+private slots:
+    void menusChangeAndSaveSettings_data();
+    void menusChangeAndSaveSettings();
+    void reportReachesListAndStatusLine();
+    void networkTextShownLiterally();
+    void alertRestoresMinimisedWindow();
+    void sendWithoutSignOnOpensSignOn();
+};
+
+void TstReportsSubsystem::menusChangeAndSaveSettings_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("timeMode");
+    QTest::addColumn<int>("record");
+    QTest::newRow("military") << "mnuLocalMilitary" << 0 << 0;
+    QTest::newRow("utc") << "mnuUTC" << 2 << 0;
+    QTest::newRow("record") << "mnuRecordObservations" << 1 << 1;
+}
+
+void TstReportsSubsystem::menusChangeAndSaveSettings()
+{
+    QFETCH(QString, action);
+    QFETCH(int, timeMode);
+    QFETCH(int, record);
+    Fixture fx;
+    QAction *a = fx.form->menuAction(action);
+    QVERIFY(a);
+    QVERIFY(a->isEnabled());
+    a->trigger();
+    QCOMPARE(fx.state.settings.TimeMode, timeMode);
+    QCOMPARE(fx.state.settings.RecordObservations, record);
+    QVERIFY(a->isChecked());
+    ClientState reread;
+    reread.dataDir = fx.state.dataDir;
+    QFile f(fx.state.filePath(SettingsFileName));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    ReadSettings(f.readAll(), reread.settings);
+    QCOMPARE(reread.settings.TimeMode, timeMode);
+    QCOMPARE(reread.settings.RecordObservations, record);
+}
+
+void TstReportsSubsystem::reportReachesListAndStatusLine()
+{
+    Fixture fx;
+    fx.state.settings.TimeMode = 2;
+    fx.arrive(report(u"Tornado on the ground"_s) + ServerMessage(u"WRN", {u"Flood warning"_s, u"MD"_s}));
+    QTRY_COMPARE_WITH_TIMEOUT(fx.reports->panel()->ListView1->model()->rowCount(), 1, 2000);
+    QCOMPARE(fx.reports->warnings().rowCount(), 1);
+    QCOMPARE(fx.reports->panel()->lblListTotal->text(), u"1  Listed Reports"_s);
+    QCOMPARE(fx.form->lblStatus->text(), u"Flood warning | 12/06 12:00 | MD |  | "_s);
+    QCOMPARE(fx.form->lblStatus->palette().color(QPalette::Window), QColor(128, 0, 0));
+    QCOMPARE(fx.form->lblStatus->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    QVERIFY(fx.link->timer1Active());
+    const QModelIndex top = fx.reports->reports().index(0, 0);
+    QCOMPARE(top.data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
+    QCOMPARE(fx.reports->reports().index(0, 1).data().toString(), u"12/06 18:44"_s);
+    fx.arrive(ServerMessage(u"DEL", {u"TORNADO ON THE GROUND"_s}));
+    QCOMPARE(fx.reports->reports().rowCount(), 0);
+}
+
+void TstReportsSubsystem::networkTextShownLiterally()
+{
+    QTcpServer trap;
+    QVERIFY(trap.listen(QHostAddress::LocalHost, 0));
+    const QString html = u"<b>bold</b><img src=\"http://127.0.0.1:%1/x.gif\">"_s.arg(trap.serverPort());
+    Fixture fx;
+    fx.form->resize(900, 600);
+    fx.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(fx.form.get()));
+    fx.arrive(ServerMessage(u"RPT", {html, html, html, html, html, html}));
+    QTRY_COMPARE_WITH_TIMEOUT(fx.reports->reports().rowCount(), 1, 2000);
+    for (int c = 0; c < 7; ++c)
+        if (c != 1)
+            QCOMPARE(fx.reports->reports().index(0, c).data().toString(), html);
+    QVERIFY(fx.form->lblStatus->text().startsWith(html));
+    QCOMPARE(fx.form->lblStatus->textFormat(), Qt::PlainText);
+    fx.form->repaint();
+    fx.form->grab();
+    QTest::qWait(300);
+    QVERIFY(!trap.hasPendingConnections());
+}
+
+void TstReportsSubsystem::alertRestoresMinimisedWindow()
+{
+    Fixture fx;
+    fx.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(fx.form.get()));
+    fx.form->setWindowState(Qt::WindowMinimized);
+    QVERIFY(fx.form->isMinimized());
+    // Restore and front levels are COUNTY: a report from elsewhere leaves it.
+    fx.arrive(report(u"Hail"_s, u"PA"_s, u"YORK"_s));
+    QVERIFY(fx.form->isMinimized());
+    QCOMPARE(fx.sound.played.size(), 1);
+    fx.arrive(report(u"Hail"_s));
+    QVERIFY(!fx.form->isMinimized());
+    QCOMPARE(fx.sound.played.size(), 2);
+    QVERIFY(fx.sound.played.last().endsWith(u"/Nimbrel.wav"_s));
+}
+
+void TstReportsSubsystem::sendWithoutSignOnOpensSignOn()
+{
+    Fixture fx;
+    fx.reports->panel()->txtData->setText(u"Hail"_s);
+    fx.reports->panel()->cmdSend_Click();
+    QCOMPARE(fx.signOnShown, 1);
+    QCOMPARE(fx.reports->panel()->txtData->text(), u"Hail"_s);
+}
+
+QTEST_MAIN(TstReportsSubsystem)
+#include "tst_reports_subsystem.moc"
