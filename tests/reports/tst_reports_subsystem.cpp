@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTreeView>
@@ -73,6 +74,7 @@ private slots:
     void networkTextShownLiterally();
     void alertRestoresMinimisedWindow();
     void sendWithoutSignOnOpensSignOn();
+    void listFilesReadAtLoad();
 };
 
 void TstReportsSubsystem::menusChangeAndSaveSettings_data()
@@ -172,6 +174,28 @@ void TstReportsSubsystem::sendWithoutSignOnOpensSignOn()
     fx.reports->panel()->cmdSend_Click();
     QCOMPARE(fx.signOnShown, 1);
     QCOMPARE(fx.reports->panel()->txtData->text(), u"Hail"_s);
+}
+
+void TstReportsSubsystem::listFilesReadAtLoad()
+{
+    Fixture fx;
+    const auto write = [&fx](const QString &name, const QByteArray &bytes) {
+        QFile f(fx.state.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    };
+    write(u"FilterList.txt"_s, "troll\r\n");
+    write(u"AddCounties.txt"_s, "PA\r\n");
+    write(u"List6.txt"_s, "My Title\r\nPhrase A\r\n");
+    fx.state.settings.DisplayLevel = u"COUNTY"_s;
+    fx.form->Form_Load();
+    ReportPanel *panel = fx.reports->panel();
+    QCOMPARE(panel->Lbl1->text(), u"My Title"_s);
+    QCOMPARE(panel->lst1->count(), 1);
+    fx.arrive(ServerMessage(u"RPT", {u"Hail"_s, u"MD"_s, u"HARFORD"_s, u""_s, u"TROLL"_s}));
+    fx.arrive(report(u"Wind"_s, u"PA"_s, u"ADAMS"_s));
+    QTRY_COMPARE_WITH_TIMEOUT(fx.reports->reports().rowCount(), 1, 2000);
+    QCOMPARE(fx.reports->reports().index(0, 0).data().toString(), u"Wind"_s);
 }
 
 QTEST_MAIN(TstReportsSubsystem)

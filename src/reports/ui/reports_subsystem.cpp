@@ -1,6 +1,7 @@
 #include "reports/ui/reports_subsystem.h"
 
 #include "app/client_state.h"
+#include "app/list_files.h"
 #include "app/settings.h"
 #include "app/ui/form1.h"
 #include "community/ui/frm_filter.h"
@@ -58,6 +59,13 @@ ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &
                 form.FlashStatus(ToQColor(fore), ToQColor(back));
             });
 
+    // Nothing else reads the list files at load yet; the filter list, the
+    // additional counties and the two phrase lists all come from them.
+    form.setLoadStep(Form1::LoadStep::ListFiles, [this] {
+        LoadListFiles(m_state);
+        m_panel->ReloadPhraseLists();
+        m_panel->SetColumnWidthsTwips(m_state.columnWidths);
+    });
     form.setLoadStep(Form1::LoadStep::ComputeUtcOffset, [this] { m_intake.ComputeUtcOffset(); });
     form.setMinuteStep(Form1::MinuteStep::UtcOffset, [this] { m_intake.ComputeUtcOffset(); });
     form.setLoadStep(Form1::LoadStep::TimeMode, [this] {
