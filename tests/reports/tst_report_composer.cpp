@@ -40,8 +40,6 @@ private slots:
     void tornadoSkipsInterval();
     void outgoingBytes_data();
     void outgoingBytes();
-    void paths_data();
-    void paths();
 };
 
 void TstReportComposer::interval_data()
@@ -130,41 +128,6 @@ void TstReportComposer::outgoingBytes()
     QVERIFY(!r.severe);
     QCOMPARE(fx.sender.sent.size(), 1);
     QCOMPARE(WireCodec::encode(fx.sender.sent[0]), wire);
-}
-
-void TstReportComposer::paths_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("signedOn");
-    QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<bool>("severeAfter");
-    QTest::addColumn<QString>("dialog");
-    using O = ReportComposer::Outcome;
-    QTest::newRow("spaces only") << "    " << true << int(O::Empty) << "" << false << "";
-    QTest::newRow("not signed on") << " Hail " << false << int(O::NotSignedOn) << "Hail" << false << "";
-    QTest::newRow("offensive") << "what the shit" << true << int(O::Offensive) << "" << true
-                               << "Please, no cursing.";
-    QTest::newRow("offensive tornado")
-        << "shit tornado" << true << int(O::Offensive) << "" << true << "Please, no cursing.";
-}
-
-void TstReportComposer::paths()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, signedOn);
-    QFETCH(int, outcome);
-    QFETCH(QString, box);
-    QFETCH(bool, severeAfter);
-    QFETCH(QString, dialog);
-    Fixture fx;
-    fx.state.signedOn = signedOn;
-    const ReportComposer::Result r = fx.composer.Send(text, true);
-    QCOMPARE(int(r.outcome), outcome);
-    QCOMPARE(r.boxText, box);
-    QCOMPARE(r.severe, severeAfter);
-    QVERIFY(fx.sender.sent.isEmpty());
-    QCOMPARE(fx.dialogs.lastText(), dialog);
 }
 
 QTEST_GUILESS_MAIN(TstReportComposer)

@@ -3,12 +3,9 @@
 #include "fakes.h"
 #include "net/wire_codec.h"
 #include "recording_sender.h"
-#include "reports/alert_sounds.h"
 #include "reports/report_composer.h"
-#include "reports/report_intake.h"
 #include "reports/report_list_model.h"
 #include "reports/ui/report_panel.h"
-#include "warnlink/warnings_model.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -16,7 +13,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTreeView>
 #include <QtTest>
 
@@ -68,12 +64,10 @@ private slots:
     void sendPaths_data();
     void sendPaths();
     void reportStartsWithCapital();
-    void lengthLimit();
     void phrasePick_data();
     void phrasePick();
     void escapeClears();
     void listTotalAndTitles();
-    void networkTextShownLiterally();
 };
 
 void TstReportPanel::sendPaths_data()
@@ -137,13 +131,6 @@ void TstReportPanel::reportStartsWithCapital()
     QCOMPARE(fx.panel.txtData->text(), u"1bc"_s);
 }
 
-void TstReportPanel::lengthLimit()
-{
-    Fixture fx;
-    QTest::keyClicks(fx.panel.txtData, QString(250, u'x'));
-    QCOMPARE(fx.panel.txtData->text().size(), 200);
-}
-
 void TstReportPanel::phrasePick_data()
 {
     QTest::addColumn<QString>("typed");
@@ -198,35 +185,6 @@ void TstReportPanel::listTotalAndTitles()
     for (int i = 0; i < 17; ++i)
         fx.model.AddRow(ReportRow{QString::number(i), {}, {}, {}, {}, {}, {}, {}});
     QTRY_COMPARE_WITH_TIMEOUT(fx.panel.lblListTotal->text(), u"17  Listed Reports"_s, 2000);
-}
-
-void TstReportPanel::networkTextShownLiterally()
-{
-    QTcpServer trap;
-    QVERIFY(trap.listen(QHostAddress::LocalHost, 0));
-    const QString html = u"<b>bold</b><img src=\"http://127.0.0.1:%1/x.gif\">"_s.arg(trap.serverPort());
-
-    Fixture fx;
-    FakeWindowActions window;
-    FakeSoundPlayer player;
-    AlertSounds sounds(player, fx.state.dataDir);
-    WarningsModel warnings;
-    ReportIntake intake(fx.state, fx.clock, window, sounds, fx.model, warnings);
-    QLabel status;
-    status.setTextFormat(Qt::PlainText);
-    QObject::connect(&intake, &ReportIntake::statusLine, &status, &QLabel::setText);
-    status.show();
-    intake.HandleReport(u":RPT|"_s + html + u"|MD|HARFORD|1|"_s + html + u"|"_s + html + u"|^"_s);
-    fx.model.flush();
-
-    QCOMPARE(fx.panel.ListView1->model()->index(0, 0).data().toString(), html);
-    QCOMPARE(fx.panel.ListView1->model()->index(0, 5).data().toString(), html);
-    QVERIFY(status.text().startsWith(html));
-    fx.panel.grab();
-    status.grab();
-    QTest::qWait(200);
-    QVERIFY(!trap.hasPendingConnections());
-    QVERIFY(!trap.waitForNewConnection(100));
 }
 
 QTEST_MAIN(TstReportPanel)
