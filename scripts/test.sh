@@ -32,7 +32,7 @@ if command -v clang++ >/dev/null 2>&1; then
 
   echo "== fuzzing (${FUZZ_SECONDS:=20} s each)"
   for f in build-san/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
+    [ -f "$f" ] && [ -x "$f" ] || continue
     name=$(basename "$f")
     corpus=$ROOT/fuzz/corpus/${name#fuzz_}
     work=$(mktemp -d)
