@@ -1,5 +1,7 @@
 #include "relay_process.h"
 
+#include "raw_client.h"
+
 #include "net/protocol.h"
 
 #include <QFile>
@@ -40,6 +42,17 @@ QString Report(const QString &text, const QString &user, const QString &state, c
 }
 
 } // namespace RelayTestText
+
+bool JoinRelay(RawClient &client, quint16 port, const QString &user, const QString &county,
+               const QString &from)
+{
+    using namespace RelayTestText;
+    if (!client.connectTo(port, 3000, from))
+        return false;
+    client.sendText(NewAccount(user, QStringLiteral("pw")));
+    client.sendText(SignOn(user, QStringLiteral("pw"), QStringLiteral("MD"), county));
+    return client.waitForCode(QStringLiteral("SGN")) == QStringLiteral(":SGN|3|^");
+}
 
 RelayProcess::RelayProcess() = default;
 

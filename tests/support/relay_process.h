@@ -15,6 +15,13 @@ QString Report(const QString &text, const QString &user, const QString &state = 
                const QString &county = QStringLiteral("HARFORD"));
 } // namespace RelayTestText
 
+class RawClient;
+
+// Connects, creates the account (password "pw") and signs on in MD; true
+// when the relay answers ":SGN|3|^".
+bool JoinRelay(RawClient &client, quint16 port, const QString &user,
+               const QString &county = QStringLiteral("HARFORD"), const QString &from = {});
+
 // Starts the real nimbrel-relay on free loopback ports with a database in
 // a temporary folder (or a given file, to survive a restart).
 class RelayProcess

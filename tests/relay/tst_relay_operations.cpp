@@ -1,0 +1,248 @@
+// ctest-label: e2e
+#include "raw_client.h"
+#include "relay_process.h"
+
+#include "net/protocol.h"
+
+#include <QRandomGenerator>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace RelayTestText;
+
+namespace {
+
+// One raw HTTP exchange; the relay closes the connection after its answer.
+QByteArray httpExchange(quint16 port, const QByteArray &request)
+{
+    QTcpSocket s;
+    s.connectToHost(u"127.0.0.1"_qs, port);
+    if (!s.waitForConnected(3000))
+        return {};
+    s.write(request);
+    QByteArray answer;
+    (void)QTest::qWaitFor(
+        [&] {
+            answer += s.readAll();
+            return s.state() == QAbstractSocket::UnconnectedState;
+        },
+        3000);
+    return answer + s.readAll();
+}
+
+} // namespace
+
+// What an operator does to a running relay (admin commands, the address
+// file) and what misbehaving clients do to it, with Ann and BEN signed on
+// throughout.
+class TestRelayOperations : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_relay.start(), qPrintable(m_relay.readyLine() + m_relay.log()));
+        QVERIFY(JoinRelay(m_ann, m_relay.tcpPort(), u"Ann"_qs));
+        QVERIFY(JoinRelay(m_ben, m_relay.tcpPort(), u"BEN"_qs));
+        // Both arrivals seen by both, so that only what a case causes follows.
+        QCOMPARE(m_ann.collect(u"GOB"_qs, 2).size(), 2);
+        QCOMPARE(m_ben.collect(u"GOB"_qs, 1).size(), 1);
+    }
+    void cleanup()
+    {
+        if (QTest::currentTestFailed())
+            qWarning("%s", qPrintable(m_relay.log()));
+        m_ann.skipAll();
+        m_ben.skipAll();
+    }
+
+    void commandsReachTheirTargets_data()
+    {
+        using L = QStringList;
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("annGets");
+        QTest::addColumn<QString>("benGets");
+        QTest::newRow("smg to one user, escaped")
+            << L{u"smg"_qs, u"ann"_qs, u"Storm's"_qs, u"near: go|now^"_qs} << u"ok 1 connection"_qs
+            << u":SMG|ann|SYSTEM|Storm\u007Fs near\u0081 go\u20ACnow\u201A|^"_qs << QString();
+        QTest::newRow("smg to everybody")
+            << L{u"smg"_qs, u"*"_qs, u"hello all"_qs} << u"ok 2 connections"_qs
+            << u":SMG|ALL|SYSTEM|hello all|^"_qs << u":SMG|ALL|SYSTEM|hello all|^"_qs;
+        const QString wrn = u":WRN|TORNADO WARNING|MD|HARFORD|21001|NWS|Bel Air|12/6/2026 6:44:52 PM|^"_qs;
+        QTest::newRow("wrn with its own time")
+            << L{u"wrn"_qs,     u"TORNADO WARNING"_qs,     u"MD"_qs, u"HARFORD"_qs, u"21001"_qs, u"NWS"_qs,
+                 u"Bel Air"_qs, u"12/6/2026 6:44:52 PM"_qs}
+            << u"ok 2 connections"_qs << wrn << wrn;
+        QTest::newRow("c12 to one user only")
+            << L{u"c12"_qs, u"BEN"_qs} << u"ok 1 connection"_qs << QString() << u":C12|BEN|^"_qs;
+        QTest::newRow("dis") << L{u"dis"_qs, u"ANN"_qs} << u"ok 1 connection"_qs << u":DIS|^"_qs << QString();
+        QTest::newRow("unknown user reaches nobody")
+            << L{u"smg"_qs, u"NOBODY"_qs, u"x"_qs} << u"ok 0 connections"_qs << QString() << QString();
+        QTest::newRow("delimiter in a plain field") << L{u"hub"_qs, u"BEN"_qs, u"10.0.0.9|x"_qs, u"5000"_qs}
+                                                    << u"error a field"_qs << QString() << QString();
+        QTest::newRow("unknown command")
+            << L{u"shout"_qs} << u"error unknown command"_qs << QString() << QString();
+    }
+    void commandsReachTheirTargets()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(QString, answer);
+        QFETCH(QString, annGets);
+        QFETCH(QString, benGets);
+        int code = -1;
+        const QString out = m_relay.admin(command, &code);
+        QVERIFY2(out.startsWith(answer), qPrintable(out));
+        QCOMPARE(code, answer.startsWith(QLatin1String("ok")) ? 0 : 1);
+        const auto check = [](RawClient &c, const QString &expected) {
+            if (!expected.isEmpty())
+                return c.waitFor([&](const QString &m) { return !m.startsWith(QLatin1String(":PNG")); }) ==
+                       expected;
+            QTest::qWait(100);
+            return c.waitFor([&](const QString &m) { return !m.startsWith(QLatin1String(":PNG")); }, 0)
+                .isEmpty();
+        };
+        QVERIFY(check(m_ann, annGets));
+        QVERIFY(check(m_ben, benGets));
+    }
+
+    void listShowsConnectedObservers()
+    {
+        int code = -1;
+        const QString out = m_relay.admin({u"list"_qs}, &code);
+        QCOMPARE(code, 0);
+        QVERIFY2(out.contains(u"observer\tAnn\tMD\tHARFORD\t21001\t127.0.0.1:"_qs), qPrintable(out));
+        QVERIFY(out.contains(u"observer\tBEN\t"_qs));
+        QVERIFY(out.trimmed().endsWith(u"ok 2 observers"_qs));
+    }
+
+    void bannedAccountIsSignedOffAndRefused()
+    {
+        RawClient c, later;
+        QVERIFY(JoinRelay(c, m_relay.tcpPort(), u"Carol"_qs));
+        int code = -1;
+        QVERIFY(m_relay.admin({u"ban"_qs, u"CAROL"_qs}, &code).startsWith(QLatin1String("ok 1")));
+        QCOMPARE(code, 0);
+        QCOMPARE(c.waitForCode(u"BAN"_qs), u":BAN|Carol|^"_qs);
+        // Signed off at once: its reports are no longer relayed.
+        c.sendText(Report(u"hail"_qs, u"Carol"_qs));
+        QVERIFY(m_ben.pendingWithCode(u"RPT"_qs, 200).isEmpty());
+        QVERIFY(later.connectTo(m_relay.tcpPort()));
+        later.sendText(SignOn(u"carol"_qs, u"pw"_qs));
+        QCOMPARE(later.waitForCode(u"SGN"_qs), u":SGN|5|^"_qs);
+        later.sendText(SignOn(u"carol"_qs, u"wrong"_qs));
+        QCOMPARE(later.waitForCode(u"SGN"_qs), u":SGN|2|^"_qs);
+        QVERIFY(m_relay.admin({u"ban"_qs, u"NOSUCH"_qs}, &code).startsWith(QLatin1String("error")));
+        QCOMPARE(code, 1);
+    }
+
+    void addressFileOverHttp_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<QByteArray>("statusLine");
+        QTest::newRow("address file") << QByteArray("GET /weather/WXIP.txt HTTP/1.1\r\nHost: x\r\n\r\n")
+                                      << QByteArray("HTTP/1.1 200 OK");
+        QTest::newRow("oversized request")
+            << QByteArray("GET /" + QByteArray(20'000, 'a')) << QByteArray("HTTP/1.1 431");
+    }
+    void addressFileOverHttp()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(QByteArray, statusLine);
+        const QByteArray answer = httpExchange(m_relay.httpPort(), request);
+        QVERIFY2(answer.startsWith(statusLine), answer.left(200).constData());
+        const QByteArray body = answer.mid(answer.indexOf("\r\n\r\n") + 4);
+        QCOMPARE(body == "127.0.0.1:" + QByteArray::number(m_relay.tcpPort()), statusLine.endsWith("OK"));
+    }
+
+    // While one connection misbehaves, Ann's reports keep reaching BEN,
+    // every one of them and in order.
+    void othersKeepReceivingEverything_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("closed"); // false: the relay may or may not close it
+        QTest::newRow("message flood") << u"flood"_qs << true;
+        QTest::newRow("1 MB without a caret") << u"huge"_qs << true;
+        QTest::newRow("random bytes") << u"random"_qs << false;
+    }
+    void othersKeepReceivingEverything()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, closed);
+        RawClient bad;
+        QVERIFY(JoinRelay(bad, m_relay.tcpPort(), u"MALLORY"_qs));
+        m_ben.skipAll();
+        const qsizetype dobsBefore = m_ben.messages().count(u":DOB|MD|HARFORD|21001|MALLORY|^"_qs);
+        QByteArray payload;
+        if (kind == QLatin1String("flood")) {
+            for (int i = 0; i < 5000; ++i)
+                payload += ":MSG|ALL|MALLORY|spam " + QByteArray::number(i) + "|^";
+        } else if (kind == QLatin1String("huge")) {
+            payload = ":RPT|" + QByteArray(1024 * 1024, 'x');
+        } else {
+            QRandomGenerator rng(20261206);
+            payload.resize(256 * 1024);
+            for (char &ch : payload)
+                ch = char(rng.bounded(256));
+        }
+        constexpr int Reports = 40;
+        for (int i = 0; i < Reports; ++i) {
+            if (i % 10 == 0)
+                bad.send(payload.mid(i / 10 * payload.size() / 4, payload.size() / 4));
+            m_ann.sendText(Report(u"report %1"_qs.arg(i), u"Ann"_qs));
+            QTest::qWait(5);
+        }
+        const QStringList got = m_ben.collect(u"RPT"_qs, Reports, 10000);
+        QCOMPARE(got.size(), Reports);
+        for (int i = 0; i < Reports; ++i)
+            QCOMPARE(FieldAt(SplitFields(got.at(i)), 0), u"report %1"_qs.arg(i));
+        if (closed) {
+            QVERIFY(bad.waitForDisconnected(5000));
+            // Its departure is announced like any other, once.
+            const QString dob = u":DOB|MD|HARFORD|21001|MALLORY|^"_qs;
+            QVERIFY(QTest::qWaitFor([&] { return m_ben.messages().count(dob) == dobsBefore + 1; }, 3000));
+            QTest::qWait(100);
+            QCOMPARE(m_ben.messages().count(dob), dobsBefore + 1);
+        }
+        // The relay is alive and sane for newcomers.
+        RawClient fresh;
+        QVERIFY(JoinRelay(fresh, m_relay.tcpPort(), u"NEWBIE"_qs));
+    }
+
+    void floodIsLoggedOnceNotPerMessage()
+    {
+        RawClient bad;
+        QVERIFY(JoinRelay(bad, m_relay.tcpPort(), u"EVE"_qs));
+        const qsizetype before = m_relay.log().count(u"too fast"_qs);
+        bad.send(QByteArray(":GOB|^").repeated(400));
+        QVERIFY(QTest::qWaitFor([&] { return m_relay.log().count(u"too fast"_qs) > before; }, 3000));
+        QTest::qWait(100);
+        QCOMPARE(m_relay.log().count(u"too fast"_qs), before + 1);
+        // A burst below the limits is served completely.
+        m_ann.skipAll();
+        m_ann.send(QByteArray(":MSG|ALL|Ann|burst|^").repeated(20));
+        QCOMPARE(m_ann.collect(u"MSG"_qs, 20, 5000).size(), 20);
+    }
+
+    void connectionCap()
+    {
+        RelayProcess capped;
+        QVERIFY(capped.start({u"--max-connections"_qs, u"2"_qs}));
+        RawClient a, b, c;
+        QVERIFY(a.connectTo(capped.tcpPort()));
+        QVERIFY(b.connectTo(capped.tcpPort()));
+        (void)c.connectTo(capped.tcpPort());
+        QVERIFY(c.waitForDisconnected());
+        a.sendText(NewAccount(u"X"_qs, u"pw"_qs));
+        QCOMPARE(a.waitForCode(u"NEW"_qs), u":NEW|1|^"_qs);
+        QVERIFY(capped.log().contains(u"connection limit"_qs));
+    }
+
+private:
+    RelayProcess m_relay;
+    RawClient m_ann;
+    RawClient m_ben;
+};
+
+QTEST_GUILESS_MAIN(TestRelayOperations)
+#include "tst_relay_operations.moc"
