@@ -53,21 +53,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("focused");
         const QString required = QStringLiteral("Required Field!");
-        QTest::newRow("user name first") << "txtUsername"
-                                         << "User Name and password required."
-                                         << "";
-        QTest::newRow("password") << "txtPassword"
-                                  << "User Name and password required."
-                                  << "";
-        QTest::newRow("first name") << "txtFName" << required << "txtFName";
-        QTest::newRow("last name") << "txtLName" << required << "txtLName";
-        QTest::newRow("address") << "txtAddress" << required << "txtAddress";
-        QTest::newRow("city") << "txtCity" << required << "txtCity";
-        QTest::newRow("county") << "txtCounty" << required << "txtCounty";
-        QTest::newRow("state") << "txtState" << required << "txtState";
-        QTest::newRow("zip only") << "txtZip" << required << "txtZip";
-        QTest::newRow("e-mail") << "txtEmail" << required << "txtEmail";
-        QTest::newRow("blanks count as empty") << "txtCity " << required << "txtCity";
+        QTest::newRow("user name first")
+            << u"txtUsername"_qs << u"User Name and password required."_qs << QString();
+        QTest::newRow("state") << u"txtState"_qs << required << u"txtState"_qs;
+        QTest::newRow("zip") << u"txtZip"_qs << required << u"txtZip"_qs;
+        QTest::newRow("blanks count as empty") << u"txtCity "_qs << required << u"txtCity"_qs;
     }
     void logInRefusals()
     {
@@ -163,26 +153,16 @@ private slots:
                                      << "NY";
         QTest::newRow("longer text cut") << "texas"
                                          << "TE";
-        QTest::newRow("one letter") << "k"
-                                    << "K";
     }
     void stateIsUpperCasedOnLeaving()
     {
         QFETCH(QString, typed);
         Fixture f;
+        QCOMPARE(f.form->txtState->count(), SignOn::StateList().size());
         QTest::keyClicks(f.form->txtState->lineEdit(), typed);
         QFocusEvent out(QEvent::FocusOut);
         QApplication::sendEvent(f.form->txtState->lineEdit(), &out);
         QTEST(f.form->txtState->currentText(), "result");
-    }
-
-    void stateListHasSixtyEntries()
-    {
-        Fixture f;
-        QCOMPARE(f.form->txtState->count(), 60);
-        QCOMPARE(f.form->txtState->itemText(0), QStringLiteral("AK"));
-        QCOMPARE(f.form->txtState->itemText(50), QString());
-        QCOMPARE(f.form->txtState->itemText(59), QStringLiteral("SK"));
     }
 
     void forgotTwice()
@@ -225,38 +205,19 @@ private slots:
         QCOMPARE(f.saves, 1);
     }
 
-    void replies_data()
+    // Nothing modal inside the reply handler: the box and the form come on
+    // a later pass; SGN 5 also ends the program.
+    void repliesAreQueued_data()
     {
         QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("title");
         QTest::addColumn<bool>("formShown");
         QTest::addColumn<bool>("ended");
-        QTest::newRow("SGN 1") << ":SGN|1|^"
-                               << "User name is not valid."
-                               << "User Name Not Valid" << true << false;
-        QTest::newRow("SGN 2") << ":SGN|2|^"
-                               << "Invalid password"
-                               << "Invalid Password." << true << false;
-        QTest::newRow("SGN 3") << ":SGN|3|^"
-                               << ""
-                               << "" << false << false;
-        QTest::newRow("SGN 4") << ":SGN|4|^"
-                               << "You are already logged in."
-                               << "Only One Log In Per User Please" << true << false;
-        QTest::newRow("SGN 5") << ":SGN|5|^"
-                               << "You are no longer eligible to use of this service."
-                               << "You are no longer eligible to use this service." << false << true;
-        QTest::newRow("NEW 1") << ":NEW|1|^"
-                               << "Account successfully created.  Please click Log In to complete the log in "
-                                  "process."
-                               << "Account Successfully Created" << true << false;
-        QTest::newRow("NEW 2") << ":NEW|2|^"
-                               << "User name already exists.  Please try another user name.  If you have "
-                                  "already created an account, please click Log In."
-                               << "Username Already Exists." << true << false;
+        QTest::newRow("SGN 2") << u":SGN|2|^"_qs << u"Invalid Password."_qs << true << false;
+        QTest::newRow("SGN 5") << u":SGN|5|^"_qs << u"You are no longer eligible to use this service."_qs
+                               << false << true;
     }
-    void replies()
+    void repliesAreQueued()
     {
         QFETCH(QString, message);
         QFETCH(bool, formShown);
@@ -266,23 +227,13 @@ private slots:
         SignOnReplies replies(f.state, [&f] { ++f.saves; });
         QList<int> ends;
         f.form->attachReplies(replies, [&ends](int code) { ends.append(code); });
-        if (message.startsWith(QLatin1String(":SGN")))
-            replies.HandleSignOnReply(message);
-        else
-            replies.HandleNewAccountReply(message);
-        // Nothing modal inside the handler: the box comes on a later pass.
+        replies.HandleSignOnReply(message);
         QCOMPARE(f.dialogs.shown.size(), 0);
         QVERIFY(!f.form->isVisible());
-        QTest::qWait(20);
+        QTRY_COMPARE(f.dialogs.shown.size(), 1);
+        QTEST(f.dialogs.shown.last().title, "title");
         QCOMPARE(f.form->isVisible(), formShown);
-        QTEST(f.dialogs.lastText(), "text");
-        if (!f.dialogs.shown.isEmpty())
-            QTEST(f.dialogs.shown.last().title, "title");
         QCOMPARE(ends.size(), ended ? 1 : 0);
-        if (message == QLatin1String(":SGN|3|^"))
-            QVERIFY(f.state.signedOn);
-        if (ended)
-            QCOMPARE(f.state.settings.Ineligible, 1);
     }
 };
 

@@ -18,52 +18,18 @@ private slots:
     {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("file");
-        QTest::newRow("gif") << "http://ads.example/img/banner.gif"
-                             << "add.gif";
-        QTest::newRow("upper-case type") << "http://ads.example/B.JPG"
-                                         << "add.jpg";
-        QTest::newRow("four-letter type") << "https://ads.example/b.jpeg"
-                                          << "add.jpeg";
-        QTest::newRow("query ignored") << "http://ads.example/b.png?v=1/../x.exe"
-                                       << "add.png";
-        QTest::newRow("path in the last characters") << "http://ads.example/x/..\\..\\a.bat"
-                                                     << "";
-        QTest::newRow("dot in a folder only") << "http://ads.example/v1.2/banner"
-                                              << "";
-        QTest::newRow("unknown type") << "http://ads.example/run.exe"
-                                      << "";
-        QTest::newRow("empty") << ""
-                               << "";
+        QTest::newRow("upper-case type") << u"http://ads.example/B.JPG"_qs << u"add.jpg"_qs;
+        QTest::newRow("four-letter type") << u"https://ads.example/b.jpeg"_qs << u"add.jpeg"_qs;
+        QTest::newRow("query ignored") << u"http://ads.example/b.png?v=1/../x.exe"_qs << u"add.png"_qs;
+        QTest::newRow("path in the last characters") << u"http://ads.example/x/..\\..\\a.bat"_qs << QString();
+        QTest::newRow("dot in a folder only") << u"http://ads.example/v1.2/banner"_qs << QString();
+        QTest::newRow("unknown type") << u"http://ads.example/run.exe"_qs << QString();
     }
     void announcementFile()
     {
         QFETCH(QString, address);
         QFETCH(QString, file);
         QCOMPARE(ServerNotices::AnnouncementFileName(address), file);
-    }
-
-    void nameMatches_data()
-    {
-        QTest::addColumn<QString>("own");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("same") << "Storm1"
-                              << "Storm1" << true;
-        QTest::newRow("case differs") << "Storm1"
-                                      << "STORM1" << true;
-        QTest::newRow("other user") << "Storm1"
-                                    << "Storm2" << false;
-        QTest::newRow("prefix only") << "Storm1"
-                                     << "Storm" << false;
-        QTest::newRow("own name empty") << ""
-                                        << "anyone" << true;
-    }
-    void nameMatches()
-    {
-        QFETCH(QString, own);
-        QFETCH(QString, name);
-        QFETCH(bool, matches);
-        QCOMPARE(ServerNotices::NameMatches(own, name), matches);
     }
 
     void init()
@@ -97,26 +63,13 @@ private slots:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("linkKept");
-        QTest::newRow("picture and web link") << "/ad/banner.PNG"
-                                              << "https://spotters.example/news"
-                                              << "add.png"
-                                              << "https://spotters.example/news";
-        QTest::newRow("program link refused") << "/ad/banner.gif"
-                                              << "file:///usr/bin/xterm"
-                                              << "add.gif"
-                                              << "";
-        QTest::newRow("script link refused") << "/ad/banner.gif"
-                                             << "javascript:alert(1)"
-                                             << "add.gif"
-                                             << "";
-        QTest::newRow("picture missing") << "/ad/none.gif"
-                                         << "http://spotters.example/"
-                                         << ""
-                                         << "http://spotters.example/";
-        QTest::newRow("not a picture") << "/ad/run.sh"
-                                       << ""
-                                       << ""
-                                       << "";
+        QTest::newRow("picture and web link") << u"/ad/banner.PNG"_qs << u"https://spotters.example/news"_qs
+                                              << u"add.png"_qs << u"https://spotters.example/news"_qs;
+        QTest::newRow("program link refused")
+            << u"/ad/banner.gif"_qs << u"file:///usr/bin/xterm"_qs << u"add.gif"_qs << QString();
+        QTest::newRow("picture missing") << u"/ad/none.gif"_qs << u"http://spotters.example/"_qs << QString()
+                                         << u"http://spotters.example/"_qs;
+        QTest::newRow("not a picture") << u"/ad/run.sh"_qs << QString() << QString() << QString();
     }
     void announcement()
     {
@@ -156,55 +109,38 @@ private slots:
         QVERIFY(!m_downloader->busy());
     }
 
-    void ban_data()
-    {
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<bool>("banned");
-        QTest::newRow("this user, other case") << ":BAN|STORM1|^" << true;
-        QTest::newRow("other user") << ":BAN|Storm2|^" << false;
-        QTest::newRow("no name") << ":BAN|^" << false;
-    }
-    void ban()
-    {
-        QFETCH(QString, message);
-        QFETCH(bool, banned);
-        QSignalSpy spy(m_notices.get(), &ServerNotices::banned);
-        QSignalSpy ended(m_notices.get(), &ServerNotices::terminateRequested);
-        m_link->dispatcher().dispatch(message);
-        QCOMPARE(spy.size(), banned ? 1 : 0);
-        QCOMPARE(m_state->settings.Ineligible, banned ? 1 : 0);
-        QCOMPARE(m_saves, banned ? 1 : 0);
-        QCOMPARE(ended.size(), 0);
-        if (banned) {
-            QCOMPARE(spy.at(0).at(0).toString(),
-                     QStringLiteral("You are no longer eligible to use this service."));
-            QCOMPARE(spy.at(0).at(1).toString(), spy.at(0).at(0).toString());
-        }
-    }
-
-    void terminate_data()
+    // BAN and C12 name a user; only a match (in any letter case) acts, and
+    // C12 also ends a client that has no user name yet.
+    void userNotices_data()
     {
         QTest::addColumn<QString>("own");
         QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("banned");
         QTest::addColumn<bool>("ends");
-        QTest::newRow("this user") << "Storm1"
-                                   << ":C12|storm1|^" << true;
-        QTest::newRow("other user") << "Storm1"
-                                    << ":C12|Storm9|^" << false;
-        QTest::newRow("not signed in yet") << ""
-                                           << ":C12|Storm9|^" << true;
+        QTest::newRow("BAN this user, other case") << u"Storm1"_qs << u":BAN|STORM1|^"_qs << true << false;
+        QTest::newRow("BAN other user") << u"Storm1"_qs << u":BAN|Storm2|^"_qs << false << false;
+        QTest::newRow("BAN name prefix") << u"Storm1"_qs << u":BAN|Storm|^"_qs << false << false;
+        QTest::newRow("BAN no name") << u"Storm1"_qs << u":BAN|^"_qs << false << false;
+        QTest::newRow("C12 this user") << u"Storm1"_qs << u":C12|storm1|^"_qs << false << true;
+        QTest::newRow("C12 other user") << u"Storm1"_qs << u":C12|Storm9|^"_qs << false << false;
+        QTest::newRow("C12 not signed in yet") << QString() << u":C12|Storm9|^"_qs << false << true;
     }
-    void terminate()
+    void userNotices()
     {
         QFETCH(QString, own);
         QFETCH(QString, message);
+        QFETCH(bool, banned);
         QFETCH(bool, ends);
         m_state->settings.UserName = own;
-        QSignalSpy spy(m_notices.get(), &ServerNotices::terminateRequested);
+        QSignalSpy ban(m_notices.get(), &ServerNotices::banned);
+        QSignalSpy ended(m_notices.get(), &ServerNotices::terminateRequested);
         m_link->dispatcher().dispatch(message);
-        QCOMPARE(spy.size(), ends ? 1 : 0);
-        QCOMPARE(m_saves, 0);
-        QCOMPARE(m_state->settings.Ineligible, 0);
+        QCOMPARE(ban.size(), banned ? 1 : 0);
+        QCOMPARE(ended.size(), ends ? 1 : 0);
+        QCOMPARE(m_state->settings.Ineligible, banned ? 1 : 0);
+        QCOMPARE(m_saves, banned ? 1 : 0);
+        if (banned)
+            QCOMPARE(ban.at(0).at(0).toString(), u"You are no longer eligible to use this service."_qs);
     }
 
     void redirect()

