@@ -11,210 +11,144 @@ class TstReportText : public QObject
 {
     Q_OBJECT
 private slots:
-    void severityColour_data();
-    void severityColour();
-    void routine_data();
-    void routine();
-    void parseTime_data();
-    void parseTime();
-    void formatTime_data();
-    void formatTime();
-    void utcOffset_data();
-    void utcOffset();
-    void fields_data();
-    void fields();
-    void observationsLineBytes();
-};
-
-void TstReportText::severityColour_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("colour"); // -1: none
-    QTest::newRow("tornado") << "Tornado on the ground" << 0xff0000;
-    QTest::newRow("routine tornado") << "R: tornado last week" << 0x008000;
-    QTest::newRow("severe weather test") << "SEVERE WEATHER TEST" << 0xff0000;
-    QTest::newRow("test of hurricane") << "TEST of hurricane net" << 0x008000;
-    QTest::newRow("green alert hurricane") << "GREEN ALERT hurricane" << 0x008000;
-    QTest::newRow("hurricane") << "Hurricane winds" << 0x0000ff;
-    QTest::newRow("hurricane and tornado") << "hurricane spawned a tornado" << 0xff0000;
-    QTest::newRow("blue alert prefix") << "blue alert issued" << 0x0000ff;
-    QTest::newRow("blue alert inside") << "a BLUE ALERT" << -1;
-    QTest::newRow("earthquake") << "small earthquake felt" << 0xff0000;
-    QTest::newRow("emergency") << "Emergency: road out" << 0xff0000;
-    QTest::newRow("red alert") << "red alert" << 0xff0000;
-    QTest::newRow("end severe weather") << "END SEVERE WEATHER now" << 0x008000;
-    QTest::newRow("routine word") << "routinely windy" << 0x008000;
-    QTest::newRow("r space") << "r wind 40" << 0x008000;
-    QTest::newRow("plain") << "Heavy rain" << -1;
-    QTest::newRow("empty") << "" << -1;
-}
-
-void TstReportText::severityColour()
-{
-    QFETCH(QString, text);
-    QFETCH(int, colour);
-    const std::optional<Rgb> c = SeverityColour(text);
-    QCOMPARE(c ? (c->r << 16 | c->g << 8 | c->b) : -1, colour);
-}
-
-void TstReportText::routine_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("routine");
-    QTest::newRow("r colon lower") << "r: wind 40 mph" << true;
-    QTest::newRow("r space") << "R light rain" << true;
-    QTest::newRow("routinely") << "ROUTINELY windy" << true;
-    QTest::newRow("routine mixed") << "Routine check" << true;
-    QTest::newRow("rain") << "Rain heavy" << false;
-    QTest::newRow("lone r") << "R" << false;
-    QTest::newRow("leading space") << " R: x" << false;
-    QTest::newRow("nightly") << "R: Nightly PWS automated report: hi 80" << true;
-}
-
-void TstReportText::routine()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, routine);
-    QCOMPARE(IsRoutineReport(text), routine);
-}
-
-void TstReportText::parseTime_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QDateTime>("expected"); // invalid: rejected
-    const auto utc = [](int y, int mo, int d, int h, int mi, int s) {
-        return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
-    };
-    QTest::newRow("relay pm") << "12/6/2026 6:44:52 PM" << utc(2026, 12, 6, 18, 44, 52);
-    QTest::newRow("relay am") << "1/2/2027 11:05:00 AM" << utc(2027, 1, 2, 11, 5, 0);
-    QTest::newRow("midnight") << "3/4/2026 12:00:01 AM" << utc(2026, 3, 4, 0, 0, 1);
-    QTest::newRow("noon") << "3/4/2026 12:30:00 PM" << utc(2026, 3, 4, 12, 30, 0);
-    QTest::newRow("leading zeros") << "03/04/2026 09:30:00 pm" << utc(2026, 3, 4, 21, 30, 0);
-    QTest::newRow("iso") << "2026-12-06T18:44:52Z" << utc(2026, 12, 6, 18, 44, 52);
-    QTest::newRow("empty") << "" << QDateTime();
-    QTest::newRow("words") << "yesterday" << QDateTime();
-    QTest::newRow("no seconds") << "12/6/2026 6:44 PM" << QDateTime();
-    QTest::newRow("no ampm") << "12/6/2026 18:44:52" << QDateTime();
-    QTest::newRow("hour 13") << "12/6/2026 13:44:52 PM" << QDateTime();
-    QTest::newRow("hour 0") << "12/6/2026 0:44:52 AM" << QDateTime();
-    QTest::newRow("feb 30") << "2/30/2026 1:00:00 PM" << QDateTime();
-    QTest::newRow("two digit year") << "12/6/26 6:44:52 PM" << QDateTime();
-    QTest::newRow("trailing text") << "12/6/2026 6:44:52 PMX" << QDateTime();
-    QTest::newRow("iso no zone") << "2026-12-06T18:44:52" << QDateTime();
-    QTest::newRow("iso offset") << "2026-12-06T18:44:52+01:00" << QDateTime();
-    QTest::newRow("iso bad month") << "2026-13-06T18:44:52Z" << QDateTime();
-    QTest::newRow("iso space") << "2026-12-06 18:44:52Z" << QDateTime();
-}
-
-void TstReportText::parseTime()
-{
-    QFETCH(QString, text);
-    QFETCH(QDateTime, expected);
-    const std::optional<QDateTime> got = ParseReportTime(text);
-    QCOMPARE(got.has_value(), expected.isValid());
-    if (got) {
-        QCOMPARE(*got, expected);
-        QCOMPARE(got->timeSpec(), Qt::UTC);
+    void colourAndRoutine_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("colour"); // -1: none
+        QTest::addColumn<bool>("routine");
+        QTest::newRow("tornado") << "Tornado on the ground" << 0xff0000 << false;
+        QTest::newRow("routine tornado") << "R: tornado last week" << 0x008000 << true;
+        QTest::newRow("severe weather test") << "SEVERE WEATHER TEST" << 0xff0000 << false;
+        QTest::newRow("test of hurricane") << "TEST of hurricane net" << 0x008000 << false;
+        QTest::newRow("hurricane") << "Hurricane winds" << 0x0000ff << false;
+        QTest::newRow("hurricane and tornado") << "hurricane spawned a tornado" << 0xff0000 << false;
+        QTest::newRow("blue alert prefix") << "blue alert issued" << 0x0000ff << false;
+        QTest::newRow("blue alert inside") << "a BLUE ALERT" << -1 << false;
+        QTest::newRow("end severe weather") << "END SEVERE WEATHER now" << 0x008000 << false;
+        QTest::newRow("routinely") << "ROUTINELY windy" << 0x008000 << true;
+        QTest::newRow("r space") << "r wind 40" << 0x008000 << true;
+        QTest::newRow("lone r") << "R" << -1 << false;
+        QTest::newRow("leading space") << " R: x" << -1 << false;
+        QTest::newRow("plain") << "Heavy rain" << -1 << false;
     }
-}
+    void colourAndRoutine()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, colour);
+        const std::optional<Rgb> c = SeverityColour(text);
+        QCOMPARE(c ? (c->r << 16 | c->g << 8 | c->b) : -1, colour);
+        QTEST(IsRoutineReport(text), "routine");
+    }
 
-void TstReportText::formatTime_data()
-{
-    QTest::addColumn<QDateTime>("utc");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<float>("offset");
-    QTest::addColumn<QString>("expected");
-    const QDateTime evening(QDate(2026, 12, 6), QTime(18, 44, 52), Qt::UTC);
-    const QDateTime early(QDate(2027, 1, 1), QTime(3, 5), Qt::UTC);
-    QTest::newRow("military west") << evening << 0 << -6.0f << "12/06 12:44";
-    QTest::newRow("ampm west") << evening << 1 << -6.0f << "12/06 12:44 PM";
-    QTest::newRow("utc ignores offset") << evening << 2 << -6.0f << "12/06 18:44";
-    QTest::newRow("military back a year") << early << 0 << -5.0f << "12/31 22:05";
-    QTest::newRow("ampm back a year") << early << 1 << -5.0f << "12/31 10:05 PM";
-    QTest::newRow("ampm small hours") << early << 1 << 0.0f << "01/01 03:05 AM";
-    QTest::newRow("ampm midnight") << QDateTime(QDate(2026, 5, 5), QTime(0, 10), Qt::UTC) << 1 << 0.0f
-                                   << "05/05 12:10 AM";
-    QTest::newRow("half hour east") << evening << 0 << 5.5f << "12/07 00:14";
-    QTest::newRow("quarter hour east") << evening << 0 << 5.75f << "12/07 00:29";
-}
+    void parseTime_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("expected"); // invalid: rejected
+        const auto utc = [](int mo, int d, int h, int mi, int s) {
+            return QDateTime(QDate(2026, mo, d), QTime(h, mi, s), Qt::UTC);
+        };
+        QTest::newRow("relay pm") << "12/6/2026 6:44:52 PM" << utc(12, 6, 18, 44, 52);
+        QTest::newRow("midnight") << "3/4/2026 12:00:01 AM" << utc(3, 4, 0, 0, 1);
+        QTest::newRow("noon") << "3/4/2026 12:30:00 PM" << utc(3, 4, 12, 30, 0);
+        QTest::newRow("leading zeros") << "03/04/2026 09:30:00 pm" << utc(3, 4, 21, 30, 0);
+        QTest::newRow("iso") << "2026-12-06T18:44:52Z" << utc(12, 6, 18, 44, 52);
+        QTest::newRow("words") << "yesterday" << QDateTime();
+        QTest::newRow("no seconds") << "12/6/2026 6:44 PM" << QDateTime();
+        QTest::newRow("hour 13") << "12/6/2026 13:44:52 PM" << QDateTime();
+        QTest::newRow("feb 30") << "2/30/2026 1:00:00 PM" << QDateTime();
+        QTest::newRow("trailing text") << "12/6/2026 6:44:52 PMX" << QDateTime();
+        QTest::newRow("iso no zone") << "2026-12-06T18:44:52" << QDateTime();
+        QTest::newRow("iso offset") << "2026-12-06T18:44:52+01:00" << QDateTime();
+    }
+    void parseTime()
+    {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, expected);
+        const std::optional<QDateTime> got = ParseReportTime(text);
+        QCOMPARE(got.has_value(), expected.isValid());
+        if (got) {
+            QCOMPARE(*got, expected);
+            QCOMPARE(got->timeSpec(), Qt::UTC);
+        }
+    }
 
-void TstReportText::formatTime()
-{
-    QFETCH(QDateTime, utc);
-    QFETCH(int, mode);
-    QFETCH(float, offset);
-    QFETCH(QString, expected);
-    QCOMPARE(FormatReportTime(utc, TimeMode(mode), offset), expected);
-}
+    void formatTime_data()
+    {
+        QTest::addColumn<QDateTime>("utc");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<float>("offset");
+        QTest::addColumn<QString>("expected");
+        const QDateTime evening(QDate(2026, 12, 6), QTime(18, 44, 52), Qt::UTC);
+        const QDateTime early(QDate(2027, 1, 1), QTime(3, 5), Qt::UTC);
+        QTest::newRow("military west") << evening << 0 << -6.0f << "12/06 12:44";
+        QTest::newRow("utc ignores offset") << evening << 2 << -6.0f << "12/06 18:44";
+        QTest::newRow("ampm back a year") << early << 1 << -5.0f << "12/31 10:05 PM";
+        QTest::newRow("ampm small hours") << early << 1 << 0.0f << "01/01 03:05 AM";
+        QTest::newRow("ampm midnight") << early.addSecs(-3 * 3600) << 1 << 0.0f << "01/01 12:05 AM";
+        QTest::newRow("quarter hour east") << evening << 0 << 5.75f << "12/07 00:29";
+    }
+    void formatTime()
+    {
+        QFETCH(QDateTime, utc);
+        QFETCH(int, mode);
+        QFETCH(float, offset);
+        QTEST(FormatReportTime(utc, TimeMode(mode), offset), "expected");
+    }
 
-void TstReportText::utcOffset_data()
-{
-    QTest::addColumn<int>("offsetSeconds");
-    QTest::addColumn<float>("hours");
-    QTest::newRow("central") << -6 * 3600 << -6.0f;
-    QTest::newRow("greenwich") << 0 << 0.0f;
-    QTest::newRow("india") << 5 * 3600 + 1800 << 5.5f;
-    QTest::newRow("nepal") << 5 * 3600 + 45 * 60 << 5.75f;
-    QTest::newRow("newfoundland") << -(3 * 3600 + 1800) << -3.5f;
-    QTest::newRow("seconds apart") << -6 * 3600 + 20 << -6.0f;
-}
+    void utcOffset_data()
+    {
+        QTest::addColumn<int>("offsetSeconds");
+        QTest::addColumn<float>("hours");
+        QTest::newRow("central") << -6 * 3600 << -6.0f;
+        QTest::newRow("nepal") << 5 * 3600 + 45 * 60 << 5.75f;
+        QTest::newRow("newfoundland") << -(3 * 3600 + 1800) << -3.5f;
+        QTest::newRow("seconds apart") << -6 * 3600 + 20 << -6.0f;
+    }
+    void utcOffset()
+    {
+        QFETCH(int, offsetSeconds);
+        FakeClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 30), Qt::UTC), offsetSeconds);
+        const std::optional<float> got = ComputeUtcOffset(clock);
+        QVERIFY(got);
+        QTEST(*got, "hours");
+    }
 
-void TstReportText::utcOffset()
-{
-    QFETCH(int, offsetSeconds);
-    QFETCH(float, hours);
-    FakeClock clock(QDateTime(QDate(2026, 12, 31), QTime(23, 30), Qt::UTC), offsetSeconds);
-    const std::optional<float> got = ComputeUtcOffset(clock);
-    QVERIFY(got);
-    QCOMPARE(*got, hours);
-}
+    void fields_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("expected"); // text|state|county|zip|observer|location|time
+        QTest::newRow("full") << ":RPT|hail|MD|HARFORD|21014|JOE|Bel Air|12/6/2026 6:44:52 PM|^"
+                              << "hail|MD|HARFORD|21014|JOE|Bel Air|12/6/2026 6:44:52 PM";
+        QTest::newRow("short, no closing bar") << ":RPT|hail|MD^"
+                                               << "hail|MD|||||";
+        QTest::newRow("extra ignored") << ":GLD|a|b|c|d|e|f|g|h|i|^"
+                                       << "a|b|c|d|e|f|g";
+    }
+    void fields()
+    {
+        QFETCH(QString, message);
+        const ReportFields f = ReportFields::FromMessage(message);
+        QTEST((QStringList{f.text, f.state, f.county, f.zip, f.observer, f.location, f.time}.join(u'|')),
+              "expected");
+    }
 
-void TstReportText::fields_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("full") << ":RPT|hail|MD|HARFORD|21014|JOE|Bel Air|12/6/2026 6:44:52 PM|^"
-                          << QStringList{u"hail"_s,
-                                         u"MD"_s,
-                                         u"HARFORD"_s,
-                                         u"21014"_s,
-                                         u"JOE"_s,
-                                         u"Bel Air"_s,
-                                         u"12/6/2026 6:44:52 PM"_s};
-    QTest::newRow("short") << ":RPT|hail|MD|^"
-                           << QStringList{u"hail"_s, u"MD"_s, u""_s, u""_s, u""_s, u""_s, u""_s};
-    QTest::newRow("extra ignored") << ":GLD|a|b|c|d|e|f|g|h|i|^"
-                                   << QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s, u"e"_s, u"f"_s, u"g"_s};
-    QTest::newRow("no closing bar") << ":RPT|a|b^"
-                                    << QStringList{u"a"_s, u"b"_s, u""_s, u""_s, u""_s, u""_s, u""_s};
-    QTest::newRow("empty") << ":DEL|^" << QStringList{u""_s, u""_s, u""_s, u""_s, u""_s, u""_s, u""_s};
-}
-
-void TstReportText::fields()
-{
-    QFETCH(QString, message);
-    QFETCH(QStringList, expected);
-    const ReportFields f = ReportFields::FromMessage(message);
-    QCOMPARE((QStringList{f.text, f.state, f.county, f.zip, f.observer, f.location, f.time}), expected);
-}
-
-void TstReportText::observationsLineBytes()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("Observations.txt"));
-    const QDateTime now(QDate(2026, 7, 4), QTime(9, 5, 33));
-    const QString text = QStringLiteral("Hail \u00bd\" caf\u00e9 | \u20ac");
-    QVERIFY(AppendObservationsLine(
-        path, ObservationsLine(now, text, u"MD"_s, u"HARFORD"_s, u"21014"_s, u"JOE"_s, u"Bel Air"_s)));
-    QVERIFY(
-        AppendObservationsLine(path, ObservationsLine(now.addSecs(60), u"Two"_s, {}, {}, {}, u"A"_s, {})));
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    const QByteArray expected = QByteArray("2026/07/04 09:05:|Hail \xbd\" caf\xe9 | \x80|MD|HARFORD|"
-                                           "21014|JOE|Bel Air\r\n"
-                                           "2026/07/04 09:06:|Two||||A|\r\n");
-    QCOMPARE(f.readAll(), expected);
-}
+    void observationsLineBytes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Observations.txt"));
+        const QDateTime now(QDate(2026, 7, 4), QTime(9, 5, 33));
+        const QString text = QStringLiteral("Hail \u00bd\" caf\u00e9 | \u20ac");
+        QVERIFY(AppendObservationsLine(
+            path, ObservationsLine(now, text, u"MD"_s, u"HARFORD"_s, u"21014"_s, u"JOE"_s, u"Bel Air"_s)));
+        QVERIFY(AppendObservationsLine(path,
+                                       ObservationsLine(now.addSecs(60), u"Two"_s, {}, {}, {}, u"A"_s, {})));
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("2026/07/04 09:05:|Hail \xbd\" caf\xe9 | \x80|MD|HARFORD|"
+                                         "21014|JOE|Bel Air\r\n"
+                                         "2026/07/04 09:06:|Two||||A|\r\n"));
+    }
+};
 
 QTEST_GUILESS_MAIN(TstReportText)
 #include "tst_report_text.moc"
