@@ -149,18 +149,6 @@ private slots:
         QCOMPARE(text, QStringLiteral("127.0.0.1:7000"));
         QCOMPARE(progress.first().at(0).toInt(), 5);
         QCOMPARE(progress.last().at(1).toString(), QStringLiteral("12 - response completed"));
-
-        progress.clear();
-        done = false;
-        downloader.fetchText(m_http.url(QStringLiteral("/none")),
-                             [&](const DownloadError &e, const QString &t) {
-                                 QVERIFY(!e.ok());
-                                 QVERIFY(t.isEmpty());
-                                 done = true;
-                             });
-        QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
-        QCOMPARE(progress.last().at(1).toString(),
-                 QStringLiteral("11 - error, please verify Internet connection and try again."));
     }
 
     void getFileLocalAndWeb()

@@ -138,13 +138,6 @@ private slots:
         QCOMPARE(edit->text(), kept);
     }
 
-    void pastedQuotesAreRefused()
-    {
-        Fixture f;
-        f.form->txtFName->insert(QStringLiteral("a\"b"));
-        QVERIFY(!f.form->txtFName->text().contains(QLatin1Char('"')));
-    }
-
     void stateIsUpperCasedOnLeaving_data()
     {
         QTest::addColumn<QString>("typed");
@@ -182,15 +175,6 @@ private slots:
         QCOMPARE(f.dialogs.lastText(), SignOn::ForgotAgainText());
         QCOMPARE(f.queued.size(), 1);
         QCOMPARE(shown.count(), 1);
-    }
-
-    void hidePasswordToggles()
-    {
-        Fixture f;
-        f.form->Check2->click();
-        QCOMPARE(f.form->txtPassword->echoMode(), QLineEdit::Password);
-        f.form->Check2->click();
-        QCOMPARE(f.form->txtPassword->echoMode(), QLineEdit::Normal);
     }
 
     void settingsModeWhileSignedOn()
