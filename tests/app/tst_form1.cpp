@@ -58,7 +58,7 @@ private slots:
                                 << "List Flood / Winter / Other" << false;
         QTest::newRow("copy list") << "mnuCopyList"
                                    << "&Copy List to Clipboard" << false;
-        QTest::newRow("copy selected") << "mnuCopySelected"
+        QTest::newRow("copy selected") << "mnuCopySelcted"
                                        << "Copy &Selected Records to Clipboard" << false;
         QTest::newRow("observer id, two blanks") << "mnuObserverID"
                                                  << "&Observer ID  and Location" << true;
@@ -66,25 +66,25 @@ private slots:
                                        << "&Alert and Display Options" << false;
         QTest::newRow("font") << "mnuFont"
                               << "&Font" << false;
-        QTest::newRow("column widths") << "mnuSaveColumnWidths"
+        QTest::newRow("column widths") << "mnuSaveColumns"
                                        << "&Save Current Column Widths" << false;
-        QTest::newRow("military") << "mnuLocalMilitary"
+        QTest::newRow("military") << "mnuTimeMilitary"
                                   << "&Local Military" << false;
-        QTest::newRow("am pm") << "mnuLocalAMPM"
+        QTest::newRow("am pm") << "mnuTimeLocalAMPM"
                                << "Local &AM PM" << false;
-        QTest::newRow("utc") << "mnuUTC"
+        QTest::newRow("utc") << "mnuTimeUTC"
                              << "&UTC" << false;
         QTest::newRow("startup options") << "mnuStartupOptions"
                                          << "&Startup Options" << true;
         QTest::newRow("graphic links") << "mnuGraphicLinks"
                                        << "&Graphic URL Source Links and Settings" << false;
-        QTest::newRow("record") << "mnuRecordObservations"
+        QTest::newRow("record") << "mnuRecord"
                                 << "&Record Observations to File" << false;
-        QTest::newRow("counties") << "mnuAddCounties"
+        QTest::newRow("counties") << "mnuAdditionalCounties"
                                   << "Add Additional &Counties" << false;
-        QTest::newRow("warn link") << "mnuWarnLink"
+        QTest::newRow("warn link") << "mnuTavrel"
                                    << "Connect to &Tavrel and Display Automated Data" << false;
-        QTest::newRow("station") << "mnuWeatherStation"
+        QTest::newRow("station") << "mnuConnectWeatherStation"
                                  << "Home Weather Station Data" << false;
         QTest::newRow("observers") << "mnuListObservers"
                                    << "&List Observers" << false;
@@ -92,9 +92,9 @@ private slots:
                                       << "&Active Chats" << false;
         QTest::newRow("filter") << "mnuFilter"
                                 << "&Filter" << false;
-        QTest::newRow("new observer") << "mnuAlertNewObserver"
+        QTest::newRow("new observer") << "mnuNewObserverAlert"
                                       << "Alert on &New Observer Sign In" << false;
-        QTest::newRow("messages") << "mnuSendMessages"
+        QTest::newRow("messages") << "mnuMessaging"
                                   << "Send &Messages" << false;
         QTest::newRow("routine") << "mnuRoutineReport"
                                  << "&Routine Formatted Report" << false;
@@ -178,7 +178,7 @@ private slots:
                             [&] { order << u"lists:"_s + f.state.groupList.join(QLatin1Char(',')); });
         f.form->Form_Load();
         QCOMPARE(order, (QStringList{u"columns"_s, u"lists:ALL,SOS,OK,OK CLEVELAND,WXCHAT"_s, u"launch"_s}));
-        QVERIFY(f.form->menuAction(QStringLiteral("mnuUTC"))->isChecked());
+        QVERIFY(f.form->menuAction(QStringLiteral("mnuTimeUTC"))->isChecked());
         QVERIFY(f.form->tmrStart->isActive() && f.form->Timer2->isActive() && f.form->Timer3->isActive());
         QVERIFY(!f.form->tmrStatusFlash->isActive());
         QCOMPARE(f.form->tmrStart->interval(), 300);

@@ -76,9 +76,9 @@ void TstReportsSubsystem::menusChangeAndSaveSettings_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<int>("timeMode");
     QTest::addColumn<int>("record");
-    QTest::newRow("military") << "mnuLocalMilitary" << 0 << 0;
-    QTest::newRow("utc") << "mnuUTC" << 2 << 0;
-    QTest::newRow("record") << "mnuRecordObservations" << 1 << 1;
+    QTest::newRow("military") << "mnuTimeMilitary" << 0 << 0;
+    QTest::newRow("utc") << "mnuTimeUTC" << 2 << 0;
+    QTest::newRow("record") << "mnuRecord" << 1 << 1;
 }
 
 void TstReportsSubsystem::menusChangeAndSaveSettings()

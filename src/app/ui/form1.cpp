@@ -35,6 +35,8 @@ const QString QuickChatTip = QStringLiteral(
     "more message features!");
 // The main window's size on the reference screen, in reference pixels.
 constexpr QSize DesignSize(800, 570);
+// The Time menu's items for TimeMode 0, 1 and 2.
+constexpr const char *TimeItemNames[] = {"mnuTimeMilitary", "mnuTimeLocalAMPM", "mnuTimeUTC"};
 } // namespace
 
 Form1::Form1(ClientState &state, ServerLink &link, ClientServices services, QWidget *parent)
@@ -177,7 +179,7 @@ void Form1::buildMenus()
     addItem(lists, S("mnuList7"), S("List Flood / Winter / Other"), false);
     edit->addSeparator();
     addItem(edit, S("mnuCopyList"), S("&Copy List to Clipboard"), false);
-    addItem(edit, S("mnuCopySelected"), S("Copy &Selected Records to Clipboard"), false);
+    addItem(edit, S("mnuCopySelcted"), S("Copy &Selected Records to Clipboard"), false);
 
     QMenu *settings = menu(nullptr, S("mnuSettings"), S("Se&ttings"));
     connect(addItem(settings, S("mnuObserverID"), S("&Observer ID  and Location"), true), &QAction::triggered,
@@ -185,13 +187,12 @@ void Form1::buildMenus()
     addItem(settings, S("mnuAlertOptions"), S("&Alert and Display Options"), false);
     QMenu *appearance = menu(settings, S("mnuAppearance"), S("A&ppearance"));
     addItem(appearance, S("mnuFont"), S("&Font"), false);
-    addItem(appearance, S("mnuSaveColumnWidths"), S("&Save Current Column Widths"), false);
+    addItem(appearance, S("mnuSaveColumns"), S("&Save Current Column Widths"), false);
     QMenu *time = menu(settings, S("mnuTime"), S("&Time"));
     auto *timeGroup = new QActionGroup(this);
-    const char *timeNames[] = {"mnuLocalMilitary", "mnuLocalAMPM", "mnuUTC"};
     const char *timeCaptions[] = {"&Local Military", "Local &AM PM", "&UTC"};
     for (int i = 0; i < 3; ++i) {
-        QAction *a = addItem(time, S(timeNames[i]), S(timeCaptions[i]), false);
+        QAction *a = addItem(time, S(TimeItemNames[i]), S(timeCaptions[i]), false);
         a->setCheckable(true);
         timeGroup->addAction(a);
     }
@@ -199,21 +200,20 @@ void Form1::buildMenus()
     connect(addItem(settings, S("mnuStartupOptions"), S("&Startup Options"), true), &QAction::triggered, this,
             &Form1::ShowStartupOptions);
     addItem(settings, S("mnuGraphicLinks"), S("&Graphic URL Source Links and Settings"), false);
-    addItem(settings, S("mnuRecordObservations"), S("&Record Observations to File"), false)
+    addItem(settings, S("mnuRecord"), S("&Record Observations to File"), false)->setCheckable(true);
+    addItem(settings, S("mnuAdditionalCounties"), S("Add Additional &Counties"), false);
+    addItem(settings, S("mnuTavrel"), S("Connect to &Tavrel and Display Automated Data"), false)
         ->setCheckable(true);
-    addItem(settings, S("mnuAddCounties"), S("Add Additional &Counties"), false);
-    addItem(settings, S("mnuWarnLink"), S("Connect to &Tavrel and Display Automated Data"), false)
-        ->setCheckable(true);
-    addItem(settings, S("mnuWeatherStation"), S("Home Weather Station Data"), false);
+    addItem(settings, S("mnuConnectWeatherStation"), S("Home Weather Station Data"), false);
 
     QMenu *observers = menu(nullptr, S("mnuObservers"), S("&Observers"));
     addItem(observers, S("mnuListObservers"), S("&List Observers"), false);
     addItem(observers, S("mnuActiveChats"), S("&Active Chats"), false);
     addItem(observers, S("mnuFilter"), S("&Filter"), false);
-    addItem(observers, S("mnuAlertNewObserver"), S("Alert on &New Observer Sign In"), false)
+    addItem(observers, S("mnuNewObserverAlert"), S("Alert on &New Observer Sign In"), false)
         ->setCheckable(true);
 
-    addItem(nullptr, S("mnuSendMessages"), S("Send &Messages"), false);
+    addItem(nullptr, S("mnuMessaging"), S("Send &Messages"), false);
     addItem(nullptr, S("mnuRoutineReport"), S("&Routine Formatted Report"), false);
     addItem(nullptr, S("mnuLists"), S("&Lists"), false);
     addItem(nullptr, S("mnuAutomatedStations"), S("&Automated Stations"), false);
@@ -359,15 +359,14 @@ void Form1::Form_Load()
     ScaleWindow(this, FormScaling::WindowGroup::Main, DesignSize);
     step(LoadStep::AfterScaling);
     step(LoadStep::ComputeUtcOffset);
-    menuAction(QStringLiteral("mnuRecordObservations"))->setChecked(m_state.settings.RecordObservations == 1);
+    menuAction(QStringLiteral("mnuRecord"))->setChecked(m_state.settings.RecordObservations == 1);
     m_state.groupList = BuiltInGroups(m_state.settings);
     step(LoadStep::ListFiles);
     step(LoadStep::ReportTimeStamp);
     step(LoadStep::Fonts);
-    const char *timeItems[] = {"mnuLocalMilitary", "mnuLocalAMPM", "mnuUTC"};
     const int mode = m_state.settings.TimeMode;
     if (mode >= 0 && mode <= 2)
-        menuAction(QString::fromLatin1(timeItems[mode]))->setChecked(true);
+        menuAction(QString::fromLatin1(TimeItemNames[mode]))->setChecked(true);
     step(LoadStep::TimeMode);
     step(LoadStep::WarnLink);
     step(LoadStep::FullSizeImage);

@@ -3,55 +3,18 @@
 #include "app/client_state.h"
 
 #include <QAction>
-#include <QActionGroup>
-#include <QMenu>
 #include <QWidget>
-
-namespace {
-
-QAction *findAction(QWidget *owner, std::initializer_list<const char *> names)
-{
-    for (const char *name : names)
-        if (QAction *a = owner ? owner->findChild<QAction *>(QString::fromLatin1(name)) : nullptr)
-            return a;
-    return nullptr;
-}
-
-} // namespace
 
 ReportMenus::ReportMenus(ClientState &state, std::function<void()> saveSettings, QObject *parent)
     : QObject(parent), m_state(state), m_save(std::move(saveSettings))
 {
 }
 
-void ReportMenus::Attach(QWidget *menuOwner, QMenu *fallbackMenu)
+void ReportMenus::Attach(QWidget *menuOwner)
 {
-    struct Item
-    {
-        const char *name;
-        const char *otherName;
-        const char *caption;
-    };
-    static constexpr Item timeItems[] = {
-        {"mnuTimeMilitary", "mnuLocalMilitary", "&Local Military"},
-        {"mnuTimeLocalAMPM", "mnuLocalAMPM", "Local &AM PM"},
-        {"mnuTimeUTC", "mnuUTC", "&UTC"},
-    };
-    QMenu *timeMenu = nullptr;
-    QActionGroup *group = nullptr;
+    static constexpr const char *timeItems[] = {"mnuTimeMilitary", "mnuTimeLocalAMPM", "mnuTimeUTC"};
     for (int mode = 0; mode < 3; ++mode) {
-        const Item &item = timeItems[mode];
-        QAction *a = findAction(menuOwner, {item.name, item.otherName});
-        if (!a && fallbackMenu) {
-            if (!timeMenu) {
-                timeMenu = fallbackMenu->addMenu(QStringLiteral("&Time"));
-                timeMenu->setObjectName(QStringLiteral("mnuTime"));
-                group = new QActionGroup(timeMenu);
-            }
-            a = timeMenu->addAction(QString::fromLatin1(item.caption));
-            a->setObjectName(QString::fromLatin1(item.name));
-            group->addAction(a);
-        }
+        auto *a = menuOwner->findChild<QAction *>(QString::fromLatin1(timeItems[mode]));
         if (!a)
             continue;
         m_time[std::size_t(mode)] = a;
@@ -61,11 +24,7 @@ void ReportMenus::Attach(QWidget *menuOwner, QMenu *fallbackMenu)
         connect(a, &QAction::triggered, this, [this, mode] { ChooseTimeMode(mode); });
     }
 
-    m_record = findAction(menuOwner, {"mnuRecord", "mnuRecordObservations"});
-    if (!m_record && fallbackMenu) {
-        m_record = fallbackMenu->addAction(QStringLiteral("&Record Observations to File"));
-        m_record->setObjectName(QStringLiteral("mnuRecord"));
-    }
+    m_record = menuOwner->findChild<QAction *>(QStringLiteral("mnuRecord"));
     if (m_record) {
         m_record->setCheckable(true);
         m_record->setEnabled(true);

@@ -6,21 +6,19 @@
 #include <functional>
 
 class QAction;
-class QMenu;
 class QWidget;
 struct ClientState;
 
-// The Time menu's three items and "&Record Observations to File". They are
-// taken from the main window's menus when it already has them (under the
-// documented names or the main window's own), otherwise added to the given
-// menu. Each choice changes the setting and saves the settings.
+// The Time menu's three items and "&Record Observations to File", taken from
+// the main window's menus by their object names. Each choice changes the
+// setting and saves the settings.
 class ReportMenus : public QObject
 {
     Q_OBJECT
 public:
     ReportMenus(ClientState &state, std::function<void()> saveSettings, QObject *parent = nullptr);
 
-    void Attach(QWidget *menuOwner, QMenu *fallbackMenu);
+    void Attach(QWidget *menuOwner);
 
     void ChooseTimeMode(int mode); // 0 local military, 1 local AM PM, 2 UTC
     void mnuRecord_Click();

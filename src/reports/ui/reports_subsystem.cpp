@@ -13,27 +13,6 @@
 #include "reports/ui/report_panel.h"
 
 #include <QAction>
-#include <QMenu>
-#include <QMenuBar>
-
-namespace {
-
-QAction *findAction(Form1 &form, std::initializer_list<const char *> names)
-{
-    for (const char *name : names)
-        if (QAction *a = form.menuAction(QString::fromLatin1(name)))
-            return a;
-    return nullptr;
-}
-
-QMenu *settingsMenu(Form1 &form)
-{
-    if (auto *m = form.findChild<QMenu *>(QStringLiteral("mnuSettings")))
-        return m;
-    return form.menuBar()->addMenu(QStringLiteral("Se&ttings"));
-}
-
-} // namespace
 
 ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &link, const Clock &clock,
                                    Dialogs &dialogs, SoundPlayer &sound, std::function<void()> showSignOn)
@@ -68,15 +47,10 @@ ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &
     });
     form.setLoadStep(Form1::LoadStep::ComputeUtcOffset, [this] { m_intake.ComputeUtcOffset(); });
     form.setMinuteStep(Form1::MinuteStep::UtcOffset, [this] { m_intake.ComputeUtcOffset(); });
-    form.setLoadStep(Form1::LoadStep::TimeMode, [this] {
-        for (int mode = 0; mode < 3; ++mode)
-            if (QAction *a = m_menus->timeItem(mode))
-                a->setChecked(m_state.settings.TimeMode == mode);
-    });
 
     m_menus = new ReportMenus(
         state, [this] { SaveSettings(m_state); }, this);
-    m_menus->Attach(&form, settingsMenu(form));
+    m_menus->Attach(&form);
 
     const auto hook = [this](QAction *a, void (ReportsSubsystem::*slot)()) {
         if (!a)
@@ -84,10 +58,10 @@ ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &
         a->setEnabled(true);
         connect(a, &QAction::triggered, this, slot);
     };
-    hook(findAction(form, {"mnuAlertOptions"}), &ReportsSubsystem::mnuAlertOptions_Click);
-    hook(findAction(form, {"mnuAdditionalCounties", "mnuAddCounties"}),
+    hook(form.menuAction(QStringLiteral("mnuAlertOptions")), &ReportsSubsystem::mnuAlertOptions_Click);
+    hook(form.menuAction(QStringLiteral("mnuAdditionalCounties")),
          &ReportsSubsystem::mnuAdditionalCounties_Click);
-    hook(findAction(form, {"mnuFilter"}), &ReportsSubsystem::mnuFilter_Click);
+    hook(form.menuAction(QStringLiteral("mnuFilter")), &ReportsSubsystem::mnuFilter_Click);
 }
 
 ReportsSubsystem::~ReportsSubsystem() = default;
