@@ -131,19 +131,10 @@ private slots:
         QCOMPARE(list->entries.size(), count);
     }
 
-    void columnWidths_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QList<int>>("widths");
-        QTest::newRow("only seven read") << lines(9, "10") << QList<int>({101, 102, 103, 104, 105, 106, 107});
-        QTest::newRow("fractions, spaces, junk")
-            << QByteArray(" 1440 \r\n99.6\r\nwide\r\n-5\r\n") << QList<int>({1440, 100, -1, -1});
-    }
     void columnWidths()
     {
-        QFETCH(QByteArray, bytes);
-        QFETCH(QList<int>, widths);
-        QCOMPARE(ReadColumnWidths(bytes), widths);
+        QCOMPARE(ReadColumnWidths(lines(9, "10")), QList<int>({101, 102, 103, 104, 105, 106, 107}));
+        QCOMPARE(ReadColumnWidths(" 1440 \r\n99.6\r\nwide\r\n-5\r\n"), QList<int>({1440, 100, -1, -1}));
     }
 
     void writersUseCrLfAndGoThroughTheSaveFile()

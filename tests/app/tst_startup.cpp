@@ -53,17 +53,10 @@ private slots:
         QCOMPARE(Startup::ReadTextFile(mine.fileName()), QStringLiteral("my own terms"));
     }
 
-    void nightlyTime_data()
-    {
-        QTest::addColumn<int>("minute");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("single digit") << 7 << "3:07 AM";
-        QTest::newRow("last") << 30 << "3:30 AM";
-    }
     void nightlyTime()
     {
-        QFETCH(int, minute);
-        QTEST(Startup::NightlyTime(minute), "text");
+        QCOMPARE(Startup::NightlyTime(7), QStringLiteral("3:07 AM"));
+        QCOMPARE(Startup::NightlyTime(30), QStringLiteral("3:30 AM"));
     }
 
     void oneInstancePerFolderAndADeadHoldersLockIsTakenOver()
