@@ -1,81 +1,17 @@
 // ctest-label: e2e
-#include "app/client_state.h"
-#include "app/ui/form1.h"
-#include "fakes.h"
-#include "graphics/url_download.h"
-#include "net/protocol.h"
-#include "net/server_link.h"
-#include "net/sign_on.h"
+#include "c2_reports_window.h"
 #include "relay_process.h"
-#include "reports/alert_sounds.h"
-#include "reports/ui/report_panel.h"
-#include "reports/ui/reports_subsystem.h"
 #include "scripted_server.h"
 
-#include <QCheckBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// One client as main() puts it together, with the desktop faked.
-struct Client
-{
-    QTemporaryDir dir;
-    ClientState state;
-    FakeClock clock;
-    FakeDialogs dialogs;
-    FakeSoundPlayer sound;
-    FakeShell shell;
-    UrlDownloader downloader;
-    std::unique_ptr<ServerLink> link;
-    std::unique_ptr<SignOnReplies> replies;
-    std::unique_ptr<Form1> form;
-    ReportsSubsystem *reports = nullptr;
-
-    // Port 1: the supervision tick finds nothing there when no relay runs.
-    explicit Client(const QString &user = u"CARL"_s, quint16 httpPort = 1)
-    {
-        state.dataDir = dir.path();
-        state.settings.UserName = user;
-        state.settings.UserState = u"MD"_s;
-        state.settings.UserCounty = u"HARFORD"_s;
-        state.settings.UserZip = u"21014"_s;
-        state.settings.UserLocation = u"Bel Air"_s;
-        QFile host(state.filePath(u"AddressHost.txt"_s));
-        host.open(QIODevice::WriteOnly);
-        host.write("http://127.0.0.1:" + QByteArray::number(httpPort) + "\r\n");
-        host.close();
-        QFile routine(state.filePath(AlertSounds::RoutineFile));
-        routine.open(QIODevice::WriteOnly);
-        link = std::make_unique<ServerLink>(state, downloader);
-        replies = std::make_unique<SignOnReplies>(state, nullptr);
-        replies->registerOn(link->dispatcher());
-        form =
-            std::make_unique<Form1>(state, *link, ClientServices{clock, dialogs, sound, shell, [](int) {}});
-        reports = new ReportsSubsystem(*form, state, *link, clock, dialogs, sound, [] {});
-    }
-    ReportPanel &panel() { return *reports->panel(); }
-    int rows() { return reports->reports().rowCount(); }
-    QString topText() { return reports->reports().index(0, 0).data().toString(); }
-    void send(const QString &text, bool severe)
-    {
-        panel().txtData->setText(text);
-        panel().chkSevere->setChecked(severe);
-        panel().cmdSend_Click();
-    }
-};
-
-QString report(const QString &text, const QString &state = u"MD"_s, const QString &county = u"HARFORD"_s)
-{
-    return ServerMessage(
-        u"RPT", {text, state, county, u"21014"_s, u"SPOTTER"_s, u"Bel Air"_s, u"12/6/2026 6:44:52 PM"_s});
-}
+using Client = ReportsWindow;
 
 bool signOn(Client &c, const QString &password)
 {

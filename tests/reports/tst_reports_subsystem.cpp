@@ -1,63 +1,17 @@
 // ctest-label: ui
-#include "app/client_state.h"
 #include "app/settings.h"
-#include "app/ui/form1.h"
-#include "fakes.h"
-#include "graphics/url_download.h"
+#include "c2_reports_window.h"
 #include "net/protocol.h"
-#include "net/server_link.h"
-#include "reports/ui/report_panel.h"
-#include "reports/ui/reports_subsystem.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-struct Fixture
-{
-    QTemporaryDir dir;
-    ClientState state;
-    FakeClock clock;
-    FakeDialogs dialogs;
-    FakeSoundPlayer sound;
-    FakeShell shell;
-    UrlDownloader downloader;
-    std::unique_ptr<ServerLink> link;
-    std::unique_ptr<Form1> form;
-    ReportsSubsystem *reports = nullptr;
-
-    Fixture()
-    {
-        state.dataDir = dir.path();
-        state.settings.UserState = u"MD"_s;
-        state.settings.UserCounty = u"HARFORD"_s;
-        // The supervision tick may run during a test: nothing listens there.
-        QFile host(state.filePath(u"AddressHost.txt"_s));
-        host.open(QIODevice::WriteOnly);
-        host.write("http://127.0.0.1:1\r\n");
-        host.close();
-        link = std::make_unique<ServerLink>(state, downloader);
-        form =
-            std::make_unique<Form1>(state, *link, ClientServices{clock, dialogs, sound, shell, [](int) {}});
-        reports = new ReportsSubsystem(*form, state, *link, clock, dialogs, sound, [] {});
-    }
-    void arrive(const QString &text) { link->receiveBuffer().Append(text); }
-};
-
-QString report(const QString &text, const QString &state = u"MD"_s, const QString &county = u"HARFORD"_s)
-{
-    return ServerMessage(
-        u"RPT", {text, state, county, u"21014"_s, u"SPOTTER"_s, u"Bel Air"_s, u"12/6/2026 6:44:52 PM"_s});
-}
-
-} // namespace
+using Fixture = ReportsWindow;
 
 class TstReportsSubsystem : public QObject
 {
