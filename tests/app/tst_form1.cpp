@@ -1,5 +1,6 @@
 // ctest-label: ui
 #include "app/client_state.h"
+#include "app/list_files.h"
 #include "app/ui/form1.h"
 #include "fakes.h"
 #include "graphics/url_download.h"
@@ -174,10 +175,18 @@ private slots:
         using L = Form1::LoadStep;
         f.form->setLoadStep(L::LaunchWarnProgram, [&] { order << u"launch"_s; });
         f.form->setLoadStep(L::CreateColumns, [&] { order << u"columns"_s; });
-        f.form->setLoadStep(L::ListFiles,
-                            [&] { order << u"lists:"_s + f.state.groupList.join(QLatin1Char(',')); });
+        QFile filter(f.state.filePath(FilterListFileName));
+        QVERIFY(filter.open(QIODevice::WriteOnly));
+        filter.write("TROLL\r\n");
+        filter.close();
+        f.form->setLoadStep(L::ListFiles, [&] {
+            order << u"lists:"_s + f.state.groupList.join(QLatin1Char(',')) + u"|"_s +
+                         f.state.filterList.join(u',');
+        });
         f.form->Form_Load();
-        QCOMPARE(order, (QStringList{u"columns"_s, u"lists:ALL,SOS,OK,OK CLEVELAND,WXCHAT"_s, u"launch"_s}));
+        f.form->Form_Load(); // once only
+        QCOMPARE(order,
+                 (QStringList{u"columns"_s, u"lists:ALL,SOS,OK,OK CLEVELAND,WXCHAT|TROLL"_s, u"launch"_s}));
         QVERIFY(f.form->menuAction(QStringLiteral("mnuTimeUTC"))->isChecked());
         QVERIFY(f.form->tmrStart->isActive() && f.form->Timer2->isActive() && f.form->Timer3->isActive());
         QVERIFY(!f.form->tmrStatusFlash->isActive());

@@ -360,7 +360,8 @@ void Form1::Form_Load()
     step(LoadStep::AfterScaling);
     step(LoadStep::ComputeUtcOffset);
     menuAction(QStringLiteral("mnuRecord"))->setChecked(m_state.settings.RecordObservations == 1);
-    m_state.groupList = BuiltInGroups(m_state.settings);
+    // The built-in groups first; GroupList.txt replaces them when present.
+    LoadListFiles(m_state);
     step(LoadStep::ListFiles);
     step(LoadStep::ReportTimeStamp);
     step(LoadStep::Fonts);

@@ -52,7 +52,7 @@ public:
         AfterScaling,  // after the window is scaled: size the phrase lists
         ComputeUtcOffset,
         RecordObservations, // the menu check from RecordObservations
-        ListFiles,          // after the built-in groups and LoadListFiles
+        ListFiles,          // after LoadListFiles: show what it read
         ReportTimeStamp,
         Fonts,    // report and warnings list fonts
         TimeMode, // after the Time menu check

@@ -1,7 +1,6 @@
 #include "reports/ui/reports_subsystem.h"
 
 #include "app/client_state.h"
-#include "app/list_files.h"
 #include "app/settings.h"
 #include "app/ui/form1.h"
 #include "community/ui/frm_filter.h"
@@ -38,10 +37,9 @@ ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &
                 form.FlashStatus(ToQColor(fore), ToQColor(back));
             });
 
-    // Nothing else reads the list files at load yet; the filter list, the
-    // additional counties and the two phrase lists all come from them.
+    // The main window has read the list files: show the two phrase lists
+    // and the saved column widths.
     form.setLoadStep(Form1::LoadStep::ListFiles, [this] {
-        LoadListFiles(m_state);
         m_panel->ReloadPhraseLists();
         m_panel->SetColumnWidthsTwips(m_state.columnWidths);
     });
