@@ -252,6 +252,29 @@ private slots:
         QCOMPARE(f.form->lblStatus->palette().color(QPalette::Window), normal);
     }
 
+    void transferProgress_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<bool>("red");
+        QTest::newRow("requesting") << 5 << u"5 - Requesting"_s << false;
+        QTest::newRow("error") << 11 << u"11 - error, please verify Internet connection and try again."_s
+                               << true;
+        QTest::newRow("no such state") << 13 << u"Connected"_s << false;
+    }
+    void transferProgress()
+    {
+        QFETCH(int, state);
+        Fixture f;
+        f.form->SetStatus(u"Connected"_s, StatusStyle::ButtonFace);
+        const QColor normal = f.form->lblStatus->palette().color(QPalette::Window);
+        emit f.downloader.progress(state, UrlDownload::StateText(state));
+        QCoreApplication::processEvents();
+        QTEST(f.form->lblStatus->text(), "shown");
+        QFETCH(bool, red);
+        QCOMPARE(f.form->lblStatus->palette().color(QPalette::Window), red ? QColor(255, 0, 0) : normal);
+    }
+
     void rawViewGate_data()
     {
         QTest::addColumn<QString>("userName");

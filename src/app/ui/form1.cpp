@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "app/ui/info_windows.h"
 #include "app/ui/scale_window.h"
+#include "graphics/url_download.h"
 #include "net/server_link.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -52,6 +53,10 @@ Form1::Form1(ClientState &state, ServerLink &link, ClientServices services, QWid
     m_minuteSteps[size_t(MinuteStep::IdleWatchdog)] = [this] { m_link.IdleWatchdogStep(); };
 
     connect(&m_link, &ServerLink::statusChanged, this, &Form1::SetStatus);
+    // Queued: a transfer starts inside other steps (the supervision tick), and
+    // the line that step writes is shown before the transfer's states follow.
+    connect(&m_link.downloader(), &UrlDownloader::progress, this, &Form1::Inet1_StateChanged,
+            Qt::QueuedConnection);
 
     auto shortcut = [this](const QKeySequence &keys, std::function<void()> run) {
         auto *s = new QShortcut(keys, this);
@@ -438,6 +443,13 @@ void Form1::ShowStatusLine(const QString &text)
     m_link.holdStatusLine();
     lblStatus->setText(text);
     m_link.releaseStatusLine();
+}
+
+void Form1::Inet1_StateChanged(int state, const QString &text)
+{
+    if (UrlDownload::StateText(state).isEmpty())
+        return;
+    SetStatus(text, state == UrlDownload::ErrorState ? StatusStyle::Red : StatusStyle::Normal);
 }
 
 void Form1::ShowAnnouncement(const QString &imagePath, const QString &tooltip, const QString &link)

@@ -136,6 +136,8 @@ public:
     void FlashStatus(const QColor &fore, const QColor &back);
     // A line of a subsystem's own that stays for one full supervision interval.
     void ShowStatusLine(const QString &text);
+    // A transfer's progress (states 1..12); the error state also turns it red.
+    void Inet1_StateChanged(int state, const QString &text);
 
     // --- announcement over the quick-chat area ---
     void ShowAnnouncement(const QString &imagePath, const QString &tooltip, const QString &link);
