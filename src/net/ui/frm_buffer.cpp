@@ -1,5 +1,6 @@
 #include "net/ui/frm_buffer.h"
 
+#include "app/ui/scale_window.h"
 #include "net/raw_view.h"
 
 #include <QHBoxLayout>
@@ -35,11 +36,12 @@ frmBuffer::frmBuffer(QWidget *parent) : QWidget(parent, Qt::Window)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Text1, 1);
     layout->addLayout(buttons);
-    resize(640, 480);
 
     connect(Command1, &QPushButton::clicked, this, &frmBuffer::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmBuffer::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &frmBuffer::Command3_Click);
+
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(640, 480));
 }
 
 void frmBuffer::appendArrival(const QString &data)
