@@ -3,6 +3,7 @@
 #include "app/list_files.h"
 #include "community/ui/frm_filter.h"
 #include "fakes.h"
+#include "reports/ui/frm_add_counties.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -11,47 +12,86 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <memory>
+
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The two list windows over one state; "filter" or "counties".
+QStringList &stored(const QString &kind, ClientState &state)
+{
+    return kind == u"filter"_s ? state.filterList : state.additionalCounties;
+}
+
+std::unique_ptr<ListEditorWindow> open(const QString &kind, ClientState &state, Dialogs &dialogs)
+{
+    if (kind == u"filter"_s)
+        return std::make_unique<frmFilter>(state, dialogs);
+    return std::make_unique<frmAddCounties>(state, dialogs);
+}
+
+} // namespace
 
 class TstFrmFilter : public QObject
 {
     Q_OBJECT
 private slots:
-    void addRemoveSave();
+    void addRemoveStore_data();
+    void addRemoveStore();
     void closingOtherwiseDiscards();
+    void limit_data();
     void limit();
 };
 
-void TstFrmFilter::addRemoveSave()
+void TstFrmFilter::addRemoveStore_data()
 {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QStringList>("initial");
+    QTest::addColumn<QByteArray>("file");
+    // Only the filter keeps its names in alphabetical order; both keep
+    // duplicates and trailing spaces as typed.
+    QTest::newRow("filter") << u"filter"_s << u"Filter Reports and Messages"_s
+                            << QStringList{u"ZED"_s, u"AL"_s} << QByteArray("AL\r\nAL\r\nTROLL \r\n");
+    QTest::newRow("counties") << u"counties"_s << u"Additional Counties"_s << QStringList{u"ZED"_s}
+                              << QByteArray("TROLL \r\nAL\r\n");
+}
+
+void TstFrmFilter::addRemoveStore()
+{
+    QFETCH(QString, kind);
+    QFETCH(QStringList, initial);
     QTemporaryDir dir;
     ClientState state;
     state.dataDir = dir.path();
-    state.filterList = {u"ZED"_s, u"AL"_s};
+    stored(kind, state) = initial;
     FakeDialogs dialogs;
-    frmFilter w(state, dialogs);
+    const auto window = open(kind, state, dialogs);
+    ListEditorWindow &w = *window;
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.windowTitle(), u"Filter Reports and Messages"_s);
-    QVERIFY(w.Label1->text().startsWith(u"Use this form to block reports"_s));
-    QCOMPARE(w.List1->item(0)->text(), u"AL"_s);
-    QTest::keyClicks(w.Text1, u"tr\"o:l|l^"_s);
-    QCOMPARE(w.Text1->text(), u"TROLL"_s);
+    QTEST(w.windowTitle(), "caption");
+    QTest::keyClicks(w.Text1, u"tr\"o:l|l^ "_s);
+    QCOMPARE(w.Text1->text(), u"TROLL "_s);
     QTest::keyClick(w.Text1, Qt::Key_Return);
     QCOMPARE(w.Text1->text(), QString());
     w.Text1->setText(u"   "_s);
     QTest::keyClick(w.Text1, Qt::Key_Return);
-    w.Text1->setText(u"AL"_s); // duplicates are not refused
+    w.Text1->setText(u"AL"_s);
     QTest::mouseClick(w.Command2, Qt::LeftButton);
-    QCOMPARE(w.List1->count(), 4);
-    emit w.List1->itemDoubleClicked(w.List1->item(3));
-    QCOMPARE(w.List1->count(), 3);
-    QCOMPARE(state.filterList, (QStringList{u"ZED"_s, u"AL"_s}));
+    emit w.List1->itemDoubleClicked(w.List1->findItems(u"ZED"_s, Qt::MatchExactly).first());
+    QCOMPARE(w.List1->count(), initial.size() + 1);
+    QCOMPARE(stored(kind, state), initial);
     QTest::mouseClick(w.Command1, Qt::LeftButton);
-    QCOMPARE(state.filterList, (QStringList{u"AL"_s, u"AL"_s, u"TROLL"_s}));
-    QFile f(state.filePath(FilterListFileName));
+    QCOMPARE(w.result(), int(QDialog::Accepted));
+    // The menu command stores the counties once Done has closed the window.
+    if (auto *counties = qobject_cast<frmAddCounties *>(&w))
+        QVERIFY(counties->StoreEntries());
+    QCOMPARE(stored(kind, state), w.entries());
+    QFile f(state.filePath(kind == u"filter"_s ? FilterListFileName : AddCountiesFileName));
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("AL\r\nAL\r\nTROLL\r\n"));
+    QTEST(f.readAll(), "file");
 }
 
 void TstFrmFilter::closingOtherwiseDiscards()
@@ -70,18 +110,31 @@ void TstFrmFilter::closingOtherwiseDiscards()
     QVERIFY(!QFile::exists(state.filePath(FilterListFileName)));
 }
 
+void TstFrmFilter::limit_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("filter") << u"filter"_s << 2000 << u"2,000"_s;
+    QTest::newRow("counties") << u"counties"_s << 1000 << u"1,000"_s;
+}
+
 void TstFrmFilter::limit()
 {
+    QFETCH(QString, kind);
+    QFETCH(int, limit);
     ClientState state;
-    for (int i = 0; i < 2000; ++i)
-        state.filterList << u"U%1"_s.arg(i);
+    for (int i = 0; i < limit; ++i)
+        stored(kind, state) << u"MD C%1"_s.arg(i);
     FakeDialogs dialogs;
-    frmFilter w(state, dialogs);
-    w.Text1->setText(u"ONE MORE"_s);
-    w.Command2_Click();
-    QCOMPARE(w.List1->count(), 2000);
+    const auto w = open(kind, state, dialogs);
+    w->Text1->setText(u"MD ONE MORE"_s);
+    w->Command2_Click();
+    QCOMPARE(w->List1->count(), limit);
+    QCOMPARE(w->Text1->text(), u"MD ONE MORE"_s);
     QCOMPARE(dialogs.shown.size(), 1);
-    QVERIFY(dialogs.lastText().contains(u"2,000"_s));
+    QFETCH(QString, shown);
+    QVERIFY(dialogs.lastText().contains(shown));
 }
 
 QTEST_MAIN(TstFrmFilter)

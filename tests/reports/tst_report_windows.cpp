@@ -1,16 +1,10 @@
 // ctest-label: ui
 #include "app/client_state.h"
-#include "app/list_files.h"
-#include "fakes.h"
-#include "reports/ui/frm_add_counties.h"
 #include "reports/ui/frm_options.h"
 
 #include <QGroupBox>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -34,8 +28,6 @@ private slots:
     void optionsClicks_data();
     void optionsClicks();
     void routineRules();
-    void addCounties();
-    void addCountiesLimit();
 };
 
 void TstReportWindows::optionsLoad_data()
@@ -133,49 +125,6 @@ void TstReportWindows::routineRules()
     QCOMPARE(s.RoutineSound, 1);
     QTest::mouseClick(w.cmdDone, Qt::LeftButton);
     QCOMPARE(w.result(), int(QDialog::Accepted));
-}
-
-void TstReportWindows::addCounties()
-{
-    QTemporaryDir dir;
-    ClientState state;
-    state.dataDir = dir.path();
-    state.additionalCounties = {u"PA"_s};
-    FakeDialogs dialogs;
-    frmAddCounties w(state, dialogs);
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.List1->count(), 1);
-    QTest::keyClicks(w.Text1, u"md| \"har:ford^"_s);
-    QCOMPARE(w.Text1->text(), u"MD HARFORD"_s);
-    QTest::keyClick(w.Text1, Qt::Key_Return);
-    w.Text1->setText(u"   "_s);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
-    w.Text1->setText(u"VA YORK "_s);
-    QTest::mouseClick(w.Command2, Qt::LeftButton);
-    QCOMPARE(w.List1->count(), 3);
-    emit w.List1->itemDoubleClicked(w.List1->item(0));
-    QCOMPARE(w.List1->count(), 2);
-    QVERIFY(w.StoreEntries());
-    QCOMPARE(state.additionalCounties, (QStringList{u"MD HARFORD"_s, u"VA YORK "_s}));
-    QFile f(state.filePath(AddCountiesFileName));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("MD HARFORD\r\nVA YORK \r\n"));
-}
-
-void TstReportWindows::addCountiesLimit()
-{
-    ClientState state;
-    for (int i = 0; i < 1000; ++i)
-        state.additionalCounties << u"MD C%1"_s.arg(i);
-    FakeDialogs dialogs;
-    frmAddCounties w(state, dialogs);
-    w.Text1->setText(u"MD ONE MORE"_s);
-    w.Command2_Click();
-    QCOMPARE(w.List1->count(), 1000);
-    QCOMPARE(dialogs.shown.size(), 1);
-    QVERIFY(dialogs.lastText().contains(u"1,000"_s));
-    QCOMPARE(w.Text1->text(), u"MD ONE MORE"_s);
 }
 
 QTEST_MAIN(TstReportWindows)

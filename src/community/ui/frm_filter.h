@@ -1,34 +1,21 @@
 #pragma once
 
-#include <QDialog>
+#include "community/ui/list_editor_window.h"
 
-class Dialogs;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QPushButton;
 struct ClientState;
 
 // "Filter Reports and Messages": the blocked user names. Changes take
 // effect only through Done, which saves the list.
-class frmFilter : public QDialog
+class frmFilter : public ListEditorWindow
 {
     Q_OBJECT
 public:
     frmFilter(ClientState &state, Dialogs &dialogs, QWidget *parent = nullptr);
 
-    void Command2_Click(); // Add
-    void Command1_Click(); // Done
+    void Command1_Click() override; // Done
     // Rebuilds the filter list from List1 and writes FilterList.txt.
     bool SaveFilterList();
 
-    QLabel *Label1;
-    QListWidget *List1;
-    QLineEdit *Text1;
-    QPushButton *Command2;
-    QPushButton *Command1;
-
 private:
     ClientState &m_state;
-    Dialogs &m_dialogs;
 };
