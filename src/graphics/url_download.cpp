@@ -76,6 +76,11 @@ DownloadError internetError(const QString &detail)
     return {UrlDownload::InternetError, UrlDownload::internetOpenUrlText(), detail};
 }
 
+DownloadError invalidArgument()
+{
+    return {UrlDownload::InvalidArgument, UrlDownload::invalidArgumentText(), QString()};
+}
+
 // Only web pages are fetched: a file: or custom-scheme address from a list
 // or the network must not read local files.
 bool isFetchable(const QUrl &url)
@@ -83,6 +88,16 @@ bool isFetchable(const QUrl &url)
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() &&
            (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+// Why a transfer of url cannot start; ok() when it can.
+DownloadError addressError(const QString &url)
+{
+    if (url.isEmpty())
+        return invalidArgument();
+    if (!isFetchable(QUrl(url)))
+        return internetError(QStringLiteral("not a web address: %1").arg(url));
+    return {};
 }
 
 } // namespace
@@ -135,24 +150,17 @@ void UrlDownloader::setMaxBytes(qint64 bytes)
 quint64 UrlDownloader::CopyURLToFile(const QString &url, const QString &fileName, FileDone done,
                                      QObject *context)
 {
-    if (url.isEmpty() || fileName.isEmpty()) {
+    const DownloadError error = fileName.isEmpty() ? invalidArgument() : addressError(url);
+    if (!error.ok()) {
         if (done)
-            done({UrlDownload::InvalidArgument, UrlDownload::invalidArgumentText(), QString()});
-        return 0;
-    }
-    const QUrl address(url);
-    if (!isFetchable(address)) {
-        if (done)
-            done(internetError(QStringLiteral("not a web address: %1").arg(url)));
+            done(error);
         return 0;
     }
     Transfer t;
     t.kind = Transfer::Kind::File;
     t.fileDone = std::move(done);
-    t.context = context;
-    t.hasContext = context != nullptr;
     t.file = std::make_unique<QSaveFile>(fileName);
-    return start(address, std::move(t));
+    return start(QUrl(url), std::move(t), context);
 }
 
 void UrlDownloader::GetFile(const QString &pathOrAddress, GetFileDone done, QObject *context)
@@ -175,9 +183,7 @@ void UrlDownloader::GetFile(const QString &pathOrAddress, GetFileDone done, QObj
         Transfer t;
         t.kind = Transfer::Kind::GetFile;
         t.getFileDone = std::move(done);
-        t.context = context;
-        t.hasContext = context != nullptr;
-        m_getFileId = start(address, std::move(t));
+        m_getFileId = start(address, std::move(t), context);
         return;
     }
     QFile file(pathOrAddress);
@@ -192,23 +198,16 @@ void UrlDownloader::GetFile(const QString &pathOrAddress, GetFileDone done, QObj
 
 quint64 UrlDownloader::fetchText(const QString &url, TextDone done, QObject *context)
 {
-    const QUrl address(url);
-    if (url.isEmpty()) {
+    const DownloadError error = addressError(url);
+    if (!error.ok()) {
         if (done)
-            done({UrlDownload::InvalidArgument, UrlDownload::invalidArgumentText(), QString()}, QString());
-        return 0;
-    }
-    if (!isFetchable(address)) {
-        if (done)
-            done(internetError(QStringLiteral("not a web address: %1").arg(url)), QString());
+            done(error, QString());
         return 0;
     }
     Transfer t;
     t.kind = Transfer::Kind::Text;
     t.textDone = std::move(done);
-    t.context = context;
-    t.hasContext = context != nullptr;
-    return start(address, std::move(t));
+    return start(QUrl(url), std::move(t), context);
 }
 
 void UrlDownloader::abort(quint64 id)
@@ -228,10 +227,12 @@ void UrlDownloader::abort(quint64 id)
     delete t;
 }
 
-quint64 UrlDownloader::start(const QUrl &url, Transfer &&transfer)
+quint64 UrlDownloader::start(const QUrl &url, Transfer &&transfer, QObject *context)
 {
     const quint64 id = m_nextId++;
     auto *t = new Transfer(std::move(transfer));
+    t->context = context;
+    t->hasContext = context != nullptr;
     if (t->file && !t->file->open(QIODevice::WriteOnly)) {
         const QString detail = t->file->errorString();
         FileDone done = std::move(t->fileDone);

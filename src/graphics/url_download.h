@@ -110,7 +110,7 @@ signals:
 
 private:
     struct Transfer;
-    quint64 start(const QUrl &url, Transfer &&transfer);
+    quint64 start(const QUrl &url, Transfer &&transfer, QObject *context);
     void onReadyRead(quint64 id);
     void onFinished(quint64 id);
     void fail(quint64 id, const DownloadError &error);
