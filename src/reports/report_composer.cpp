@@ -6,21 +6,7 @@
 #include "net/protocol.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-
-namespace {
-
-QString trimSpaces(const QString &s)
-{
-    qsizetype from = 0;
-    qsizetype to = s.size();
-    while (from < to && s.at(from) == u' ')
-        ++from;
-    while (to > from && s.at(to - 1) == u' ')
-        --to;
-    return s.mid(from, to - from);
-}
-
-} // namespace
+#include "reports/report_text.h"
 
 ReportComposer::ReportComposer(ClientState &state, const Clock &clock, Dialogs &dialogs,
                                MessageSender &sender)
@@ -55,7 +41,7 @@ bool ReportComposer::CheckReportInterval()
 
 ReportComposer::Result ReportComposer::Send(const QString &boxText, bool severe)
 {
-    const QString text = trimSpaces(boxText);
+    const QString text = TrimSpaces(boxText);
     if (text.isEmpty())
         return {Outcome::Empty, text, false};
     if (!m_state.signedOn)

@@ -43,30 +43,14 @@ QString ReportIntake::timeText(const QString &field, bool live) const
     return live ? FormatLocalReceiveTime(m_clock.localNow()) : field;
 }
 
-namespace {
-
-// Only spaces are trimmed; other white space is part of the text.
-QString trimSpaces(const QString &s)
-{
-    qsizetype from = 0;
-    qsizetype to = s.size();
-    while (from < to && s.at(from) == u' ')
-        ++from;
-    while (to > from && s.at(to - 1) == u' ')
-        --to;
-    return from == 0 && to == s.size() ? s : s.mid(from, to - from);
-}
-
-} // namespace
-
 void ReportIntake::clean(ReportFields &f)
 {
-    f.text = trimSpaces(CleanIncoming(f.text));
-    f.state = trimSpaces(CleanIncoming(f.state));
-    f.county = trimSpaces(CleanIncoming(f.county));
-    f.zip = trimSpaces(CleanIncoming(f.zip));
-    f.location = trimSpaces(CleanIncoming(f.location));
-    f.observer = trimSpaces(f.observer);
+    f.text = TrimSpaces(CleanIncoming(f.text));
+    f.state = TrimSpaces(CleanIncoming(f.state));
+    f.county = TrimSpaces(CleanIncoming(f.county));
+    f.zip = TrimSpaces(CleanIncoming(f.zip));
+    f.location = TrimSpaces(CleanIncoming(f.location));
+    f.observer = TrimSpaces(f.observer);
 }
 
 void ReportIntake::HandleReport(const QString &message)

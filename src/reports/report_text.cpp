@@ -57,6 +57,17 @@ bool startsWithNoCase(QStringView text, QStringView prefix)
 
 } // namespace
 
+QString TrimSpaces(const QString &s)
+{
+    qsizetype from = 0;
+    qsizetype to = s.size();
+    while (from < to && s.at(from) == u' ')
+        ++from;
+    while (to > from && s.at(to - 1) == u' ')
+        --to;
+    return from == 0 && to == s.size() ? s : s.mid(from, to - from);
+}
+
 bool IsRoutineReport(QStringView text)
 {
     return startsWithNoCase(text, u"R ") || startsWithNoCase(text, u"R:") ||

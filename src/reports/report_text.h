@@ -53,6 +53,9 @@ inline constexpr Rgb Navy{0, 0, 128};
 inline constexpr Rgb Maroon{128, 0, 0};
 } // namespace ReportColours
 
+// Leading and trailing spaces removed; other white space is part of the text.
+QString TrimSpaces(const QString &s);
+
 // Routine reports begin with "R ", "R:" or "ROUTINE", whatever the case.
 bool IsRoutineReport(QStringView text);
 // The nightly station summary: routine, but never plays the routine sound.
