@@ -508,13 +508,10 @@ void Form1::MinimizeToTray()
 
 void Form1::RestoreFromTray()
 {
-    if (isHidden()) {
+    if (m_windowActions->isInTray())
         m_windowActions->showFromTray();
-        m_tray->hide();
-        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
-    } else if (isMinimized()) {
+    else if (m_windowActions->isMinimised())
         m_windowActions->restoreFromMinimised();
-    }
 }
 
 void Form1::cmdMinimize_Click()

@@ -150,6 +150,8 @@ public:
     void RestoreFromTray();
     void cmdMinimize_Click();
     QSystemTrayIcon *trayIcon() const { return m_tray; }
+    // What the tray and the report alerts do to this window.
+    WindowActions &windowActions() { return *m_windowActions; }
 
     // --- menu actions that this window owns ---
     void mnuExit_Click();

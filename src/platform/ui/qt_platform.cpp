@@ -14,8 +14,8 @@
 #include <QSystemTrayIcon>
 #include <QWidget>
 
-Dialogs::Button QtDialogs::messageBox(const QString &text, const QString &title, Buttons buttons,
-                                      Icon icon, Button defaultButton)
+Dialogs::Button QtDialogs::messageBox(const QString &text, const QString &title, Buttons buttons, Icon icon,
+                                      Button defaultButton)
 {
     QMessageBox box(m_parent);
     box.setTextFormat(Qt::PlainText);
@@ -27,29 +27,46 @@ Dialogs::Button QtDialogs::messageBox(const QString &text, const QString &title,
     box.setIcon(icons[icon]);
     QMessageBox::StandardButtons std;
     switch (buttons) {
-    case OkOnly: std = QMessageBox::Ok; break;
-    case OkCancel: std = QMessageBox::Ok | QMessageBox::Cancel; break;
-    case YesNo: std = QMessageBox::Yes | QMessageBox::No; break;
-    case YesNoCancel: std = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    case OkOnly:
+        std = QMessageBox::Ok;
+        break;
+    case OkCancel:
+        std = QMessageBox::Ok | QMessageBox::Cancel;
+        break;
+    case YesNo:
+        std = QMessageBox::Yes | QMessageBox::No;
+        break;
+    case YesNoCancel:
+        std = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+        break;
     }
     box.setStandardButtons(std);
     auto toStd = [](Button b) {
         switch (b) {
-        case Ok: return QMessageBox::Ok;
-        case Cancel: return QMessageBox::Cancel;
-        case Yes: return QMessageBox::Yes;
-        case No: return QMessageBox::No;
+        case Ok:
+            return QMessageBox::Ok;
+        case Cancel:
+            return QMessageBox::Cancel;
+        case Yes:
+            return QMessageBox::Yes;
+        case No:
+            return QMessageBox::No;
         }
         return QMessageBox::Ok;
     };
     if (std.testFlag(toStd(defaultButton)))
         box.setDefaultButton(toStd(defaultButton));
     switch (box.exec()) {
-    case QMessageBox::Yes: return Yes;
-    case QMessageBox::No: return No;
-    case QMessageBox::Cancel: return Cancel;
-    default: return buttons == YesNo ? No : (buttons == OkOnly ? Ok : Cancel);
-    case QMessageBox::Ok: return Ok;
+    case QMessageBox::Yes:
+        return Yes;
+    case QMessageBox::No:
+        return No;
+    case QMessageBox::Cancel:
+        return Cancel;
+    default:
+        return buttons == YesNo ? No : (buttons == OkOnly ? Ok : Cancel);
+    case QMessageBox::Ok:
+        return Ok;
     }
 }
 
@@ -121,27 +138,30 @@ bool QtWindowActions::isMinimised() const
 
 bool QtWindowActions::isInTray() const
 {
-    return m_inTray;
+    return m_window && m_window->isHidden();
 }
 
 void QtWindowActions::restoreFromMinimised()
 {
     if (m_window)
-        m_window->setWindowState((m_window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+        m_window->setWindowState(m_window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
 }
 
 void QtWindowActions::showFromTray()
 {
     if (!m_window)
         return;
-    m_inTray = false;
     m_window->show();
-    restoreFromMinimised();
+    if (m_tray)
+        m_tray->hide();
+    m_window->setWindowState((m_window->windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) |
+                             Qt::WindowActive);
 }
 
 void QtWindowActions::bringToFront()
 {
-    if (!m_window)
+    restoreFromMinimised();
+    if (!m_window || m_window->isHidden())
         return;
     m_window->raise();
     m_window->activateWindow();
@@ -154,7 +174,6 @@ void QtWindowActions::hideToTray()
     if (m_tray && QSystemTrayIcon::isSystemTrayAvailable()) {
         m_tray->show();
         m_window->hide();
-        m_inTray = true;
     } else {
         m_window->showMinimized();
     }

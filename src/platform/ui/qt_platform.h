@@ -48,19 +48,23 @@ public:
     bool startProgram(const QString &path, const QStringList &arguments) override;
 };
 
+// The main window as the tray and the alert stage move it. Hidden means in
+// the tray; coming back removes the tray icon.
 class QtWindowActions final : public WindowActions
 {
 public:
     QtWindowActions(QWidget *window, QSystemTrayIcon *tray) : m_window(window), m_tray(tray) {}
     bool isMinimised() const override;
     bool isInTray() const override;
+    // Normal size: neither minimised nor maximised.
     void restoreFromMinimised() override;
     void showFromTray() override;
+    // Normal size, then in front of other programs without staying on top.
+    // A window hidden in the tray stays hidden.
     void bringToFront() override;
     void hideToTray() override;
 
 private:
     QPointer<QWidget> m_window;
     QSystemTrayIcon *m_tray;
-    bool m_inTray = false;
 };

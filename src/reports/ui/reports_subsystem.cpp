@@ -15,9 +15,8 @@
 
 ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &link, const Clock &clock,
                                    Dialogs &dialogs, SoundPlayer &sound, std::function<void()> showSignOn)
-    : QObject(&form), m_form(form), m_state(state), m_dialogs(dialogs),
-      m_window(form, [&form] { form.RestoreFromTray(); }), m_sounds(sound, state.dataDir),
-      m_intake(state, clock, m_window, m_sounds, m_reports, m_warnings),
+    : QObject(&form), m_form(form), m_state(state), m_dialogs(dialogs), m_sounds(sound, state.dataDir),
+      m_intake(state, clock, form.windowActions(), m_sounds, m_reports, m_warnings),
       m_composer(state, clock, dialogs, link)
 {
     m_warnings.setForegroundProvider(ForegroundBrush);

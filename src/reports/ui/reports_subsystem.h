@@ -4,7 +4,6 @@
 #include "reports/report_composer.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"
-#include "reports/ui/form1_window_actions.h"
 #include "warnlink/warnings_model.h"
 
 #include <QObject>
@@ -48,7 +47,6 @@ private:
     Form1 &m_form;
     ClientState &m_state;
     Dialogs &m_dialogs;
-    MainWindowAlertActions m_window;
     AlertSounds m_sounds;
     ReportListModel m_reports;
     WarningsModel m_warnings;
