@@ -316,6 +316,20 @@ private slots:
         QVERIFY(!(f.form->windowState() & Qt::WindowMinimized));
     }
 
+    // Report alerts bring the window forward at normal size, never from the tray.
+    void frontReturnsToNormalSize()
+    {
+        Fixture f;
+        f.form->showMaximized();
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        f.form->windowActions().bringToFront();
+        QVERIFY(!(f.form->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)));
+        f.form->hide();
+        QVERIFY(f.form->windowActions().isInTray());
+        f.form->windowActions().bringToFront();
+        QVERIFY(f.form->isHidden());
+    }
+
     void restoreFromTrayShowsAHiddenWindow()
     {
         Fixture f;
