@@ -125,17 +125,8 @@ UrlDownloader::UrlDownloader(QObject *parent) : QObject(parent), m_manager(new Q
 
 UrlDownloader::~UrlDownloader()
 {
-    const auto transfers = m_transfers;
-    m_transfers.clear();
-    for (Transfer *t : transfers) {
-        if (t->reply) {
-            t->reply->disconnect(this);
-            t->reply->abort();
-        }
-        if (t->file)
-            t->file->cancelWriting();
-        delete t;
-    }
+    for (const quint64 id : m_transfers.keys())
+        take(id, true);
 }
 
 void UrlDownloader::setTransferTimeout(int ms)
@@ -212,19 +203,25 @@ quint64 UrlDownloader::fetchText(const QString &url, TextDone done, QObject *con
 
 void UrlDownloader::abort(quint64 id)
 {
-    Transfer *t = m_transfers.take(id);
+    take(id, true);
+}
+
+std::unique_ptr<UrlDownloader::Transfer> UrlDownloader::take(quint64 id, bool cancelFile)
+{
+    std::unique_ptr<Transfer> t(m_transfers.take(id));
     if (!t)
-        return;
+        return t;
     if (id == m_getFileId)
         m_getFileId = 0;
     if (t->reply) {
         t->reply->disconnect(this);
-        t->reply->abort();
+        if (t->reply->isRunning())
+            t->reply->abort();
         t->reply->deleteLater();
     }
-    if (t->file)
+    if (t->file && cancelFile)
         t->file->cancelWriting();
-    delete t;
+    return t;
 }
 
 quint64 UrlDownloader::start(const QUrl &url, Transfer &&transfer, QObject *context)
@@ -327,21 +324,8 @@ void UrlDownloader::fail(quint64 id, const DownloadError &error)
 
 void UrlDownloader::finishTransfer(quint64 id, const DownloadError &error)
 {
-    Transfer *t = m_transfers.take(id);
-    if (!t)
-        return;
-    if (id == m_getFileId)
-        m_getFileId = 0;
-    if (t->reply) {
-        t->reply->disconnect(this);
-        if (t->reply->isRunning())
-            t->reply->abort();
-        t->reply->deleteLater();
-    }
-    if (t->file && !error.ok())
-        t->file->cancelWriting();
-    std::unique_ptr<Transfer> owned(t);
-    if (t->hasContext && !t->context)
+    const std::unique_ptr<Transfer> t = take(id, !error.ok());
+    if (!t || (t->hasContext && !t->context))
         return;
     const QString text = error.ok() ? WireCodec::decode(t->body) : QString();
     switch (t->kind) {

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -115,6 +116,9 @@ private:
     void onFinished(quint64 id);
     void fail(quint64 id, const DownloadError &error);
     void finishTransfer(quint64 id, const DownloadError &error);
+    // Takes a transfer out of the table and stops its reply; its file is
+    // given up when cancelFile is set.
+    std::unique_ptr<Transfer> take(quint64 id, bool cancelFile);
 
     QNetworkAccessManager *m_manager;
     QHash<quint64, Transfer *> m_transfers;
