@@ -1,4 +1,4 @@
-#include "c2_composer_fixture.h"
+#include "composer_fixture.h"
 #include "net/wire_codec.h"
 
 #include <QtTest>

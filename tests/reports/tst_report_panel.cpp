@@ -1,5 +1,5 @@
 // ctest-label: ui
-#include "c2_composer_fixture.h"
+#include "composer_fixture.h"
 #include "net/wire_codec.h"
 #include "reports/report_list_model.h"
 #include "reports/ui/report_panel.h"

@@ -1,5 +1,5 @@
 // ctest-label: e2e
-#include "c2_reports_window.h"
+#include "reports_window_fixture.h"
 #include "relay_process.h"
 #include "scripted_server.h"
 

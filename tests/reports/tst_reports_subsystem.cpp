@@ -1,6 +1,6 @@
 // ctest-label: ui
 #include "app/settings.h"
-#include "c2_reports_window.h"
+#include "reports_window_fixture.h"
 #include "net/protocol.h"
 
 #include <QAction>
