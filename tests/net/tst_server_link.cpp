@@ -9,22 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
 constexpr int Wait = 5000;
-
-ClientState makeState(const QString &dir)
-{
-    ClientState s;
-    s.dataDir = dir;
-    s.settings.UserName = QStringLiteral("spotter1");
-    s.settings.Password = QStringLiteral("pw");
-    s.settings.FirstName = QStringLiteral("Ann");
-    s.settings.LastName = QStringLiteral("O'Neil");
-    s.settings.UserCounty = QStringLiteral("Polk");
-    s.settings.UserState = QStringLiteral("IA");
-    return s;
-}
-} // namespace
 
 class TstServerLink : public QObject
 {
@@ -37,13 +22,11 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("port");
         QTest::newRow("colon") << u"192.168.1.20:6000"_qs << u"192.168.1.20"_qs << u"6000"_qs;
-        QTest::newRow("comma") << u"10.0.0.1,81"_qs << u"10.0.0.1"_qs << u"81"_qs;
         QTest::newRow("CR LF leaves no port") << u"10.0.0.1\r\n81"_qs << u"10.0.0.1"_qs << QString();
         QTest::newRow("leading space") << u" 10.0.0.1:81"_qs << QString() << u"10.0.0.1"_qs;
         QTest::newRow("trailing text ignored")
             << u"10.0.0.1:81\r\nold 9.9.9.9:1"_qs << u"10.0.0.1"_qs << u"81"_qs;
         QTest::newRow("host name cannot be expressed") << u"relay.example:81"_qs << QString() << QString();
-        QTest::newRow("empty") << QString() << QString() << QString();
     }
     void parseAddress()
     {
@@ -55,45 +38,13 @@ private slots:
         QCOMPARE(a.port, port);
     }
 
-    // A few rows of the error table, and the fallback for numbers outside it.
-    void errorTexts_data()
-    {
-        QTest::addColumn<int>("error");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("refused") << int(QAbstractSocket::ConnectionRefusedError) << 10061
-                                 << u"ERROR: Connection is forcefully rejected."_qs;
-        QTest::newRow("reset") << int(QAbstractSocket::RemoteHostClosedError) << 10054
-                               << u"ERROR: The connection is reset by remote side.!"_qs;
-        QTest::newRow("not in the table") << -1 << 4242 << u"Error number 4242"_qs;
-    }
-    void errorTexts()
-    {
-        QFETCH(int, error);
-        QFETCH(int, number);
-        QFETCH(QString, text);
-        if (error >= 0)
-            QCOMPARE(SocketErrorNumber(QAbstractSocket::SocketError(error)), number);
-        QCOMPARE(SocketErrorText(number), text);
-    }
-
-    void addressHost()
-    {
-        QTemporaryDir dir;
-        QCOMPARE(AddressFileUrl(ReadAddressHost(dir.path())),
-                 QStringLiteral("http://127.0.0.1:8080/weather/WXIP.txt"));
-        QFile f(dir.filePath(QStringLiteral("AddressHost.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("  http://10.1.2.3:81/ \r\nsecond line\r\n");
-        f.close();
-        QCOMPARE(AddressFileUrl(ReadAddressHost(dir.path())),
-                 QStringLiteral("http://10.1.2.3:81/weather/WXIP.txt"));
-    }
-
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        m_state = std::make_unique<ClientState>(makeState(m_dir->path()));
+        m_state = std::make_unique<ClientState>();
+        m_state->dataDir = m_dir->path();
+        m_state->settings.UserName = QStringLiteral("spotter1");
+        m_state->settings.Password = QStringLiteral("pw");
         m_server = std::make_unique<ScriptedServer>();
         QVERIFY(m_server->listen());
         m_http = std::make_unique<HttpResponder>();
@@ -101,7 +52,8 @@ private slots:
         m_http->setAddressFile("127.0.0.1:" + QByteArray::number(m_server->port()) + "\r\n");
         QFile f(m_dir->filePath(QStringLiteral("AddressHost.txt")));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(m_http->base().toUtf8());
+        // Surrounding blanks, a trailing slash and a second line are all ignored.
+        f.write("  " + m_http->base().toUtf8() + "/ \r\nsecond line\r\n");
         f.close();
         m_downloader = std::make_unique<UrlDownloader>();
         m_link = std::make_unique<ServerLink>(*m_state, *m_downloader);
@@ -110,8 +62,6 @@ private slots:
     {
         m_link.reset();
         m_downloader.reset();
-        m_http.reset();
-        m_server.reset();
     }
 
     // Start-up: Log In queues the sign-on, the start timer connects, and the
@@ -140,14 +90,6 @@ private slots:
         QCOMPARE(m_http->requestCount(QStringLiteral("/weather/WXIP.txt")), 1);
     }
 
-    void pendingMessageGoesOutAtOnceWhenConnected()
-    {
-        connectLink();
-        m_link->QueuePendingMessage(QStringLiteral(":FGT|spotter1|^"));
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->received(), QStringList{QStringLiteral(":FGT|spotter1|^")}, Wait);
-        QVERIFY(m_state->pendingMessage.isEmpty());
-    }
-
     // The server goes away and comes back: one reconnect per tick that sees
     // the loss, and one re-sign-on without the version field.
     void serverBackGetsReSignOnWithoutVersion()
@@ -162,13 +104,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_link->state(), LinkState::Closed, Wait);
 
         m_link->Timer1_Timer();
-        QCOMPARE(status.last().at(0).toString(), QStringLiteral("Disconnected"));
-        QCOMPARE(status.last().at(1).value<StatusStyle>(), StatusStyle::Red);
         QCOMPARE(m_link->timer1Interval(), ServerLink::LostInterval);
         QTRY_COMPARE_WITH_TIMEOUT(errors.size(), 1, Wait);
         QCOMPARE(errors.at(0).at(0).toInt(), 10061);
         QCOMPARE(status.last().at(0).toString(), QStringLiteral("ERROR: Connection is forcefully rejected."));
-        QCOMPARE(m_link->state(), LinkState::Closed);
 
         QVERIFY(m_server->listen(port));
         m_link->Timer1_Timer();
@@ -183,7 +122,10 @@ private slots:
         QCOMPARE(m_link->timer1Interval(), ServerLink::ConnectedInterval);
     }
 
-    void disClosesAndTheRestIsDispatched()
+    // DIS closes the link and what follows it is still dispatched; the next
+    // tick reconnects. Then the idle watchdog: arrivals reset the count and
+    // the sixth silent minute closes.
+    void disAndIdleWatchdogClose()
     {
         connectLink();
         QStringList seen;
@@ -192,15 +134,12 @@ private slots:
         m_server->send(QStringLiteral(":DIS|^:SMG|after|^"));
         QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList{QStringLiteral(":SMG|after|^0")}, Wait);
         QCOMPARE(m_link->state(), LinkState::Closed);
-    }
-
-    void idleWatchdogClosesOnTheSixthTick()
-    {
         connectLink();
+        QCOMPARE(m_server->connectionCount(), 2);
+
         QSignalSpy raw(m_link.get(), &ServerLink::rawArrival);
         for (int i = 0; i < 5; ++i)
             m_link->IdleWatchdogStep();
-        QCOMPARE(m_link->idleMinutes(), 5);
         m_server->sendBytes(QByteArray(":SMG|x\x81|^"));
         QTRY_COMPARE_WITH_TIMEOUT(raw.size(), 1, Wait);
         QCOMPARE(raw.at(0).at(0).toString(), QStringLiteral(":SMG|x\u0081|^"));
@@ -210,8 +149,6 @@ private slots:
         QCOMPARE(m_link->state(), LinkState::Connected);
         m_link->IdleWatchdogStep();
         QCOMPARE(m_link->state(), LinkState::Closed);
-        m_link->Timer1_Timer();
-        QTRY_COMPARE_WITH_TIMEOUT(m_server->connectionCount(), 2, Wait);
     }
 
     void sendDataDroppedWhileConnecting()
@@ -224,6 +161,10 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(m_server->received().size(), 1, Wait);
         QTest::qWait(50);
         QCOMPARE(m_server->received(), QStringList{QStringLiteral(":MSG|late\u00b0|^")});
+        // A queued sign-on goes out at once when the link is already up.
+        m_link->QueuePendingMessage(QStringLiteral(":FGT|spotter1|^"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_server->received().size(), 2, Wait);
+        QVERIFY(m_state->pendingMessage.isEmpty());
     }
 
     void connectLeavesAConnectedSocketAlone()
@@ -232,49 +173,24 @@ private slots:
         ScriptedServer other;
         QVERIFY(other.listen());
         m_http->setAddressFile("127.0.0.1:" + QByteArray::number(other.port()));
-        QSignalSpy status(m_link.get(), &ServerLink::statusChanged);
         m_link->Connect();
         QTRY_VERIFY_WITH_TIMEOUT(!m_link->addressFetchPending(), Wait);
-        QCOMPARE(status.size(), 1);
-        QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Connected"));
         QTest::qWait(50);
         QCOMPARE(other.connectionCount(), 0);
         QCOMPARE(m_link->state(), LinkState::Connected);
     }
 
-    void badAddressFileLeavesTheSocketClosed_data()
+    // A port past 65535 must not wrap round onto another one (here, the server's).
+    void portOutOfRangeLeavesTheSocketClosed()
     {
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<bool>("served");
-        QTest::newRow("port out of range") << QByteArray("127.0.0.1:70000") << true;
-        QTest::newRow("not served") << QByteArray() << false;
-    }
-    void badAddressFileLeavesTheSocketClosed()
-    {
-        QFETCH(QByteArray, body);
-        QFETCH(bool, served);
-        if (served)
-            m_http->setAddressFile(body);
-        else
-            m_http->setResponse(QStringLiteral("/weather/WXIP.txt"), HttpResponder::Response::error(404));
+        m_http->setAddressFile("127.0.0.1:" + QByteArray::number(65536 + m_server->port()));
         m_link->Timer1_Timer();
         QVERIFY(m_link->addressFetchPending());
         QTRY_VERIFY_WITH_TIMEOUT(!m_link->addressFetchPending(), Wait);
         QCOMPARE(m_link->state(), LinkState::Closed);
         QCOMPARE(m_link->timer1Interval(), ServerLink::LostInterval);
+        QTest::qWait(50);
         QCOMPARE(m_server->connectionCount(), 0);
-    }
-
-    void busyDownloaderPostponesTheReconnect()
-    {
-        m_http->setResponse(QStringLiteral("/slow.gif"), HttpResponder::Response::stalled());
-        m_downloader->CopyURLToFile(m_http->url(QStringLiteral("/slow.gif")),
-                                    m_dir->filePath(QStringLiteral("x.gif")), nullptr);
-        QSignalSpy status(m_link.get(), &ServerLink::statusChanged);
-        m_link->Timer1_Timer();
-        QCOMPARE(status.size(), 1);
-        QCOMPARE(m_link->timer1Interval(), ServerLink::StartInterval);
-        QVERIFY(!m_link->addressFetchPending());
     }
 
 private:
