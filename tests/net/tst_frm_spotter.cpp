@@ -4,7 +4,6 @@
 #include "net/sign_on.h"
 #include "net/ui/frm_spotter.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -12,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 class TestFrmSpotter : public QObject
 {
@@ -31,82 +32,60 @@ class TestFrmSpotter : public QObject
             form = std::make_unique<frmSpotter>(
                 state, dialogs, [this] { ++saves; }, [this](const QString &m) { queued.append(m); });
         }
+        QLineEdit *edit(const QString &name) const { return form->findChild<QLineEdit *>(name); }
         void fillAll()
         {
-            form->txtFName->setText(QStringLiteral("Ann"));
-            form->txtLName->setText(QStringLiteral("Smith"));
-            form->txtAddress->setText(QStringLiteral("1 Main"));
-            form->txtCity->setText(QStringLiteral("Norman"));
-            form->txtCounty->setText(QStringLiteral("Cleveland"));
-            form->txtState->setEditText(QStringLiteral("OK"));
-            form->txtZip->setText(QStringLiteral("73069"));
-            form->txtEmail->setText(QStringLiteral("a@b.org"));
-            form->txtUsername->setText(QStringLiteral("ann"));
-            form->txtPassword->setText(QStringLiteral("pw"));
+            const QStringList fields{u"txtFName=Ann"_s,     u"txtLName=Smith"_s,      u"txtAddress=1 Main"_s,
+                                     u"txtCity=Norman"_s,   u"txtCounty=Cleveland"_s, u"txtZip=73069"_s,
+                                     u"txtEmail=a@b.org"_s, u"txtUsername=ann"_s,     u"txtPassword=pw"_s};
+            for (const QString &f : fields)
+                edit(f.section(u'=', 0, 0))->setText(f.section(u'=', 1));
+            form->txtState->setEditText(u"OK"_s);
         }
     };
 
 private slots:
-    void logInRefusals_data()
+    // A refused log in names the first empty box in order, even with txtEmail empty too.
+    void logIn_data()
     {
-        QTest::addColumn<QString>("emptied");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("focused");
-        const QString required = QStringLiteral("Required Field!");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("text"); // empty: accepted
         QTest::newRow("user name first")
-            << u"txtUsername"_qs << u"User Name and password required."_qs << QString();
-        QTest::newRow("state") << u"txtState"_qs << required << u"txtState"_qs;
-        QTest::newRow("zip") << u"txtZip"_qs << required << u"txtZip"_qs;
-        QTest::newRow("blanks count as empty") << u"txtCity "_qs << required << u"txtCity"_qs;
+            << u"txtUsername"_s << QString() << u"User Name and password required."_s;
+        QTest::newRow("state") << u"txtState"_s << QString() << u"Required Field!"_s;
+        QTest::newRow("blanks count as empty") << u"txtCity"_s << u"   "_s << u"Required Field!"_s;
+        QTest::newRow("accepted, trimmed") << u"txtCity"_s << u"  Norman "_s << QString();
     }
-    void logInRefusals()
+    void logIn()
     {
-        QFETCH(QString, emptied);
+        QFETCH(QString, box);
+        QFETCH(QString, value);
         QFETCH(QString, text);
-        QFETCH(QString, focused);
         Fixture f;
         f.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
         f.fillAll();
-        const bool blanks = emptied.endsWith(QLatin1Char(' '));
-        const QString name = emptied.trimmed();
-        if (name == QLatin1String("txtState"))
-            f.form->txtState->setEditText(QString());
+        if (box == u"txtState"_s)
+            f.form->txtState->setEditText(value);
         else
-            f.form->findChild<QLineEdit *>(name)->setText(blanks ? QStringLiteral("   ") : QString());
-        // A later required field is empty too: the first in order wins.
-        if (name != QLatin1String("txtEmail") && !name.startsWith(QLatin1String("txtUser")) &&
-            !name.startsWith(QLatin1String("txtPass")))
+            f.edit(box)->setText(value);
+        const bool ok = text.isEmpty();
+        if (!ok)
             f.form->txtEmail->clear();
         QSignalSpy shown(f.form.get(), &frmSpotter::mainWindowRequested);
         f.form->cmdDone_Click();
         QCOMPARE(f.dialogs.lastText(), text);
-        QCOMPARE(f.dialogs.shown.size(), 1);
-        if (!focused.isEmpty()) {
-            QWidget *w = f.form->findChild<QWidget *>(focused);
-            QVERIFY(w->hasFocus() || w->isAncestorOf(QApplication::focusWidget()));
+        if (text == u"Required Field!"_s) // the empty box takes the focus
+            QVERIFY(f.form->findChild<QWidget *>(box)->isAncestorOf(QApplication::focusWidget()));
+        // Saved, queued and handed to the main window only when accepted.
+        QCOMPARE((QList<qsizetype>{f.saves, shown.count(), f.queued.size()}),
+                 QList<qsizetype>(3, ok ? 1 : 0));
+        QCOMPARE(f.form->isVisible(), !ok);
+        if (ok) {
+            QCOMPARE(f.form->txtCity->text(), u"Norman"_s);
+            QVERIFY(f.queued.first().startsWith(QLatin1String(":SGN|ann|pw|Ann||Smith|1 Main|Norman|")));
         }
-        QCOMPARE(f.saves, 0);
-        QVERIFY(f.queued.isEmpty());
-        QCOMPARE(shown.count(), 0);
-        QVERIFY(f.form->isVisible());
-    }
-
-    void logInQueuesTheSignOn()
-    {
-        Fixture f;
-        f.fillAll();
-        f.form->txtCity->setText(QStringLiteral("  Norman "));
-        QSignalSpy shown(f.form.get(), &frmSpotter::mainWindowRequested);
-        f.form->cmdDone_Click();
-        QCOMPARE(f.dialogs.shown.size(), 0);
-        QCOMPARE(f.form->txtCity->text(), QStringLiteral("Norman"));
-        QCOMPARE(f.saves, 1);
-        QCOMPARE(f.queued.size(), 1);
-        QVERIFY(f.queued.first().startsWith(QLatin1String(":SGN|ann|pw|Ann||Smith|")));
-        QVERIFY(f.queued.first().endsWith(QLatin1String("|2.4|^")));
-        QCOMPARE(shown.count(), 1);
-        QVERIFY(!f.form->isVisible());
     }
 
     void keyFilters_data()
@@ -114,67 +93,35 @@ private slots:
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
-        QTest::newRow("user name") << "txtUsername"
-                                   << "a b'c|d:e^f\"g"
-                                   << "abcdefg";
-        QTest::newRow("password") << "txtPassword"
-                                  << "p w:|^'\"x"
-                                  << "pwx";
-        QTest::newRow("other boxes keep all but the quote") << "txtCity"
-                                                            << "O'Neil: a|b^\"c"
-                                                            << "O'Neil: a|b^c";
-        QTest::newRow("length limit") << "txtZip"
-                                      << "1234567890123456"
-                                      << "123456789012";
+        QTest::newRow("user name") << u"txtUsername"_s << u"a b'c|d:e^f\"g"_s << u"abcdefg"_s;
+        QTest::newRow("others keep all but the quote")
+            << u"txtCity"_s << u"O'Neil: a|b^\"c"_s << u"O'Neil: a|b^c"_s;
+        QTest::newRow("length limit") << u"txtZip"_s << u"1234567890123456"_s << u"123456789012"_s;
+        QTest::newRow("state upper-cased, cut") << u"txtState"_s << u"texas"_s << u"TE"_s;
     }
     void keyFilters()
     {
         QFETCH(QString, box);
         QFETCH(QString, typed);
-        QFETCH(QString, kept);
         Fixture f;
-        auto *edit = f.form->findChild<QLineEdit *>(box);
-        QTest::keyClicks(edit, typed);
-        QCOMPARE(edit->text(), kept);
+        QLineEdit *e = box == u"txtState"_s ? f.form->txtState->lineEdit() : f.edit(box);
+        QTest::keyClicks(e, typed);
+        QFocusEvent out(QEvent::FocusOut); // the state settles on leaving the box
+        QApplication::sendEvent(e, &out);
+        QTEST(e->text(), "kept");
     }
 
-    void stateIsUpperCasedOnLeaving_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("result");
-        QTest::newRow("two letters") << "ny"
-                                     << "NY";
-        QTest::newRow("longer text cut") << "texas"
-                                         << "TE";
-    }
-    void stateIsUpperCasedOnLeaving()
-    {
-        QFETCH(QString, typed);
-        Fixture f;
-        QCOMPARE(f.form->txtState->count(), SignOn::StateList().size());
-        QTest::keyClicks(f.form->txtState->lineEdit(), typed);
-        QFocusEvent out(QEvent::FocusOut);
-        QApplication::sendEvent(f.form->txtState->lineEdit(), &out);
-        QTEST(f.form->txtState->currentText(), "result");
-    }
-
-    void forgotTwice()
+    void forgotOnlyOnce()
     {
         Fixture f;
         f.form->show();
-        f.form->txtUsername->setText(QStringLiteral("ann"));
-        QSignalSpy shown(f.form.get(), &frmSpotter::mainWindowRequested);
+        f.form->txtUsername->setText(u"ann"_s);
         f.form->Command3_Click();
-        QCOMPARE(f.dialogs.shown.size(), 1);
-        QCOMPARE(f.dialogs.shown.last().title, QStringLiteral("Your password will be sent by e-mail."));
-        QCOMPARE(f.queued, QStringList{QStringLiteral(":FGT|ann|^")});
-        QCOMPARE(shown.count(), 1);
-        QVERIFY(f.form->isVisible());
+        QCOMPARE(f.dialogs.shown.last().title, u"Your password will be sent by e-mail."_s);
         f.form->Command3_Click();
-        QCOMPARE(f.dialogs.shown.size(), 2);
         QCOMPARE(f.dialogs.lastText(), SignOn::ForgotAgainText());
-        QCOMPARE(f.queued.size(), 1);
-        QCOMPARE(shown.count(), 1);
+        QCOMPARE(f.queued, QStringList{u":FGT|ann|^"_s});
+        QVERIFY(f.form->isVisible());
     }
 
     void settingsModeWhileSignedOn()
@@ -182,42 +129,32 @@ private slots:
         Fixture f;
         f.state.signedOn = true;
         f.form->ShowAsSettings();
-        QCOMPARE(f.form->cmdDone->text(), QStringLiteral("Done"));
-        QVERIFY(f.form->Command1->isHidden() && f.form->Command2->isHidden() && f.form->Command3->isHidden());
-        QVERIFY(!f.form->txtUsername->isEnabled());
-        QVERIFY(!f.form->txtPassword->isEnabled());
+        QCOMPARE(f.form->cmdDone->text(), u"Done"_s);
+        QVERIFY(f.form->Command2->isHidden() && !f.form->txtUsername->isEnabled() &&
+                !f.form->txtPassword->isEnabled());
         QCOMPARE(f.saves, 1);
     }
 
     // Nothing modal inside the reply handler: the box and the form come on
     // a later pass; SGN 5 also ends the program.
-    void repliesAreQueued_data()
-    {
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<bool>("formShown");
-        QTest::addColumn<bool>("ended");
-        QTest::newRow("SGN 2") << u":SGN|2|^"_qs << u"Invalid Password."_qs << true << false;
-        QTest::newRow("SGN 5") << u":SGN|5|^"_qs << u"You are no longer eligible to use this service."_qs
-                               << false << true;
-    }
     void repliesAreQueued()
     {
-        QFETCH(QString, message);
-        QFETCH(bool, formShown);
-        QFETCH(bool, ended);
         Fixture f;
-        f.state.settings.UserName = QStringLiteral("ann");
+        f.state.settings.UserName = u"ann"_s;
         SignOnReplies replies(f.state, [&f] { ++f.saves; });
         QList<int> ends;
         f.form->attachReplies(replies, [&ends](int code) { ends.append(code); });
-        replies.HandleSignOnReply(message);
-        QCOMPARE(f.dialogs.shown.size(), 0);
-        QVERIFY(!f.form->isVisible());
+        replies.HandleSignOnReply(u":SGN|2|^"_s);
+        QVERIFY(f.dialogs.shown.isEmpty() && !f.form->isVisible());
         QTRY_COMPARE(f.dialogs.shown.size(), 1);
-        QTEST(f.dialogs.shown.last().title, "title");
-        QCOMPARE(f.form->isVisible(), formShown);
-        QCOMPARE(ends.size(), ended ? 1 : 0);
+        QCOMPARE(f.dialogs.shown.last().title, u"Invalid Password."_s);
+        QVERIFY(f.form->isVisible());
+        f.form->hide();
+        replies.HandleSignOnReply(u":SGN|5|^"_s);
+        QVERIFY(ends.isEmpty());
+        QTRY_COMPARE(ends, QList<int>{0});
+        QCOMPARE(f.dialogs.shown.last().title, u"You are no longer eligible to use this service."_s);
+        QVERIFY(!f.form->isVisible());
     }
 };
 
