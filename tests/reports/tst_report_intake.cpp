@@ -29,7 +29,7 @@ public:
     void showFromTray() override { events << u"tray"_s; }
     void bringToFront() override { events << u"front"_s; }
     void hideToTray() override {}
-    void play(const QString &path) override { events << QFileInfo(path).fileName(); }
+    void play(const QString &path) override { events << QFileInfo(path).completeBaseName(); }
     void stop() override {}
 };
 
@@ -58,6 +58,7 @@ struct Fixture
         state.settings.UserCounty = u"HARFORD"_s;
         state.settings.RecordObservations = 1;
         state.additionalCounties = {u"PA YORK"_s, u"VA"_s};
+        state.filterList = {u"BOB"_s, u"TROLL"_s};
         QFile routine(state.filePath(AlertSounds::RoutineFile));
         routine.open(QIODevice::WriteOnly);
         intake.ComputeUtcOffset();
@@ -83,141 +84,93 @@ class TstReportIntake : public QObject
 {
     Q_OBJECT
 private slots:
+    // One row per case: code | text | "STATE COUNTY [OBSERVER]", empty for MD HARFORD | display, sound,
+    // restore and front levels (A ALL, S STATE, C COUNTY, O OFF, ? unknown) | flags: hide (routine),
+    // quiet (no routine sound), norec (not recording), audio, min, tray | listed: R report list, W warnings |
+    // window and sound events | log: an observations line.
     void decisionTable_data()
     {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("from");   // "STATE COUNTY"
-        QTest::addColumn<QString>("levels"); // display, sound, restore, front
-        QTest::addColumn<QString>("flags");  // hide (routine), quiet (no routine sound), audio, min, tray
-        QTest::addColumn<QString>("listed"); // R: report list, W: warnings, -: neither
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<bool>("logged");
-        const auto row = [](const char *name, const char *code, const char *text, const char *from,
-                            const char *levels, const char *flags, const char *listed, const char *events,
-                            bool logged) {
-            QTest::newRow(name) << code << text << from << levels << flags << listed << events << logged;
+        QTest::addColumn<QString>("row");
+        const auto row = [](const char *name, const char *spec) {
+            QTest::newRow(name) << QString::fromUtf8(spec);
         };
-        const char *all = "ALL ALL ALL ALL";
-        row("rpt severe", "RPT", "Tornado on the ground", "MD HARFORD", all, "", "R", "Nimbrel.wav front",
-            true);
-        row("rpt severe minimised in tray", "RPT", "Wall cloud", "MD HARFORD", all, "min tray", "R",
-            "restore tray Nimbrel.wav front", true);
-        row("rpt display off still alerts", "RPT", "Hail", "MD HARFORD", "OFF COUNTY COUNTY OFF", "min", "-",
-            "restore Nimbrel.wav", true);
-        row("rpt other state, county levels", "RPT", "Hail", "PA ADAMS", "ALL ALL COUNTY COUNTY", "min", "R",
-            "Nimbrel.wav", true);
-        row("rpt state level ignores additional county", "RPT", "Hail", "PA YORK", "STATE STATE COUNTY STATE",
-            "min", "-", "restore", true);
-        row("rpt additional whole state at county level", "RPT", "Hail", "va fairfax",
-            "COUNTY OFF OFF COUNTY", "", "R", "front", true);
-        row("rpt county ignores case", "RPT", "Hail", "md harford", "COUNTY COUNTY OFF OFF", "", "R",
-            "Nimbrel.wav", true);
-        row("rpt same county other state", "RPT", "Hail", "PA HARFORD", "COUNTY COUNTY COUNTY COUNTY", "min",
-            "-", "", true);
-        row("rpt unknown level", "RPT", "Hail", "MD HARFORD", "SOME OFF OFF OFF", "", "-", "", true);
-        row("rpt routine hidden", "RPT", "R: wind 40 mph", "MD HARFORD", all, "hide min", "-", "", false);
-        row("rpt routine with sound", "RPT", "r: wind 40 mph", "MD HARFORD", all, "min tray", "R",
-            "Routine.wav", false);
-        row("rpt routine sound off", "RPT", "Routine check", "MD HARFORD", all, "quiet", "R", "", false);
-        row("rpt routine not listed", "RPT", "R wind", "PA YORK", "STATE ALL ALL ALL", "", "-", "", false);
-        row("rpt nightly summary silent", "RPT", "R: Nightly PWS automated report: high 80", "MD HARFORD",
-            all, "", "R", "", false);
-        row("rpt routine mentioning tornado", "RPT", "R: tornado last week", "MD HARFORD", all, "quiet min",
-            "R", "", false);
-        row("wrn audio on", "WRN", "Tornado warning", "MD HARFORD", all, "audio min", "W",
-            "restore Nimbrel.wav front", true);
-        row("wrn audio off", "WRN", "Tornado warning", "MD HARFORD", all, "min", "W", "", false);
-        row("wrn not listed ignores audio box", "WRN", "Flood warning", "PA YORK", "STATE ALL COUNTY OFF",
-            "min", "-", "restore Nimbrel.wav", true);
-        row("wrn routine quiet", "WRN", "ROUTINE test", "MD HARFORD", all, "audio", "W", "", false);
-        row("wrn routine hidden", "WRN", "ROUTINE test", "MD HARFORD", all, "hide audio", "-", "", false);
-        row("gld severe lists only", "GLD", "Tornado on the ground", "MD HARFORD", all, "audio min tray", "R",
-            "", false);
-        row("gld routine lists only", "GLD", "R: light rain", "MD HARFORD", all, "", "R", "", false);
-        row("gld routine hidden", "GLD", "R: light rain", "MD HARFORD", all, "hide", "-", "", false);
-        row("gld not listed", "GLD", "Hail", "PA ADAMS", "STATE ALL ALL ALL", "", "-", "", false);
+        row("rpt severe", "RPT|Tornado on the ground||AAAA||R|Nimbrel front|log");
+        row("rpt minimised, in tray", "RPT|Wall cloud||AAAA|min tray|R|restore tray Nimbrel front|log");
+        row("rpt display off still alerts", "RPT|Hail||OCCO|min||restore Nimbrel|log");
+        row("rpt other state, county levels", "RPT|Hail|PA ADAMS|AACC|min|R|Nimbrel|log");
+        row("rpt state level, additional county", "RPT|Hail|PA YORK|SSCS|min||restore|log");
+        row("rpt additional state at county level", "RPT|Hail|va fairfax|COOC||R|front|log");
+        row("rpt county ignores case", "RPT|Hail|md harford|CCOO||R|Nimbrel|log");
+        row("rpt same county other state", "RPT|Hail|PA HARFORD|CCCC|min|||log");
+        row("rpt not recorded", "RPT|Hail||AAAA|norec|R|Nimbrel front|");
+        row("rpt unknown level", "RPT|Hail||?OOO||||log");
+        row("rpt routine hidden", "RPT|R: wind 40 mph||AAAA|hide min|||");
+        row("rpt routine with sound", "RPT|r: wind 40 mph||AAAA|min tray|R|Routine|");
+        row("rpt routine sound off", "RPT|Routine check||AAAA|quiet|R||");
+        row("rpt routine not listed", "RPT|R wind|PA YORK|SAAA||||");
+        row("rpt nightly summary silent", "RPT|R: Nightly PWS automated report: high 80||AAAA||R||");
+        row("rpt routine mentioning tornado", "RPT|R: tornado last week||AAAA|quiet min|R||");
+        row("rpt blocked observer, any case", "RPT|Tornado!|MD HARFORD troll|AAAA|audio|||");
+        row("wrn audio on", "WRN|Tornado warning||AAAA|audio min|W|restore Nimbrel front|log");
+        row("wrn audio off", "WRN|Tornado warning||AAAA|min|W||");
+        row("wrn not listed ignores audio box", "WRN|Flood warning|PA YORK|SACO|min||restore Nimbrel|log");
+        row("wrn routine quiet", "WRN|ROUTINE test||AAAA|audio|W||");
+        row("wrn routine hidden", "WRN|ROUTINE test||AAAA|hide audio|||");
+        row("wrn blocked observer", "WRN|Tornado!|MD HARFORD Troll|AAAA|audio|||");
+        row("gld severe lists only", "GLD|Tornado on the ground||AAAA|audio min tray|R||");
+        row("gld routine lists only", "GLD|R: light rain||AAAA||R||");
+        row("gld routine hidden", "GLD|R: light rain||AAAA|hide|||");
+        row("gld not listed", "GLD|Hail|PA ADAMS|SAAA||||");
+        row("gld blocked observer", "GLD|Tornado!|MD HARFORD TROLL|AAAA||||");
     }
 
     void decisionTable()
     {
-        QFETCH(QString, code);
-        QFETCH(QString, text);
-        QFETCH(QString, from);
-        QFETCH(QString, levels);
-        QFETCH(QString, flags);
-        QFETCH(QString, listed);
-        QFETCH(QString, events);
-        QFETCH(bool, logged);
+        QFETCH(QString, row);
+        const QStringList c = row.split(u'|');
+        QCOMPARE(c.size(), 8);
+        const QString &code = c[0], &from = c[2], &flags = c[4], &listed = c[5];
         Fixture fx;
         SettingsRecord &s = fx.state.settings;
-        const QStringList l = levels.split(u' ');
-        s.DisplayLevel = l[0];
-        s.SoundLevel = l[1];
-        s.RestoreLevel = l[2];
-        s.FrontLevel = l[3];
-        s.HideRoutine = flags.contains(u"hide") ? 1 : 0;
-        s.RoutineSound = flags.contains(u"quiet") ? 0 : 1;
-        s.WarnLinkEnabled = flags.contains(u"audio") ? 1 : 0;
+        const QStringList names{u"ALL"_s, u"STATE"_s, u"COUNTY"_s, u"OFF"_s, u"SOME"_s};
+        QString *levels[] = {&s.DisplayLevel, &s.SoundLevel, &s.RestoreLevel, &s.FrontLevel};
+        for (int i = 0; i < 4; ++i)
+            *levels[i] = names.value(u"ASCO?"_s.indexOf(c[3].at(i)));
+        s.RecordObservations = !flags.contains(u"norec");
+        s.HideRoutine = flags.contains(u"hide");
+        s.RoutineSound = !flags.contains(u"quiet");
+        s.WarnLinkEnabled = flags.contains(u"audio");
         fx.intake.setTavrelAudioAlert(flags.contains(u"audio"));
         fx.desktop.minimised = flags.contains(u"min");
         fx.desktop.inTray = flags.contains(u"tray");
-
-        fx.handle(message(code, text, from.section(u' ', 0, 0), from.section(u' ', 1)));
+        QSignalSpy status(&fx.intake, &ReportIntake::statusLine);
+        const QStringList where = (from.isEmpty() ? u"MD HARFORD"_s : from).split(u' ');
+        fx.handle(message(code, c[1], where[0], where[1], where.value(2, u"SPOTTER1"_s)));
 
         QCOMPARE(fx.reports.rowCount(), listed == u"R" ? 1 : 0);
         QCOMPARE(fx.warnings.rowCount(), listed == u"W" ? 1 : 0);
-        QCOMPARE(fx.desktop.events, events.split(u' ', Qt::SkipEmptyParts));
-        QCOMPARE(!fx.logFile().isEmpty(), logged);
+        QCOMPARE(fx.desktop.events, c[6].split(u' ', Qt::SkipEmptyParts));
+        QCOMPARE(!fx.logFile().isEmpty(), c[7] == u"log");
+        // Every live record shows on the status line, hidden routine ones too; history, blocked never.
+        QCOMPARE(status.count(), code != u"GLD" && where.size() < 3 ? 1 : 0);
+        // Nor may a refused record leave the intake thinking it is replaying history.
         QVERIFY(!fx.intake.HistoricalMode());
     }
 
-    void blockedObserverLeavesNoTrace_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<QString>("observer");
-        QTest::newRow("rpt other case") << u"RPT"_s << u"troll"_s;
-        QTest::newRow("wrn") << u"WRN"_s << u"Troll"_s;
-        QTest::newRow("gld") << u"GLD"_s << u"TROLL"_s;
-    }
-
-    void blockedObserverLeavesNoTrace()
-    {
-        QFETCH(QString, code);
-        QFETCH(QString, observer);
-        Fixture fx;
-        fx.state.filterList = {u"BOB"_s, u"TROLL"_s};
-        fx.intake.setTavrelAudioAlert(true);
-        fx.state.settings.WarnLinkEnabled = 1;
-        QSignalSpy status(&fx.intake, &ReportIntake::statusLine);
-        fx.handle(message(code, u"Tornado!"_s, u"MD"_s, u"HARFORD"_s, observer));
-        QCOMPARE(fx.reports.rowCount() + fx.warnings.rowCount() + status.count(), 0);
-        QVERIFY(fx.desktop.events.isEmpty());
-        QVERIFY(fx.logFile().isEmpty());
-        // A refused record must not leave the intake thinking it is replaying history.
-        fx.handle(message(u"RPT"_s, u"Hail"_s));
-        QCOMPARE(fx.desktop.events, (QStringList{u"Nimbrel.wav"_s, u"front"_s}));
-    }
-
-    void statusLine()
+    void statusLineAndLogLine()
     {
         Fixture fx;
         fx.state.settings.TimeMode = 2;
-        fx.state.settings.HideRoutine = 1;
         QSignalSpy status(&fx.intake, &ReportIntake::statusLine);
-        fx.handle(message(u"RPT"_s, u"  "_s + EscapeOutgoing(u"It's 1:00 | ok^"_s) + u" "_s));
+        fx.handle(message(u"RPT"_s, u"  "_s + EscapeOutgoing(u"It's 1\" | ok^"_s) + u" "_s));
         fx.handle(message(u"WRN"_s, u"Flood"_s, u"PA"_s, u"YORK"_s, u"NWS"_s));
-        // A hidden routine report is still shown on the status line; history is not.
-        fx.handle(message(u"RPT"_s, u"R: calm"_s));
-        fx.handle(message(u"GLD"_s, u"Old"_s));
-        QCOMPARE(status.count(), 3);
-        QCOMPARE(status[0][0].toString(), u"It's 1:00 | ok^ | 12/06 18:44 | MD | HARFORD | SPOTTER1"_s);
-        QCOMPARE(status[0][1].value<Rgb>(), (Rgb{255, 255, 255}));
-        QCOMPARE(status[0][2].value<Rgb>(), (Rgb{0, 0, 128}));
+        QCOMPARE(fx.reports.row(0).text, u"It's 1\" | ok^"_s);
+        QCOMPARE(status[0][0].toString(), u"It's 1\" | ok^ | 12/06 18:44 | MD | HARFORD | SPOTTER1"_s);
         QCOMPARE(status[1][0].toString(), u"Flood | 12/06 18:44 | PA | YORK | NWS"_s);
+        QCOMPARE(status[0][2].value<Rgb>(), (Rgb{0, 0, 128})); // navy for reports, maroon for warnings
         QCOMPARE(status[1][2].value<Rgb>(), (Rgb{128, 0, 0}));
-        QCOMPARE(status[2][0].toString(), u"R: calm | 12/06 18:44 | MD | HARFORD | SPOTTER1"_s);
-        QCOMPARE(fx.reports.row(1).text, u"It's 1:00 | ok^"_s);
+        QCOMPARE(fx.logFile(),
+                 QByteArray("2026/12/06 12:00:|It's 1\" | ok^|MD|HARFORD|21014|SPOTTER1|Bel Air\r\n"));
     }
 
     void timeColumn()
@@ -258,19 +211,6 @@ private slots:
         QCOMPARE(fx.reports.rowCount(), 3);
         QCOMPARE(fx.reports.row(0).text, u"old 3"_s);
         QCOMPARE(fx.reports.row(2).text, u"old 1"_s);
-    }
-
-    void logLineOnlyWhenRecording()
-    {
-        Fixture fx;
-        fx.state.settings.RecordObservations = 0;
-        fx.handle(message(u"RPT"_s, u"a"_s));
-        QVERIFY(fx.logFile().isEmpty());
-        fx.state.settings.RecordObservations = 1;
-        fx.handle(ServerMessage(u"RPT", {EscapeOutgoing(u"Hail 1\" | size"_s), u"MD"_s, u"HARFORD"_s,
-                                         u"21014"_s, u"JOE"_s, u"Bel Air"_s}));
-        QCOMPARE(fx.logFile(),
-                 QByteArray("2026/12/06 12:00:|Hail 1\" | size|MD|HARFORD|21014|JOE|Bel Air\r\n"));
     }
 };
 
