@@ -6,31 +6,9 @@
 
 #include <QRandomGenerator>
 #include <QTcpSocket>
-#include <QTest>
+#include <QtTest>
 
 using namespace RelayTestText;
-
-namespace {
-
-// One raw HTTP exchange; the relay closes the connection after its answer.
-QByteArray httpExchange(quint16 port, const QByteArray &request)
-{
-    QTcpSocket s;
-    s.connectToHost(u"127.0.0.1"_qs, port);
-    if (!s.waitForConnected(3000))
-        return {};
-    s.write(request);
-    QByteArray answer;
-    (void)QTest::qWaitFor(
-        [&] {
-            answer += s.readAll();
-            return s.state() == QAbstractSocket::UnconnectedState;
-        },
-        3000);
-    return answer + s.readAll();
-}
-
-} // namespace
 
 // What an operator does to a running relay (admin commands, the address
 // file) and what misbehaving clients do to it, with Ann and BEN signed on
@@ -76,13 +54,12 @@ private slots:
             << u"ok 2 connections"_qs << wrn << wrn;
         QTest::newRow("c12 to one user only")
             << L{u"c12"_qs, u"BEN"_qs} << u"ok 1 connection"_qs << QString() << u":C12|BEN|^"_qs;
-        QTest::newRow("dis") << L{u"dis"_qs, u"ANN"_qs} << u"ok 1 connection"_qs << u":DIS|^"_qs << QString();
         QTest::newRow("unknown user reaches nobody")
             << L{u"smg"_qs, u"NOBODY"_qs, u"x"_qs} << u"ok 0 connections"_qs << QString() << QString();
         QTest::newRow("delimiter in a plain field") << L{u"hub"_qs, u"BEN"_qs, u"10.0.0.9|x"_qs, u"5000"_qs}
                                                     << u"error a field"_qs << QString() << QString();
-        QTest::newRow("unknown command")
-            << L{u"shout"_qs} << u"error unknown command"_qs << QString() << QString();
+        QTest::newRow("list") << L{u"list"_qs} << u"observer\tAnn\tMD\tHARFORD\t21001\t127.0.0.1:"_qs
+                              << QString() << QString();
     }
     void commandsReachTheirTargets()
     {
@@ -92,28 +69,14 @@ private slots:
         QFETCH(QString, benGets);
         int code = -1;
         const QString out = m_relay.admin(command, &code);
-        QVERIFY2(out.startsWith(answer), qPrintable(out));
-        QCOMPARE(code, answer.startsWith(QLatin1String("ok")) ? 0 : 1);
-        const auto check = [](RawClient &c, const QString &expected) {
-            if (!expected.isEmpty())
-                return c.waitFor([&](const QString &m) { return !m.startsWith(QLatin1String(":PNG")); }) ==
-                       expected;
-            QTest::qWait(100);
-            return c.waitFor([&](const QString &m) { return !m.startsWith(QLatin1String(":PNG")); }, 0)
-                .isEmpty();
+        QVERIFY2(out.contains(answer), qPrintable(out));
+        QCOMPARE(code, answer.startsWith(QLatin1String("error")) ? 1 : 0);
+        const auto next = [](RawClient &c, int timeoutMs) {
+            return c.waitFor([&](const QString &m) { return !m.startsWith(QLatin1String(":PNG")); },
+                             timeoutMs);
         };
-        QVERIFY(check(m_ann, annGets));
-        QVERIFY(check(m_ben, benGets));
-    }
-
-    void listShowsConnectedObservers()
-    {
-        int code = -1;
-        const QString out = m_relay.admin({u"list"_qs}, &code);
-        QCOMPARE(code, 0);
-        QVERIFY2(out.contains(u"observer\tAnn\tMD\tHARFORD\t21001\t127.0.0.1:"_qs), qPrintable(out));
-        QVERIFY(out.contains(u"observer\tBEN\t"_qs));
-        QVERIFY(out.trimmed().endsWith(u"ok 2 observers"_qs));
+        QCOMPARE(next(m_ann, annGets.isEmpty() ? 100 : 3000), annGets);
+        QCOMPARE(next(m_ben, benGets.isEmpty() ? 100 : 3000), benGets);
     }
 
     void bannedAccountIsSignedOffAndRefused()
@@ -132,8 +95,6 @@ private slots:
         QCOMPARE(later.waitForCode(u"SGN"_qs), u":SGN|5|^"_qs);
         later.sendText(SignOn(u"carol"_qs, u"wrong"_qs));
         QCOMPARE(later.waitForCode(u"SGN"_qs), u":SGN|2|^"_qs);
-        QVERIFY(m_relay.admin({u"ban"_qs, u"NOSUCH"_qs}, &code).startsWith(QLatin1String("error")));
-        QCOMPARE(code, 1);
     }
 
     void addressFileOverHttp_data()
@@ -149,7 +110,13 @@ private slots:
     {
         QFETCH(QByteArray, request);
         QFETCH(QByteArray, statusLine);
-        const QByteArray answer = httpExchange(m_relay.httpPort(), request);
+        // The relay answers once and closes the connection.
+        QTcpSocket s;
+        s.connectToHost(u"127.0.0.1"_qs, m_relay.httpPort());
+        QVERIFY(s.waitForConnected(3000));
+        s.write(request);
+        QTRY_COMPARE_WITH_TIMEOUT(s.state(), QAbstractSocket::UnconnectedState, 3000);
+        const QByteArray answer = s.readAll();
         QVERIFY2(answer.startsWith(statusLine), answer.left(200).constData());
         const QByteArray body = answer.mid(answer.indexOf("\r\n\r\n") + 4);
         QCOMPARE(body == "127.0.0.1:" + QByteArray::number(m_relay.tcpPort()), statusLine.endsWith("OK"));
@@ -172,7 +139,6 @@ private slots:
         RawClient bad;
         QVERIFY(JoinRelay(bad, m_relay.tcpPort(), u"MALLORY"_qs));
         m_ben.skipAll();
-        const qsizetype dobsBefore = m_ben.messages().count(u":DOB|MD|HARFORD|21001|MALLORY|^"_qs);
         QByteArray payload;
         if (kind == QLatin1String("flood")) {
             for (int i = 0; i < 5000; ++i)
@@ -196,14 +162,8 @@ private slots:
         QCOMPARE(got.size(), Reports);
         for (int i = 0; i < Reports; ++i)
             QCOMPARE(FieldAt(SplitFields(got.at(i)), 0), u"report %1"_qs.arg(i));
-        if (closed) {
+        if (closed)
             QVERIFY(bad.waitForDisconnected(5000));
-            // Its departure is announced like any other, once.
-            const QString dob = u":DOB|MD|HARFORD|21001|MALLORY|^"_qs;
-            QVERIFY(QTest::qWaitFor([&] { return m_ben.messages().count(dob) == dobsBefore + 1; }, 3000));
-            QTest::qWait(100);
-            QCOMPARE(m_ben.messages().count(dob), dobsBefore + 1);
-        }
         // The relay is alive and sane for newcomers.
         RawClient fresh;
         QVERIFY(JoinRelay(fresh, m_relay.tcpPort(), u"NEWBIE"_qs));
@@ -224,10 +184,11 @@ private slots:
         QCOMPARE(m_ann.collect(u"MSG"_qs, 20, 5000).size(), 20);
     }
 
-    void connectionCap()
+    // A connection past the cap is closed at once; idle links get pings.
+    void connectionCapAndKeepAlive()
     {
         RelayProcess capped;
-        QVERIFY(capped.start({u"--max-connections"_qs, u"2"_qs}));
+        QVERIFY(capped.start({u"--max-connections"_qs, u"2"_qs, u"--keepalive-seconds"_qs, u"1"_qs}));
         RawClient a, b, c;
         QVERIFY(a.connectTo(capped.tcpPort()));
         QVERIFY(b.connectTo(capped.tcpPort()));
@@ -236,6 +197,7 @@ private slots:
         a.sendText(NewAccount(u"X"_qs, u"pw"_qs));
         QCOMPARE(a.waitForCode(u"NEW"_qs), u":NEW|1|^"_qs);
         QVERIFY(capped.log().contains(u"connection limit"_qs));
+        QCOMPARE(b.waitForCode(u"PNG"_qs, 3000), u":PNG|^"_qs);
     }
 
 private:
