@@ -36,13 +36,10 @@ SettingsRecord completeRecord()
 // The first n fields of completeRecord(), defaults after them.
 SettingsRecord firstFields(int n)
 {
-    const SettingsRecord full = completeRecord();
     SettingsRecord r;
-    const QByteArray lines = WriteSettings(full);
-    const QList<QByteArray> all = lines.split('\n');
     QByteArray head;
-    for (int i = 0; i < n; ++i)
-        head += all[i] + '\n';
+    for (const QByteArray &line : WriteSettings(completeRecord()).split('\n').mid(0, n))
+        head += line + '\n';
     ReadSettings(head, r);
     return r;
 }
@@ -58,10 +55,23 @@ private slots:
         const QByteArray bytes = fixture("settings_complete.dat");
         SettingsRecord r;
         const SettingsReadOutcome out = ReadSettings(bytes, r);
-        QCOMPARE(out.fieldsRead, 36);
-        QVERIFY(!out.error);
+        QVERIFY(out.fieldsRead == 36 && !out.error);
         QCOMPARE(r, completeRecord());
         QCOMPARE(WriteSettings(r), bytes);
+
+        // Texts that would break the file are changed, so no later field shifts.
+        r.Address = u"12 \"Oak\" Rd\r\nline two"_s;
+        r.Email = u"\u4E2D@example.org"_s; // outside the code page
+        SettingsRecord back;
+        QCOMPARE(ReadSettings(WriteSettings(r), back).fieldsRead, 36);
+        QCOMPARE(back.Address, u"12 'Oak' Rd  line two"_s);
+        QCOMPARE(back.Email, u"?@example.org"_s);
+        back.Address = r.Address;
+        back.Email = r.Email;
+        QCOMPARE(back, r);
+        // Recording is on only for exactly 1.
+        QCOMPARE(ReadSettings(fixture("settings_record_obs_2.dat"), back).fieldsRead, 17);
+        QCOMPARE(back.RecordObservations, 0);
     }
 
     void olderAndDamagedFiles_data()
@@ -71,6 +81,8 @@ private slots:
         QTest::addColumn<bool>("error");
         const QByteArray complete = fixture("settings_complete.dat");
         QTest::newRow("ends after 17") << fixture("settings_ends_after_17.dat") << 17 << false;
+        QTest::newRow("record observations 1.0 is 1")
+            << fixture("settings_record_obs_1_0.dat") << 17 << false;
         QTest::newRow("ends after 23") << fixture("settings_ends_after_23.dat") << 23 << false;
         QTest::newRow("LF only") << QByteArray(complete).replace("\r\n", "\n") << 36 << false;
         QTest::newRow("ends inside 1-17") << complete.left(complete.indexOf("\"Henson\"")) << 2 << true;
@@ -96,59 +108,22 @@ private slots:
         QCOMPARE(r, firstFields(fieldsRead));
     }
 
-    void recordObservationsCountsOnlyWhenExactlyOne_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("1") << fixture("settings_record_obs_1.dat") << 1;
-        QTest::newRow("2") << fixture("settings_record_obs_2.dat") << 0;
-        QTest::newRow("1.0") << fixture("settings_record_obs_1_0.dat") << 1;
-    }
-    void recordObservationsCountsOnlyWhenExactlyOne()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(int, expected);
-        SettingsRecord r;
-        QCOMPARE(ReadSettings(bytes, r).fieldsRead, 17);
-        QCOMPARE(r.RecordObservations, expected);
-    }
-
-    void textsThatWouldBreakTheFileDoNotShiftLaterFields()
-    {
-        SettingsRecord r = completeRecord();
-        r.Address = QStringLiteral("12 \"Oak\" Rd\r\nline two");
-        r.Email = QStringLiteral("\u4E2D@example.org"); // outside the code page
-        SettingsRecord back;
-        QCOMPARE(ReadSettings(WriteSettings(r), back).fieldsRead, 36);
-        QCOMPARE(back.Address, QStringLiteral("12 'Oak' Rd  line two"));
-        QCOMPARE(back.Email, QStringLiteral("?@example.org"));
-        back.Address = r.Address;
-        back.Email = r.Email;
-        QCOMPARE(back, r);
-    }
-
     void load_data()
     {
         QTest::addColumn<QString>("file"); // copied to Settings.dat; "-": none; "/": a folder in its place
         QTest::addColumn<LoadSettingsResult>("result");
         QTest::addColumn<QString>("user");
-        QTest::addColumn<QStringList>("boxes");    // text, title
+        QTest::addColumn<QStringList>("titles");   // of the boxes shown
         QTest::addColumn<int>("boxesBeforeTerms"); // -1: the terms are not shown
-        const QString gone = QStringLiteral("You are no longer eligible to use this service.");
-        QTest::newRow("first run: terms, then welcome")
-            << "-" << LoadSettingsResult::FirstRun << QString()
-            << QStringList{QStringLiteral(
-                               "Thanks for trying the Nimbrel program!  If you are a new user, please "
-                               "fill out the form that appears and then click the Create Account "
-                               "button at the bottom right."),
-                           QStringLiteral("Welcome to Nimbrel!")}
-            << 0;
-        QTest::newRow("complete") << "settings_complete.dat" << LoadSettingsResult::Loaded << "stormdale"
-                                  << QStringList() << -1;
-        QTest::newRow("ineligible") << "settings_ineligible.dat" << LoadSettingsResult::Ineligible
-                                    << "stormdale" << QStringList{gone, gone} << -1;
+        const QString gone = u"You are no longer eligible to use this service."_s;
+        QTest::newRow("first run: terms, then welcome") << u"-"_s << LoadSettingsResult::FirstRun << QString()
+                                                        << QStringList{u"Welcome to Nimbrel!"_s} << 0;
+        QTest::newRow("complete") << u"settings_complete.dat"_s << LoadSettingsResult::Loaded
+                                  << u"stormdale"_s << QStringList() << -1;
+        QTest::newRow("ineligible") << u"settings_ineligible.dat"_s << LoadSettingsResult::Ineligible
+                                    << u"stormdale"_s << QStringList{gone} << -1;
         QTest::newRow("unreadable keeps defaults silently")
-            << "/" << LoadSettingsResult::Failed << QString() << QStringList() << -1;
+            << u"/"_s << LoadSettingsResult::Failed << QString() << QStringList() << -1;
     }
     void load()
     {
@@ -167,36 +142,32 @@ private slots:
         QTEST(LoadSettings(state, dialogs, [&] { before = int(dialogs.shown.size()); }), "result");
         QCOMPARE(before, boxesBeforeTerms);
         QTEST(state.settings.UserName, "user");
-        QStringList shown;
+        QStringList titles;
         for (const auto &b : dialogs.shown)
-            shown << b.text << b.title;
-        QTEST(shown, "boxes");
+            titles << b.title;
+        QTEST(titles, "titles");
         QCOMPARE(QFileInfo::exists(path), file != u"-");
     }
 
     void saveIsPrivateAndAtomic()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Settings.dat"));
+        const QString path = dir.filePath(u"Settings.dat"_s);
         // An older file readable by everybody becomes private when rewritten.
         QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("stale");
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("stale") == 5);
         old.close();
-        QVERIFY(old.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                                   QFileDevice::ReadOther));
+        QVERIFY(old.setPermissions(old.permissions() | QFileDevice::ReadGroup | QFileDevice::ReadOther));
         ClientState state;
         state.dataDir = dir.path();
         state.settings = completeRecord();
         QVERIFY(SaveSettings(state));
-        QFile saved(path);
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, 0600u);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), fixture("settings_complete.dat"));
-
-        state.dataDir = dir.filePath(QStringLiteral("no/such/folder"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), fixture("settings_complete.dat"));
+        state.dataDir = dir.filePath(u"no/such/folder"_s);
         QVERIFY(!SaveSettings(state));
     }
 };
