@@ -17,7 +17,30 @@ cmake --build build -j "$JOBS"
 
 echo "== tests"
 status=0
-(cd build && ctest --output-on-failure -j "$JOBS" --timeout 300) || status=1
+passed=0
+failed=0
+# Runs ctest in a build folder and adds its counts to the closing summary.
+run_ctest() {
+  local dir=$1; shift
+  local log
+  log=$(mktemp)
+  (cd "$dir" && ctest --output-on-failure -j "$JOBS" --timeout 300 "$@") 2>&1 | tee "$log"
+  local rc=${PIPESTATUS[0]}
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -n "$line" ]; then
+    local f total
+    f=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* ([0-9]+) tests failed out of ([0-9]+).*/\2/' <<<"$line")
+    passed=$((passed + total - f))
+    failed=$((failed + f))
+  elif [ "$rc" -ne 0 ]; then
+    failed=$((failed + 1))
+  fi
+  rm -f "$log"
+  return "$rc"
+}
+run_ctest build || status=1
 
 if command -v clang++ >/dev/null 2>&1; then
   echo "== sanitizer build (clang, ASan + UBSan, fuzz targets)"
@@ -28,7 +51,7 @@ if command -v clang++ >/dev/null 2>&1; then
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export LSAN_OPTIONS=suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  (cd build-san && ctest --output-on-failure -j "$JOBS" -L unit --timeout 300) || status=1
+  run_ctest build-san -L unit || status=1
 
   echo "== fuzzing (${FUZZ_SECONDS:=20} s each)"
   for f in build-san/fuzz/fuzz_*; do
@@ -39,14 +62,15 @@ if command -v clang++ >/dev/null 2>&1; then
     [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/ 2>/dev/null || true
     if "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -print_final_stats=0 "$work" >"$work.log" 2>&1; then
       echo "fuzz $name: ok ($(grep -o 'Done [0-9]* runs' "$work.log" | tail -n 1))"
+      passed=$((passed + 1))
     else
       echo "fuzz $name: FAILED"; tail -n 40 "$work.log"; status=1
+      failed=$((failed + 1))
     fi
     rm -rf "$work" "$work.log"
   done
 fi
 
-if [ $status -ne 0 ]; then
-  echo "test.sh: FAILED"
-fi
+# One closing line over the ctest runs (normal and sanitizer) and the fuzz runs.
+echo "summary: $passed passed, $failed failed"
 exit $status
