@@ -91,8 +91,8 @@ private slots:
     void decisionTable_data()
     {
         QTest::addColumn<QString>("row");
-        const auto row = [](const char *name, const char *spec) {
-            QTest::newRow(name) << QString::fromUtf8(spec);
+        const auto row = [](const char *name, const char *text) {
+            QTest::newRow(name) << QString::fromUtf8(text);
         };
         row("rpt severe", "RPT|Tornado on the ground||AAAA||R|Nimbrel front|log");
         row("rpt minimised, in tray", "RPT|Wall cloud||AAAA|min tray|R|restore tray Nimbrel front|log");
