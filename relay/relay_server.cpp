@@ -48,6 +48,12 @@ bool fitsUnescaped(const QString &text)
     return !text.contains(u'|') && !text.contains(u'^');
 }
 
+// Taken over the password's wire bytes, as it arrives from any client.
+QByteArray passwordDigest(const QString &password, const QByteArray &salt, int iterations)
+{
+    return PasswordHash::pbkdf2Sha256(WireCodec::encode(password), salt, iterations, PasswordHash::KeyLength);
+}
+
 } // namespace
 
 struct RelayServer::Connection
@@ -274,20 +280,11 @@ void RelayServer::handleNewAccount(Connection &c, const QStringList &fields)
     account.name = name;
     account.salt = PasswordHash::newSalt();
     account.iterations = m_settings.pbkdf2Iterations;
-    account.hash = PasswordHash::pbkdf2Sha256(WireCodec::encode(password), account.salt, account.iterations,
-                                              PasswordHash::KeyLength);
+    account.hash = passwordDigest(password, account.salt, account.iterations);
     const bool created = m_store.createAccount(account);
     m_log.line(created ? QStringLiteral("%1: account %2 created").arg(describe(c), name)
                        : QStringLiteral("%1: account %2 refused, name taken").arg(describe(c), name));
     send(c, wire(QStringLiteral("NEW"), {created ? QStringLiteral("1") : QStringLiteral("2")}));
-}
-
-bool RelayServer::verifyPassword(const QString &password, const QByteArray &salt, const QByteArray &hash,
-                                 int iterations) const
-{
-    const QByteArray digest =
-        PasswordHash::pbkdf2Sha256(WireCodec::encode(password), salt, iterations, PasswordHash::KeyLength);
-    return !digest.isEmpty() && PasswordHash::constantTimeEquals(digest, hash);
 }
 
 void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
@@ -300,7 +297,8 @@ void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
     const std::optional<AccountRecord> account = validName(name) ? m_store.account(name) : std::nullopt;
     if (!account)
         return reply("1", QStringLiteral("unknown user"));
-    if (!verifyPassword(FieldAt(fields, 1), account->salt, account->hash, account->iterations))
+    const QByteArray digest = passwordDigest(FieldAt(fields, 1), account->salt, account->iterations);
+    if (digest.isEmpty() || !PasswordHash::constantTimeEquals(digest, account->hash))
         return reply("2", QStringLiteral("wrong password"));
     if (!account->eligible)
         return reply("5", QStringLiteral("account no longer eligible"));

@@ -90,8 +90,6 @@ private:
     void handleRetract(Connection &c, const QStringList &fields);
     void handleObserverList(Connection &c);
     void signOff(Connection &c, bool announce);
-    bool verifyPassword(const QString &password, const QByteArray &salt, const QByteArray &hash,
-                        int iterations) const;
 
     void send(Connection &c, const QByteArray &bytes);
     int broadcast(const QByteArray &bytes, const Connection *except = nullptr);
