@@ -327,7 +327,9 @@ void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
     c.zip = FieldAt(fields, 9);
     m_signedOn.append(&c);
     m_byUser.insert(key, &c);
-    m_store.setEmail(account->name, FieldAt(fields, 10));
+    // Written only when it changed: most sign-ons then cost no write.
+    if (account->email != FieldAt(fields, 10))
+        m_store.setEmail(account->name, FieldAt(fields, 10));
     reply("3", reSignOn ? QStringLiteral("signed on again")
                         : QStringLiteral("signed on (client %1)").arg(FieldAt(fields, 12)));
     broadcast(observerMessage(QStringLiteral("GOB"), c, true));
