@@ -3,7 +3,7 @@
 #include "app/settings.h"
 #include "app/ui/client_app.h"
 #include "app/ui/form1.h"
-#include "fakes.h"
+#include "fake_desktop.h"
 #include "net/server_link.h"
 #include "net/ui/frm_spotter.h"
 #include "raw_client.h"
@@ -24,20 +24,14 @@ class TestClientE2e : public QObject
 {
     Q_OBJECT
 
-    struct Client
+    struct Client : FakeDesktop
     {
         ClientState state;
-        FakeClock clock;
-        FakeDialogs dialogs;
-        FakeSoundPlayer sound;
-        FakeShell shell;
-        QList<int> ends;
         std::unique_ptr<ClientApp> app;
         explicit Client(const QString &dataDir)
         {
             state.dataDir = dataDir;
-            app = std::make_unique<ClientApp>(
-                state, ClientServices{clock, dialogs, sound, shell, [this](int c) { ends.append(c); }});
+            app = std::make_unique<ClientApp>(state, services());
         }
         QString status() const { return app->mainWindow()->lblStatus->text(); }
     };

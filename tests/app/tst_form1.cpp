@@ -2,7 +2,7 @@
 #include "app/client_state.h"
 #include "app/list_files.h"
 #include "app/ui/form1.h"
-#include "fakes.h"
+#include "fake_desktop.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
 
@@ -20,23 +20,17 @@ class TestForm1 : public QObject
 {
     Q_OBJECT
 
-    struct Fixture
+    struct Fixture : FakeDesktop
     {
         QTemporaryDir dir;
         ClientState state;
-        FakeClock clock;
-        FakeDialogs dialogs;
-        FakeSoundPlayer sound;
-        FakeShell shell;
-        QList<int> ends;
         UrlDownloader downloader;
         ServerLink link{state, downloader};
         std::unique_ptr<Form1> form;
         Fixture()
         {
             state.dataDir = dir.path();
-            form = std::make_unique<Form1>(
-                state, link, ClientServices{clock, dialogs, sound, shell, [this](int c) { ends.append(c); }});
+            form = std::make_unique<Form1>(state, link, services());
         }
         QColor statusBack() const { return form->lblStatus->palette().color(QPalette::Window); }
     };

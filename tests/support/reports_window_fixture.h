@@ -2,7 +2,7 @@
 
 #include "app/client_state.h"
 #include "app/ui/form1.h"
-#include "fakes.h"
+#include "fake_desktop.h"
 #include "graphics/url_download.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
@@ -16,14 +16,10 @@
 #include <QTemporaryDir>
 
 // One client as main() puts it together, with the desktop faked.
-struct ReportsWindow
+struct ReportsWindow : FakeDesktop
 {
     QTemporaryDir dir;
     ClientState state;
-    FakeClock clock;
-    FakeDialogs dialogs;
-    FakeSoundPlayer sound;
-    FakeShell shell;
     UrlDownloader downloader;
     std::unique_ptr<ServerLink> link;
     std::unique_ptr<SignOnReplies> replies;
@@ -48,8 +44,7 @@ struct ReportsWindow
         link = std::make_unique<ServerLink>(state, downloader);
         replies = std::make_unique<SignOnReplies>(state, nullptr);
         replies->registerOn(link->dispatcher());
-        form =
-            std::make_unique<Form1>(state, *link, ClientServices{clock, dialogs, sound, shell, [](int) {}});
+        form = std::make_unique<Form1>(state, *link, services());
         reports = new ReportsSubsystem(*form, state, *link, clock, dialogs, sound, [] {});
     }
     ReportPanel &panel() { return *reports->panel(); }
