@@ -33,11 +33,6 @@ void RawClient::close()
     m_socket.abort();
 }
 
-bool RawClient::isConnected() const
-{
-    return m_socket.state() == QAbstractSocket::ConnectedState;
-}
-
 bool RawClient::waitForDisconnected(int timeoutMs)
 {
     return QTest::qWaitFor([this] { return m_socket.state() == QAbstractSocket::UnconnectedState; },

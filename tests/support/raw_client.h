@@ -25,7 +25,6 @@ public:
     // Encodes the text for the wire (Windows-1252) and sends it.
     void sendText(const QString &message);
     void close();
-    bool isConnected() const;
     bool waitForDisconnected(int timeoutMs = 3000);
 
     // Every message received so far, decoded, keep-alives included.

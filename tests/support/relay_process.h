@@ -37,7 +37,6 @@ public:
 
     quint16 tcpPort() const { return m_tcpPort; }
     quint16 httpPort() const { return m_httpPort; }
-    quint16 adminPort() const { return m_adminPort; }
     QString databasePath() const { return m_databasePath; }
     QString readyLine() const { return m_readyLine; }
     QString log() const;

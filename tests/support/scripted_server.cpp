@@ -19,17 +19,14 @@ ScriptedServer::ScriptedServer(QObject *parent) : QObject(parent)
                     const QString message =
                         start >= 0 && start < end ? text.mid(start, end - start + 1) : QString();
                     text.remove(0, end + 1);
-                    if (!message.isEmpty()) {
+                    if (!message.isEmpty())
                         m_received.append(message);
-                        emit messageReceived(message);
-                    }
                 }
             });
             connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
                 m_partial.remove(socket);
                 socket->deleteLater();
             });
-            emit clientConnected();
         }
     });
 }

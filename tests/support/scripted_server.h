@@ -36,10 +36,6 @@ public:
     // Drops every client at once.
     void dropClients();
 
-signals:
-    void messageReceived(const QString &message);
-    void clientConnected();
-
 private:
     QTcpServer m_server;
     quint16 m_port = 0;
