@@ -7,6 +7,18 @@
 
 #include <QFile>
 
+namespace {
+
+// The port a socket can connect to, or 0 when the text is none.
+quint16 PortNumber(const QString &text)
+{
+    bool ok = false;
+    const qint32 number = text.toInt(&ok);
+    return ok && number > 0 && number <= 65535 ? quint16(number) : 0;
+}
+
+} // namespace
+
 ServerAddress ParseServerAddress(QStringView text)
 {
     ServerAddress address;
@@ -333,12 +345,11 @@ void ServerLink::onAddressFile(const QString &body)
     if (address.host.isEmpty() || address.port.isEmpty())
         return;
     if (state() != LinkState::Connected) {
-        bool ok = false;
-        const qint32 port = address.port.toInt(&ok);
-        if (!ok || port <= 0 || port > 65535)
+        const quint16 port = PortNumber(address.port);
+        if (port == 0)
             return;
         closeLink();
-        m_socket.connectToHost(address.host, quint16(port));
+        m_socket.connectToHost(address.host, port);
     }
     showState();
 }
@@ -351,13 +362,10 @@ void ServerLink::connectTo(const QString &host, const QString &port)
         m_addressFetch = 0;
     }
     closeLink();
-    if (host.isEmpty() || port.isEmpty())
+    const quint16 number = PortNumber(port);
+    if (host.isEmpty() || number == 0)
         return;
-    bool ok = false;
-    const qint32 number = port.toInt(&ok);
-    if (!ok || number <= 0 || number > 65535)
-        return;
-    m_socket.connectToHost(host, quint16(number));
+    m_socket.connectToHost(host, number);
     showState();
 }
 
@@ -376,10 +384,14 @@ void ServerLink::QueuePendingMessage(const QString &message)
 {
     m_state.pendingMessage = message;
     m_timer1.setInterval(StartInterval);
-    if (state() == LinkState::Connected) {
-        SendData(m_state.pendingMessage);
-        m_state.pendingMessage.clear();
-    }
+    if (state() == LinkState::Connected)
+        sendPending();
+}
+
+void ServerLink::sendPending()
+{
+    SendData(m_state.pendingMessage);
+    m_state.pendingMessage.clear();
 }
 
 void ServerLink::Timer1_Timer()
@@ -389,10 +401,8 @@ void ServerLink::Timer1_Timer()
         m_state.pendingMessage = SignOn::BuildReSignOnMessage(m_state.settings);
     showState();
     if (m_timer1.interval() < ConnectedInterval && current == LinkState::Connected) {
-        if (!m_state.pendingMessage.isEmpty()) {
-            SendData(m_state.pendingMessage);
-            m_state.pendingMessage.clear();
-        }
+        if (!m_state.pendingMessage.isEmpty())
+            sendPending();
         emit statusChanged(StatusText(current), StatusStyle::ButtonFace);
         m_timer1.setInterval(ConnectedInterval);
     }

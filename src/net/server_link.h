@@ -130,7 +130,7 @@ private:
     void onReadyRead();
     void onSocketError(QAbstractSocket::SocketError error);
     void onAddressFile(const QString &body);
-    void connectSocket(const QString &host, const QString &port);
+    void sendPending();
     void showState();
 
     ClientState &m_state;
