@@ -13,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QValidator>
 
@@ -234,13 +233,17 @@ void frmSpotter::apply(const SignOnActions::Outcome &outcome)
     if (!outcome.check.accepted()) {
         if (QWidget *w = box(outcome.check.focus))
             w->setFocus();
-        m_dialogs.messageBox(outcome.check.text,
-                             outcome.check.title.isEmpty() ? SignOn::DefaultTitle() : outcome.check.title);
+        showMessage(outcome.check.text, outcome.check.title);
     }
     if (outcome.hideForm)
         hide();
     if (outcome.showMainWindow)
         emit mainWindowRequested();
+}
+
+void frmSpotter::showMessage(const QString &text, const QString &title)
+{
+    m_dialogs.messageBox(text, title.isEmpty() ? SignOn::DefaultTitle() : title);
 }
 
 void frmSpotter::cmdDone_Click()
@@ -280,7 +283,7 @@ void frmSpotter::attachReplies(SignOnReplies &replies, std::function<void(int)> 
     connect(
         &replies, &SignOnReplies::messageBoxRequested, this,
         [this, endProgram](const QString &text, const QString &title, bool endAfter) {
-            m_dialogs.messageBox(text, title.isEmpty() ? SignOn::DefaultTitle() : title);
+            showMessage(text, title);
             if (endAfter && endProgram)
                 endProgram(0);
         },

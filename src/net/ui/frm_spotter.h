@@ -79,6 +79,7 @@ private:
                       const QString &objectName);
     void setForm(const SignOnForm &form);
     void apply(const SignOnActions::Outcome &outcome);
+    void showMessage(const QString &text, const QString &title);
     void applySignedOnLock();
     void Check2_Click();
 
