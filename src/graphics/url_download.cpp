@@ -76,6 +76,11 @@ DownloadError internetError(const QString &detail)
     return {UrlDownload::InternetError, UrlDownload::internetOpenUrlText(), detail};
 }
 
+DownloadError fileAccessError(const QString &detail)
+{
+    return {UrlDownload::FileAccessError, UrlDownload::fileAccessText(), detail};
+}
+
 DownloadError invalidArgument()
 {
     return {UrlDownload::InvalidArgument, UrlDownload::invalidArgumentText(), QString()};
@@ -236,11 +241,10 @@ quint64 UrlDownloader::start(const QUrl &url, Transfer &&transfer, QObject *cont
         const bool live = !t->hasContext || t->context;
         delete t;
         if (done && live)
-            done({UrlDownload::FileAccessError, UrlDownload::fileAccessText(), detail});
+            done(fileAccessError(detail));
         return 0;
     }
     QNetworkRequest request(url);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     request.setMaximumRedirectsAllowed(MaxRedirects);
     request.setTransferTimeout(m_timeoutMs);
     m_transfers.insert(id, t);
@@ -277,7 +281,7 @@ void UrlDownloader::onReadyRead(quint64 id)
     }
     if (t->file) {
         if (t->file->write(chunk) != chunk.size())
-            fail(id, {UrlDownload::FileAccessError, UrlDownload::fileAccessText(), t->file->errorString()});
+            fail(id, fileAccessError(t->file->errorString()));
     } else {
         t->body.append(chunk);
     }
@@ -304,7 +308,7 @@ void UrlDownloader::onFinished(quint64 id)
         return;
     }
     if (t->file && !t->file->commit()) {
-        fail(id, {UrlDownload::FileAccessError, UrlDownload::fileAccessText(), t->file->errorString()});
+        fail(id, fileAccessError(t->file->errorString()));
         return;
     }
     if (t->kind != Transfer::Kind::File) {

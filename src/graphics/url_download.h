@@ -77,7 +77,6 @@ public:
     ~UrlDownloader() override;
 
     void setTransferTimeout(int ms);
-    int transferTimeout() const { return m_timeoutMs; }
     void setMaxBytes(qint64 bytes);
     qint64 maxBytes() const { return m_maxBytes; }
 
