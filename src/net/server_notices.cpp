@@ -64,8 +64,9 @@ void ServerNotices::HandleGraphicAnnouncement(const QString &message)
     const QString image = FieldAt(fields, 0);
     const QString toolTip = FieldAt(fields, 1);
     const QString link = FieldAt(fields, 2);
-    m_link = IsSafeNetworkUrl(QUrl(link)) ? link : QString();
-    const QString safeLink = m_link;
+    // The link the announcement opens when clicked: empty when none or not
+    // a web page.
+    const QString safeLink = IsSafeNetworkUrl(QUrl(link)) ? link : QString();
 
     // A newer announcement replaces one whose picture is still on its way.
     if (m_download != 0) {

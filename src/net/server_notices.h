@@ -38,10 +38,6 @@ public:
     static bool NameMatches(const QString &ownName, const QString &name);
     static QString BanText(); // also the box's title
 
-    // The link the announcement opens when clicked; empty when none or not
-    // a web page.
-    QString AnnouncementLink() const { return m_link; }
-
 signals:
     // Show the announcement over the quick-chat area for AnnouncementMs from
     // now. imageFile is the freshly downloaded picture, or empty when the
@@ -57,6 +53,5 @@ private:
     ServerLink &m_serverLink;
     UrlDownloader &m_downloader;
     std::function<void()> m_saveSettings;
-    QString m_link;
     quint64 m_download = 0;
 };
