@@ -33,10 +33,8 @@ public:
     Result Send(const QString &boxText, bool severe);
 
     // True (and the wait message shown) when the last report is 40 seconds
-    // old or less; otherwise moves LastReportTime to now.
+    // old or less; otherwise takes now as the last report's time.
     bool CheckReportInterval();
-    QDateTime LastReportTime() const { return m_lastReportTime; }
-    void setLastReportTime(const QDateTime &t) { m_lastReportTime = t; }
 
     // ":RPT|" + text + profile fields; the text is escaped here and gets
     // "R: " when not severe. The observer name goes out unescaped.

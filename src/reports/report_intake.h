@@ -34,14 +34,12 @@ public:
     void HandleHistoricalRecord(const QString &message);
     void HandleReportDelete(const QString &message);
 
-    // Recomputes UtcOffsetHours from the clock; keeps the old value when the
-    // clock fails. Start-up and every Timer2 tick.
+    // Recomputes the UTC offset report times are shown with; keeps the old
+    // value when the clock fails. Start-up and every Timer2 tick.
     void ComputeUtcOffset();
-    float UtcOffsetHours() const { return m_utcOffsetHours; }
 
     // Set by "Get Historical Data": the next GLD record empties the list.
     void setClearOnNextHistorical(bool on) { m_clearOnNextHistorical = on; }
-    bool ClearOnNextHistorical() const { return m_clearOnNextHistorical; }
     bool HistoricalMode() const { return m_historicalMode; }
 
     // The warning link's check box "Play audio alerts for automated warnings."

@@ -42,7 +42,6 @@ public:
     void AddRow(ReportRow row);
     // Commits the staged rows in one insertion.
     void flush();
-    bool hasStagedRows() const { return !m_staged.isEmpty(); }
 
     // Removes every row whose report text equals text, whatever the case.
     int RemoveMatching(const QString &text);

@@ -23,9 +23,6 @@ public:
     void ChooseTimeMode(int mode); // 0 local military, 1 local AM PM, 2 UTC
     void mnuRecord_Click();
 
-    QAction *timeItem(int mode) const { return m_time.at(std::size_t(mode)); }
-    QAction *mnuRecord() const { return m_record; }
-
 private:
     ClientState &m_state;
     std::function<void()> m_save;
