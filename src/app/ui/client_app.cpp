@@ -59,10 +59,7 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
         [this](const QString &message) { m_link->QueuePendingMessage(message); });
     m_spotter->attachReplies(*m_replies, m_services.endProgram);
     connect(m_spotter.get(), &frmSpotter::mainWindowRequested, this, &ClientApp::ShowMainWindow);
-    connect(m_spotter.get(), &frmSpotter::cancelRequested, this, [this] {
-        if (m_services.endProgram)
-            m_services.endProgram(0);
-    });
+    connect(m_spotter.get(), &frmSpotter::cancelRequested, this, [this] { m_services.end(); });
     connect(m_replies.get(), &SignOnReplies::statusChanged, this,
             [this](const QString &text, StatusStyle style) {
                 if (m_form1)
@@ -95,14 +92,10 @@ void ClientApp::wireNotices()
         m_notices.get(), &ServerNotices::banned, this,
         [this](const QString &text, const QString &title) {
             m_services.dialogs.messageBox(text, title);
-            if (m_services.endProgram)
-                m_services.endProgram(0);
+            m_services.end();
         },
         Qt::QueuedConnection);
-    connect(m_notices.get(), &ServerNotices::terminateRequested, this, [this] {
-        if (m_services.endProgram)
-            m_services.endProgram(0);
-    });
+    connect(m_notices.get(), &ServerNotices::terminateRequested, this, [this] { m_services.end(); });
 }
 
 bool ClientApp::Start()

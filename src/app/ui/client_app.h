@@ -39,7 +39,6 @@ public:
     ServerLink &link() { return *m_link; }
     UrlDownloader &downloader() { return *m_downloader; }
     ServerNotices &notices() { return *m_notices; }
-    frmBuffer *rawView() const { return m_rawView; }
 
     // Runs when the main window is created, before it loads: where later
     // subsystems add their panels and hooks.

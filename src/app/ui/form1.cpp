@@ -8,7 +8,6 @@
 #include "app/ui/scale_window.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
-#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 #include "platform/ui/qt_platform.h"
@@ -20,7 +19,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -123,9 +121,7 @@ void Form1::buildCentral()
     quickChat->addWidget(txtQCSend);
     quickChat->addWidget(ImageAdd, 1);
     // All four start hidden; ImageAdd holds their place until Timer3's first tick.
-    for (QWidget *w : {static_cast<QWidget *>(QCLabel), static_cast<QWidget *>(QCRec),
-                       static_cast<QWidget *>(txtQCSend), static_cast<QWidget *>(QCCheck)})
-        w->hide();
+    setQuickChatShown(false);
     lower->addLayout(quickChat, 3);
     m_graphicsSlot = new QVBoxLayout;
     lower->addLayout(m_graphicsSlot, 1);
@@ -465,20 +461,22 @@ void Form1::ShowAnnouncement(const QString &imagePath, const QString &tooltip, c
     ImageAdd->setToolTip(tooltip.isEmpty() ? QString()
                                            : QStringLiteral("<p>%1</p>").arg(tooltip.toHtmlEscaped()));
     m_announcementLink = link;
-    for (QWidget *w : {static_cast<QWidget *>(QCLabel), static_cast<QWidget *>(QCRec),
-                       static_cast<QWidget *>(txtQCSend), static_cast<QWidget *>(QCCheck)})
-        w->hide();
+    setQuickChatShown(false);
     ImageAdd->show();
-    Timer3->stop();
     Timer3->start();
 }
 
 void Form1::HideAnnouncement()
 {
+    setQuickChatShown(true);
+    ImageAdd->hide();
+}
+
+void Form1::setQuickChatShown(bool shown)
+{
     for (QWidget *w : {static_cast<QWidget *>(QCLabel), static_cast<QWidget *>(QCRec),
                        static_cast<QWidget *>(txtQCSend), static_cast<QWidget *>(QCCheck)})
-        w->show();
-    ImageAdd->hide();
+        w->setVisible(shown);
 }
 
 void Form1::ImageAdd_Click()
@@ -537,8 +535,7 @@ void Form1::mnuExit_Click()
     sendSignOff();
     m_closing = true;
     m_tray->hide();
-    if (m_services.endProgram)
-        m_services.endProgram(0);
+    m_services.end();
 }
 
 void Form1::closeEvent(QCloseEvent *event)
@@ -555,8 +552,7 @@ void Form1::closeEvent(QCloseEvent *event)
         runHook(fn);
     m_tray->hide();
     event->accept();
-    if (m_services.endProgram)
-        m_services.endProgram(0);
+    m_services.end();
 }
 
 void Form1::OpenRawView()
@@ -572,8 +568,8 @@ void Form1::OpenRawView()
 
 void Form1::ShowTerms()
 {
-    if (!RunTermsWindow(m_state, m_services.dialogs, this) && m_services.endProgram)
-        m_services.endProgram(0);
+    if (!RunTermsWindow(m_state, m_services.dialogs, this))
+        m_services.end();
 }
 
 void Form1::ShowHelp()

@@ -36,6 +36,13 @@ struct ClientServices
     Shell &shell;
     // Ends the program at once with this exit code (no close events run).
     std::function<void(int)> endProgram;
+
+    // Ends the program with code 0 when an ending is wired in.
+    void end() const
+    {
+        if (endProgram)
+            endProgram(0);
+    }
 };
 
 // The main window: a frame that composes the subsystems' panels and owns the
@@ -129,7 +136,6 @@ public:
     void Timer2_Timer();
     void Timer3_Timer();
     void tmrStatusFlash_Timer();
-    int startStep() const { return m_startStep; }
 
     // --- status line ---
     void SetStatus(const QString &text, StatusStyle style);
@@ -143,7 +149,6 @@ public:
     void ShowAnnouncement(const QString &imagePath, const QString &tooltip, const QString &link);
     void HideAnnouncement();
     void ImageAdd_Click();
-    QString announcementLink() const { return m_announcementLink; }
 
     // --- tray ---
     void MinimizeToTray();
@@ -189,6 +194,7 @@ private:
     void buildTimers();
     void buildTray();
     void sendSignOff();
+    void setQuickChatShown(bool shown);
     QAction *addItem(QMenu *menu, const QString &objectName, const QString &caption, bool enabled);
     void runHook(const std::function<void()> &fn) const;
 
