@@ -26,11 +26,6 @@ QByteArray wire(const QString &code, const QStringList &fields = {})
     return WireCodec::encode(ServerMessage(code, fields));
 }
 
-QString userKey(const QString &name)
-{
-    return name.toUpper();
-}
-
 bool validName(const QString &name)
 {
     if (name.isEmpty() || name.size() > MaxNameLength)
@@ -303,7 +298,7 @@ void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
     if (!account->eligible)
         return reply("5", QStringLiteral("account no longer eligible"));
 
-    const QString key = userKey(account->name);
+    const QString key = AccountKey(account->name);
     Connection *previous = m_byUser.value(key);
     // A client that lost its link signs on again before this side may have
     // noticed the loss: a re-sign-on (no version field) or a sign-on from
@@ -418,7 +413,7 @@ void RelayServer::signOff(Connection &c, bool announce)
     m_log.line(QStringLiteral("%1 signed off").arg(describe(c)));
     c.signedOn = false;
     m_signedOn.removeAll(&c);
-    const QString key = userKey(c.user);
+    const QString key = AccountKey(c.user);
     if (m_byUser.value(key) == &c)
         m_byUser.remove(key);
     if (announce)
@@ -523,10 +518,10 @@ int RelayServer::sendToUser(const QString &user, const QByteArray &bytes)
 {
     if (user == QLatin1String("*"))
         return broadcast(bytes);
-    const QString key = userKey(user);
+    const QString key = AccountKey(user);
     int reached = 0;
     for (Connection *c : std::as_const(m_signedOn)) {
-        if (!c->closing && userKey(c->user) == key) {
+        if (!c->closing && AccountKey(c->user) == key) {
             send(*c, bytes);
             ++reached;
         }
@@ -571,11 +566,11 @@ int RelayServer::sendAnnouncement(const QString &user, const QString &image, con
 bool RelayServer::ban(const QString &user, int *reached)
 {
     const bool known = m_store.setEligible(user, false);
-    const QString key = userKey(user);
+    const QString key = AccountKey(user);
     const QList<Connection *> targets = m_signedOn;
     int count = 0;
     for (Connection *c : targets) {
-        if (c->closing || userKey(c->user) != key)
+        if (c->closing || AccountKey(c->user) != key)
             continue;
         // The client ends itself on BAN; until its link drops it is
         // signed off and may sign on no more.

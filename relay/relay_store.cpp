@@ -12,11 +12,6 @@ namespace {
 
 QAtomicInt g_connectionCounter;
 
-QString nameKey(const QString &name)
-{
-    return name.toUpper();
-}
-
 bool exec(QSqlDatabase &db, const QString &sql, QString *error)
 {
     QSqlQuery q(db);
@@ -28,6 +23,11 @@ bool exec(QSqlDatabase &db, const QString &sql, QString *error)
 }
 
 } // namespace
+
+QString AccountKey(const QString &name)
+{
+    return name.toUpper();
+}
 
 RelayStore::RelayStore()
     : m_connection(QStringLiteral("nimbrel_relay_%1").arg(g_connectionCounter.fetchAndAddRelaxed(1)))
@@ -90,7 +90,7 @@ std::optional<AccountRecord> RelayStore::account(const QString &name) const
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.prepare(QStringLiteral(
         "SELECT name, salt, hash, iterations, eligible, email FROM accounts WHERE name_key = ?"));
-    q.addBindValue(nameKey(name));
+    q.addBindValue(AccountKey(name));
     if (!q.exec() || !q.next())
         return std::nullopt;
     AccountRecord a;
@@ -109,7 +109,7 @@ bool RelayStore::createAccount(const AccountRecord &account)
     q.prepare(QStringLiteral(
         "INSERT OR IGNORE INTO accounts (name_key, name, salt, hash, iterations, eligible, email)"
         " VALUES (?, ?, ?, ?, ?, ?, COALESCE(?, ''))"));
-    q.addBindValue(nameKey(account.name));
+    q.addBindValue(AccountKey(account.name));
     q.addBindValue(account.name);
     q.addBindValue(account.salt);
     q.addBindValue(account.hash);
@@ -124,7 +124,7 @@ bool RelayStore::setEligible(const QString &name, bool eligible)
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.prepare(QStringLiteral("UPDATE accounts SET eligible = ? WHERE name_key = ?"));
     q.addBindValue(eligible ? 1 : 0);
-    q.addBindValue(nameKey(name));
+    q.addBindValue(AccountKey(name));
     return q.exec() && q.numRowsAffected() == 1;
 }
 
@@ -133,7 +133,7 @@ void RelayStore::setEmail(const QString &name, const QString &email)
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.prepare(QStringLiteral("UPDATE accounts SET email = COALESCE(?, '') WHERE name_key = ?"));
     q.addBindValue(email);
-    q.addBindValue(nameKey(name));
+    q.addBindValue(AccountKey(name));
     q.exec();
 }
 
@@ -144,7 +144,7 @@ bool RelayStore::addReport(const StoredReport &report)
         QStringLiteral("INSERT INTO reports (received_ms, author_key, text, state, county, zip, observer,"
                        " location, stamp) VALUES (?, ?, COALESCE(?, ''), ?, ?, ?, ?, ?, ?)"));
     q.addBindValue(report.receivedUtc.toMSecsSinceEpoch());
-    q.addBindValue(nameKey(report.author));
+    q.addBindValue(AccountKey(report.author));
     for (int i = 0; i < 7; ++i)
         q.addBindValue(report.fields.value(i));
     return q.exec();
@@ -179,7 +179,7 @@ int RelayStore::deleteReports(const QString &author, const QString &text)
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery find(db);
     find.prepare(QStringLiteral("SELECT id, text FROM reports WHERE author_key = ?"));
-    find.addBindValue(nameKey(author));
+    find.addBindValue(AccountKey(author));
     if (!find.exec())
         return 0;
     QVariantList ids;

@@ -25,6 +25,10 @@ struct StoredReport
     QStringList fields; // the seven report fields as relayed
 };
 
+// Account names match whatever their letter case; this is the form they
+// are compared and stored under.
+QString AccountKey(const QString &name);
+
 // Accounts and report history in one SQLite file. Every change is its own
 // transaction, so the file is consistent whenever the relay stops.
 class RelayStore
