@@ -518,15 +518,13 @@ int RelayServer::sendToUser(const QString &user, const QByteArray &bytes)
 {
     if (user == QLatin1String("*"))
         return broadcast(bytes);
-    const QString key = AccountKey(user);
-    int reached = 0;
-    for (Connection *c : std::as_const(m_signedOn)) {
-        if (!c->closing && AccountKey(c->user) == key) {
-            send(*c, bytes);
-            ++reached;
-        }
-    }
-    return reached;
+    // A sign-on replaces any earlier connection of the same account, so
+    // there is at most one.
+    Connection *c = m_byUser.value(AccountKey(user));
+    if (!c || c->closing)
+        return 0;
+    send(*c, bytes);
+    return 1;
 }
 
 int RelayServer::sendSystemMessage(const QString &user, const QString &text)
@@ -566,20 +564,16 @@ int RelayServer::sendAnnouncement(const QString &user, const QString &image, con
 bool RelayServer::ban(const QString &user, int *reached)
 {
     const bool known = m_store.setEligible(user, false);
-    const QString key = AccountKey(user);
-    const QList<Connection *> targets = m_signedOn;
-    int count = 0;
-    for (Connection *c : targets) {
-        if (c->closing || AccountKey(c->user) != key)
-            continue;
+    Connection *c = m_byUser.value(AccountKey(user));
+    const bool signedOn = c && !c->closing;
+    if (signedOn) {
         // The client ends itself on BAN; until its link drops it is
         // signed off and may sign on no more.
         send(*c, wire(QStringLiteral("BAN"), {c->user}));
         signOff(*c, true);
-        ++count;
     }
     if (reached)
-        *reached = count;
+        *reached = signedOn ? 1 : 0;
     return known;
 }
 
