@@ -66,23 +66,23 @@ bool writeAtomically(const QString &path, const QByteArray &bytes,
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    if (permissions && !file.setPermissions(*permissions)) {
+    // Committing a cancelled file removes its temporary copy.
+    const auto abandon = [&file] {
         file.cancelWriting();
         file.commit();
         return false;
-    }
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
+    };
+    if (permissions && !file.setPermissions(*permissions))
+        return abandon();
+    if (file.write(bytes) != bytes.size())
+        return abandon();
     return file.commit();
 }
 
 std::optional<QByteArray> readFile(const QString &path)
 {
     QFile file(path);
-    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     return file.readAll();
 }
