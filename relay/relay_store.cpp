@@ -186,13 +186,21 @@ int RelayStore::deleteReports(const QString &author, const QString &text)
     while (find.next())
         if (find.value(1).toString().compare(text, Qt::CaseInsensitive) == 0)
             ids.append(find.value(0));
+    if (ids.isEmpty())
+        return 0;
+    // One transaction for all of them: one commit, and never half a retraction.
     int removed = 0;
+    db.transaction();
     QSqlQuery del(db);
     del.prepare(QStringLiteral("DELETE FROM reports WHERE id = ?"));
     for (const QVariant &id : std::as_const(ids)) {
         del.addBindValue(id);
         if (del.exec())
             removed += del.numRowsAffected();
+    }
+    if (!db.commit()) {
+        db.rollback();
+        return 0;
     }
     return removed;
 }
