@@ -15,6 +15,11 @@ ReportComposer::ReportComposer(ClientState &state, const Clock &clock, Dialogs &
 {
 }
 
+QString ReportComposer::WithPhrase(const QString &boxText, const QString &phrase, bool append)
+{
+    return append ? boxText.trimmed() + QStringLiteral(" > ") + phrase : phrase;
+}
+
 QString ReportComposer::BuildReportMessage(const QString &text, bool severe, const SettingsRecord &profile)
 {
     QString body = EscapeOutgoing(text);

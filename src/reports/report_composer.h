@@ -40,6 +40,10 @@ public:
     // "R: " when not severe. The observer name goes out unescaped.
     static QString BuildReportMessage(const QString &text, bool severe, const SettingsRecord &profile);
 
+    // The report box after a phrase is picked from a phrase list: appended
+    // after " > " (Ctrl held), otherwise in place of the box's text.
+    static QString WithPhrase(const QString &boxText, const QString &phrase, bool append);
+
 private:
     ClientState &m_state;
     const Clock &m_clock;

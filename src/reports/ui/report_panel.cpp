@@ -156,10 +156,8 @@ void ReportPanel::PhraseClicked(QListWidget *list, int row, Qt::KeyboardModifier
     if (row < 0 || row >= list->count())
         return;
     const QString phrase = list->item(row)->text();
-    if ((modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier)
-        txtData->setText(txtData->text().trimmed() + QStringLiteral(" > ") + phrase);
-    else
-        txtData->setText(phrase);
+    const bool append = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier;
+    txtData->setText(ReportComposer::WithPhrase(txtData->text(), phrase, append));
     list->clearSelection();
     chkSevere->setChecked(true);
     cmdSend->setFocus();
