@@ -1,5 +1,6 @@
 #include "relay_server.h"
 
+#include "frame_splitter.h"
 #include "password_hash.h"
 #include "relay_log.h"
 #include "relay_store.h"

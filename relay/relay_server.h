@@ -1,6 +1,5 @@
 #pragma once
 
-#include "frame_splitter.h"
 #include "rate_limiter.h"
 
 #include <QByteArray>
