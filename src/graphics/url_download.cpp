@@ -3,7 +3,6 @@
 #include "net/wire_codec.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>

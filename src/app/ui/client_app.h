@@ -3,7 +3,6 @@
 #include "app/ui/form1.h"
 #include "net/ui/frm_buffer.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 

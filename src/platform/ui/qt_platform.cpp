@@ -1,6 +1,5 @@
 #include "platform/ui/qt_platform.h"
 
-#include <QApplication>
 #include <QAudioDevice>
 #include <QDesktopServices>
 #include <QFileDialog>
