@@ -185,8 +185,9 @@ bool ReportPanel::eventFilter(QObject *watched, QEvent *event)
         }
         // A report always starts with a capital letter.
         const QString typed = key->text();
-        if (txtData->text().isEmpty() && typed.size() == 1 && typed.at(0) >= u'a' && typed.at(0) <= u'z') {
-            txtData->insert(Capital(typed));
+        const QString capital = Capital(typed);
+        if (txtData->text().isEmpty() && typed.size() == 1 && capital != typed) {
+            txtData->insert(capital);
             return true;
         }
     }
