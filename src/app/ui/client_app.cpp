@@ -144,8 +144,7 @@ void ClientApp::ShowMainWindow()
         if (onMainWindowCreated)
             onMainWindowCreated(form);
     }
-    if (!m_form1->isLoaded())
-        m_form1->Form_Load();
+    m_form1->Form_Load(); // runs once
     m_form1->show();
     trace("mainwindow_shown");
 }
