@@ -45,11 +45,8 @@ QString ReportIntake::timeText(const QString &field, bool live) const
 
 void ReportIntake::clean(ReportFields &f)
 {
-    f.text = TrimSpaces(CleanIncoming(f.text));
-    f.state = TrimSpaces(CleanIncoming(f.state));
-    f.county = TrimSpaces(CleanIncoming(f.county));
-    f.zip = TrimSpaces(CleanIncoming(f.zip));
-    f.location = TrimSpaces(CleanIncoming(f.location));
+    for (QString *field : {&f.text, &f.state, &f.county, &f.zip, &f.location})
+        *field = TrimSpaces(CleanIncoming(*field));
     f.observer = TrimSpaces(f.observer);
 }
 
