@@ -73,14 +73,18 @@ void ReceiveBuffer::Append(QStringView data)
         if (length > size())
             break;
         m_pos += length;
+        // Junk between messages is skipped now: a complete message behind it
+        // must not wait for a later arrival that may be minutes away.
+        const qsizetype next = m_buf.indexOf(u':', m_pos);
+        if (next < 0) {
+            clear();
+            break;
+        }
+        m_pos = next;
         if (size() > m_cap) {
             clear();
             break;
         }
-        // A message must follow at once; anything else waits for the next
-        // arrival, which drops it as junk.
-        if (m_pos >= m_buf.size() || m_buf.at(m_pos) != u':')
-            break;
         caret = findCaret();
     }
 

@@ -6,8 +6,8 @@
 #include <functional>
 
 // Text received from the server and not dispatched yet. Each arrival is
-// appended, junk before the first ":" is dropped once, and every whole
-// message from a leading ":" to the next "^" is handed to the sink in order.
+// appended, junk before each ":" that starts a message is dropped, and every
+// whole message from a ":" to the next "^" is handed to the sink in order.
 // The buffer never holds more than Cap characters after an arrival.
 //
 // Dispatched text is not copied away after every message: the buffer keeps

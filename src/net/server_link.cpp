@@ -349,7 +349,7 @@ void ServerLink::onAddressFile(const QString &body)
         if (port == 0)
             return;
         closeLink();
-        m_socket.connectToHost(address.host, port);
+        openSocket(address.host, port);
     }
     showState();
 }
@@ -365,8 +365,16 @@ void ServerLink::connectTo(const QString &host, const QString &port)
     const quint16 number = PortNumber(port);
     if (host.isEmpty() || number == 0)
         return;
-    m_socket.connectToHost(host, number);
+    openSocket(host, number);
     showState();
+}
+
+void ServerLink::openSocket(const QString &host, quint16 port)
+{
+    // A partial message left by a broken link would swallow the new
+    // connection's sign-on reply.
+    m_buffer.clear();
+    m_socket.connectToHost(host, port);
 }
 
 void ServerLink::closeLink()

@@ -132,6 +132,7 @@ private:
     void onAddressFile(const QString &body);
     void sendPending();
     void showState();
+    void openSocket(const QString &host, quint16 port);
 
     ClientState &m_state;
     UrlDownloader &m_downloader;

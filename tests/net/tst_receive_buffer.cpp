@@ -111,25 +111,27 @@ private slots:
         QTest::newRow("text without a colon empties the buffer")
             << L{u":RPT|partial"_qs, u"^"_qs, u"no colon here^"_qs} << L{u":RPT|partial^"_qs} << QString()
             << Cap;
-        QTest::newRow("a line break stops the loop until the next arrival")
-            << L{u":RPT|a|^\r\n:RPT|b|^"_qs} << L{u":RPT|a|^"_qs} << u"\r\n:RPT|b|^"_qs << Cap;
+        QTest::newRow("a line break between messages is skipped")
+            << L{u":RPT|a|^\r\n:RPT|b|^"_qs} << L{u":RPT|a|^"_qs, u":RPT|b|^"_qs} << QString() << Cap;
+        QTest::newRow("a partial message waits behind junk")
+            << L{u":A|^xx:B|part"_qs} << L{u":A|^"_qs} << u":B|part"_qs << Cap;
+        QTest::newRow("trailing junk without a colon goes")
+            << L{u":A|^tail^"_qs} << L{u":A|^"_qs} << QString() << Cap;
         QTest::newRow("caret right after the colon")
             << L{u":^:GOB|^"_qs} << L{u":^"_qs, u":GOB|^"_qs} << QString() << Cap;
         QTest::newRow("a message runs from a colon to the next caret")
-            << L{u"::x:^^"_qs} << L{u"::x:^"_qs} << u"^"_qs << Cap;
-        QTest::newRow("junk between messages stops the loop")
-            << L{u":A|^xx:B|^"_qs} << L{u":A|^"_qs} << u"xx:B|^"_qs << Cap;
-        QTest::newRow("an empty arrival on a stopped buffer drops its junk")
-            << L{u":A|^\r\n:B|^"_qs, QString()} << L{u":A|^"_qs, u":B|^"_qs} << QString() << Cap;
-        // Many small messages waiting behind line breaks, one per arrival,
-        // must not be lost to the compaction that keeps the buffer short.
-        L backlog{QString()}, numbered;
+            << L{u"::x:^^"_qs} << L{u"::x:^"_qs} << QString() << Cap;
+        QTest::newRow("junk between messages is skipped")
+            << L{u":A|^xx:B|^"_qs} << L{u":A|^"_qs, u":B|^"_qs} << QString() << Cap;
+        // Fifty reports behind line breaks in one arrival are all dispatched
+        // by it: none waits for an arrival that may not come.
+        QString burst;
+        QStringList numbered;
         for (int i = 0; i < 50; ++i) {
-            backlog.first() += u":RPT|%1|^\r\n"_qs.arg(i);
-            backlog.append(QString());
+            burst += u":RPT|%1|^\r\n"_qs.arg(i);
             numbered.append(u":RPT|%1|^"_qs.arg(i));
         }
-        QTest::newRow("a waiting backlog") << backlog << numbered << QString() << Cap;
+        QTest::newRow("a burst behind line breaks") << L{burst} << numbered << QString() << Cap;
         // A small cap bounds a buffer that never sees a caret; whole messages
         // longer than the cap still pass.
         QTest::newRow("cap: one long arrival") << L{u":RPT|0123456789"_qs} << L{} << QString() << Small;

@@ -131,11 +131,15 @@ private slots:
         QStringList seen;
         m_link->dispatcher().setHandler(
             u"SMG", [&](const QString &m) { seen.append(m + QString::number(m_link->state())); });
-        m_server->send(QStringLiteral(":DIS|^:SMG|after|^"));
+        m_server->send(QStringLiteral(":DIS|^:SMG|after|^:SMG|cut off"));
         QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList{QStringLiteral(":SMG|after|^0")}, Wait);
         QCOMPARE(m_link->state(), LinkState::Closed);
         connectLink();
         QCOMPARE(m_server->connectionCount(), 2);
+        // The old link's partial message must not swallow the new one's first.
+        m_server->send(QStringLiteral(":SMG|fresh|^"));
+        QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 2, Wait);
+        QCOMPARE(seen.last(), QStringLiteral(":SMG|fresh|^7"));
 
         QSignalSpy raw(m_link.get(), &ServerLink::rawArrival);
         for (int i = 0; i < 5; ++i)

@@ -33,7 +33,16 @@ void LiteralReceiveBuffer::Append(QStringView data)
         if (q > m_buffer.size())
             break;
         m_buffer = m_buffer.mid(q);
+        // Junk between messages is dropped within the arrival.
         p = position(u':');
+        if (p == 0) {
+            m_buffer.clear();
+            break;
+        }
+        if (p > 1) {
+            m_buffer = m_buffer.mid(p - 1);
+            p = 1;
+        }
         q = position(u'^');
         if (m_buffer.size() > m_cap)
             m_buffer.clear();
