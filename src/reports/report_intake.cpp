@@ -46,8 +46,9 @@ QString ReportIntake::timeText(const QString &field, bool live) const
 void ReportIntake::clean(ReportFields &f)
 {
     for (QString *field : {&f.text, &f.state, &f.county, &f.zip, &f.location})
-        *field = TrimSpaces(CleanIncoming(*field));
-    f.observer = TrimSpaces(f.observer);
+        *field = CapShownField(TrimSpaces(CleanIncoming(*field)));
+    f.observer = CapShownField(TrimSpaces(f.observer));
+    f.time = CapShownField(f.time);
 }
 
 void ReportIntake::HandleReport(const QString &message)
@@ -84,7 +85,8 @@ void ReportIntake::HandleHistoricalRecord(const QString &message)
 void ReportIntake::HandleReportDelete(const QString &message)
 {
     const ReportFields f = ReportFields::FromMessage(message);
-    m_reports.RemoveMatching(CleanIncoming(f.text));
+    // Matched as the row was stored, cut to the same length.
+    m_reports.RemoveMatching(CapShownField(CleanIncoming(f.text)));
 }
 
 void ReportIntake::AddReportToList(bool warning, const ReportFields &f)

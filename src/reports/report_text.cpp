@@ -264,6 +264,11 @@ std::optional<float> ComputeUtcOffset(const Clock &clock)
     return float(std::round(double(minutes) / 60.0 * 100.0) / 100.0);
 }
 
+QString CapShownField(const QString &s)
+{
+    return s.size() > MaxShownFieldLength ? s.left(MaxShownFieldLength) : s;
+}
+
 QString ObservationsLine(const QDateTime &localNow, const QString &text, const QString &state,
                          const QString &county, const QString &zip, const QString &observer,
                          const QString &location)
@@ -271,7 +276,10 @@ QString ObservationsLine(const QDateTime &localNow, const QString &text, const Q
     QString line = localNow.toString(QStringLiteral("yyyy/MM/dd HH:mm:"));
     for (const QString *field : {&text, &state, &county, &zip, &observer, &location}) {
         line += u'|';
-        line += *field;
+        // Network text must not add lines of its own to the log.
+        QString one = *field;
+        one.replace(u'\r', u' ').replace(u'\n', u' ');
+        line += one;
     }
     line += QStringLiteral("\r\n");
     return line;

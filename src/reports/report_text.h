@@ -56,6 +56,11 @@ inline constexpr Rgb Maroon{128, 0, 0};
 // Leading and trailing spaces removed; other white space is part of the text.
 QString TrimSpaces(const QString &s);
 
+// An inbound field longer than this is cut to it before it reaches a label,
+// a list row or the log: laying out megabytes of one report freezes the window.
+inline constexpr qsizetype MaxShownFieldLength = 2'000;
+QString CapShownField(const QString &s);
+
 // Routine reports begin with "R ", "R:" or "ROUTINE", whatever the case.
 bool IsRoutineReport(QStringView text);
 // The nightly station summary: routine, but never plays the routine sound.

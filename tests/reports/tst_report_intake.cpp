@@ -171,6 +171,20 @@ private slots:
         QCOMPARE(status[1][2].value<Rgb>(), (Rgb{128, 0, 0}));
         QCOMPARE(fx.logFile(),
                  QByteArray("2026/12/06 12:00:|It's 1\" | ok^|MD|HARFORD|21014|SPOTTER1|Bel Air\r\n"));
+
+        // A line break in a field cannot forge a log line, and a huge field is
+        // cut before it reaches the list, the status line and the log.
+        fx.handle(message(u"RPT"_s, u"Hail\r\n2026/12/06 12:00:|forged"_s));
+        const QString huge(3 * MaxShownFieldLength, u'x');
+        fx.handle(message(u"RPT"_s, huge, u"MD"_s, u"HARFORD"_s, huge));
+        QCOMPARE(fx.logFile().count("\r\n"), 3);
+        QVERIFY(fx.logFile().contains("|Hail  2026/12/06 12:00:|forged|MD|"));
+        QCOMPARE(fx.reports.row(0).text.size(), MaxShownFieldLength);
+        QCOMPARE(fx.reports.row(0).observer.size(), MaxShownFieldLength);
+        QVERIFY(status.last()[0].toString().size() < 3 * MaxShownFieldLength);
+        fx.intake.HandleReportDelete(message(u"DEL"_s, huge));
+        fx.reports.flush();
+        QVERIFY(fx.reports.row(0).text.startsWith(u"Hail"));
     }
 
     void timeColumn()
