@@ -2,11 +2,13 @@
 
 #include "net/wire_codec.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
+#include <QTimer>
 
 #include <memory>
 
@@ -59,6 +61,12 @@ QString StateText(int state)
     default:
         return QString();
     }
+}
+
+QString UserAgent()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    return version.isEmpty() ? QStringLiteral("nimbrel") : QStringLiteral("nimbrel/") + version;
 }
 
 bool IsWebAddress(QStringView path)
@@ -131,6 +139,11 @@ UrlDownloader::~UrlDownloader()
 {
     for (const quint64 id : m_transfers.keys())
         take(id, true);
+}
+
+void UrlDownloader::setDeadline(int ms)
+{
+    m_deadlineMs = ms;
 }
 
 void UrlDownloader::setTransferTimeout(int ms)
@@ -246,6 +259,7 @@ quint64 UrlDownloader::start(const QUrl &url, Transfer &&transfer, QObject *cont
     QNetworkRequest request(url);
     request.setMaximumRedirectsAllowed(MaxRedirects);
     request.setTransferTimeout(m_timeoutMs);
+    request.setHeader(QNetworkRequest::UserAgentHeader, UrlDownload::UserAgent());
     m_transfers.insert(id, t);
     if (t->kind != Transfer::Kind::File)
         emit progress(5, UrlDownload::StateText(5));
@@ -253,6 +267,11 @@ quint64 UrlDownloader::start(const QUrl &url, Transfer &&transfer, QObject *cont
     t->reply = reply;
     connect(reply, &QNetworkReply::readyRead, this, [this, id] { onReadyRead(id); });
     connect(reply, &QNetworkReply::finished, this, [this, id] { onFinished(id); });
+    // The inactivity time-out alone lets a host that trickles bytes keep a
+    // transfer open for ever.
+    QTimer::singleShot(m_deadlineMs, reply, [this, id] {
+        fail(id, internetError(QStringLiteral("no complete answer within %1 ms").arg(m_deadlineMs)));
+    });
     return id;
 }
 
@@ -268,16 +287,15 @@ void UrlDownloader::onReadyRead(quint64 id)
     }
     // An error page is not the resource: its body is never kept.
     const int status = t->reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 400) {
-        t->reply->readAll();
-        return;
-    }
     const QByteArray chunk = t->reply->readAll();
+    // An error page counts against the cap too, though it is never kept.
     t->received += chunk.size();
     if (t->received > m_maxBytes) {
         fail(id, internetError(QStringLiteral("response larger than %1 bytes").arg(m_maxBytes)));
         return;
     }
+    if (status >= 400)
+        return;
     if (t->file) {
         if (t->file->write(chunk) != chunk.size())
             fail(id, fileAccessError(t->file->errorString()));

@@ -48,6 +48,9 @@ inline constexpr int ErrorState = 11;
 // letter case.
 bool IsWebAddress(QStringView path);
 
+// "nimbrel/<version>": what every request names itself.
+QString UserAgent();
+
 } // namespace UrlDownload
 
 // The program's one HTTP client. Every transfer is asynchronous and ends in a
@@ -72,11 +75,14 @@ public:
     static constexpr int MaxRedirects = 5;
     static constexpr int DefaultTransferTimeoutMs = 30'000;
     static constexpr qint64 DefaultMaxBytes = 16 * 1024 * 1024;
+    // Every transfer ends by then, however slowly bytes keep coming.
+    static constexpr int DefaultDeadlineMs = 120'000;
 
     explicit UrlDownloader(QObject *parent = nullptr);
     ~UrlDownloader() override;
 
     void setTransferTimeout(int ms);
+    void setDeadline(int ms);
     void setMaxBytes(qint64 bytes);
     qint64 maxBytes() const { return m_maxBytes; }
 
@@ -99,8 +105,7 @@ public:
     // Drops a transfer without calling its continuation.
     void abort(quint64 id);
 
-    // True while any transfer is in flight; the server link does not
-    // reconnect meanwhile.
+    // True while any transfer is in flight.
     bool busy() const { return !m_transfers.isEmpty(); }
 
 signals:
@@ -124,5 +129,6 @@ private:
     quint64 m_nextId = 1;
     quint64 m_getFileId = 0;
     int m_timeoutMs = DefaultTransferTimeoutMs;
+    int m_deadlineMs = DefaultDeadlineMs;
     qint64 m_maxBytes = DefaultMaxBytes;
 };

@@ -414,8 +414,9 @@ void ServerLink::Timer1_Timer()
         emit statusChanged(StatusText(current), StatusStyle::ButtonFace);
         m_timer1.setInterval(ConnectedInterval);
     }
-    if (!m_downloader.busy() && m_addressFetch == 0 &&
-        (current == LinkState::Closed || current > LinkState::Connected)) {
+    // Only the address fetch holds back reconnecting: a stalled picture
+    // whose address the server chose must not keep the client off the air.
+    if (m_addressFetch == 0 && (current == LinkState::Closed || current > LinkState::Connected)) {
         emit statusChanged(QStringLiteral("Disconnected"), StatusStyle::Red);
         m_timer1.setInterval(LostInterval);
         Connect();

@@ -37,6 +37,10 @@ private slots:
         m_http.setBody(QStringLiteral("/huge"), QByteArray(5000, 'x'));
         m_http.setResponse(QStringLiteral("/stall"), HttpResponder::Response::stalled());
         m_http.setResponse(QStringLiteral("/short"), HttpResponder::Response::cutShort("half", 100));
+        m_http.setResponse(QStringLiteral("/trickle"), HttpResponder::Response::trickle(50));
+        HttpResponder::Response bigError = HttpResponder::Response::error(404);
+        bigError.body = QByteArray(5000, 'e');
+        m_http.setResponse(QStringLiteral("/bigerror"), bigError);
     }
 
     // Whatever goes wrong, the earlier file stays as it was.
@@ -45,24 +49,33 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::addColumn<qint64>("number");
         QTest::addColumn<QByteArray>("fileAfter");
+        QTest::addColumn<QString>("detail");
         const QByteArray old = "previous";
         const qint64 failed = UrlDownload::InternetError;
-        QTest::newRow("4096 bytes whole") << m_http.url(u"/exact"_qs) << qint64(0) << allBytes(4096);
-        QTest::newRow("error page") << m_http.url(u"/missing"_qs) << failed << old;
+        QTest::newRow("4096 bytes whole")
+            << m_http.url(u"/exact"_qs) << qint64(0) << allBytes(4096) << QString();
+        QTest::newRow("error page") << m_http.url(u"/missing"_qs) << failed << old << QString();
         QTest::newRow("redirect followed")
-            << m_http.url(u"/moved"_qs) << qint64(0) << QByteArray("target body");
-        QTest::newRow("redirect loop refused") << m_http.url(u"/loop"_qs) << failed << old;
-        QTest::newRow("over the size cap") << m_http.url(u"/huge"_qs) << failed << old;
-        QTest::newRow("stalled transfer times out") << m_http.url(u"/stall"_qs) << failed << old;
-        QTest::newRow("body cut short") << m_http.url(u"/short"_qs) << failed << old;
-        QTest::newRow("empty address") << QString() << UrlDownload::InvalidArgument << old;
-        QTest::newRow("local file address") << u"file:///etc/hostname"_qs << failed << old;
+            << m_http.url(u"/moved"_qs) << qint64(0) << QByteArray("target body") << QString();
+        QTest::newRow("redirect loop refused") << m_http.url(u"/loop"_qs) << failed << old << QString();
+        QTest::newRow("over the size cap") << m_http.url(u"/huge"_qs) << failed << old << QString();
+        QTest::newRow("stalled transfer times out") << m_http.url(u"/stall"_qs) << failed << old << QString();
+        QTest::newRow("body cut short") << m_http.url(u"/short"_qs) << failed << old << QString();
+        // A host that trickles a byte at a time, or an endless error page,
+        // must not keep the transfer alive.
+        QTest::newRow("trickle past the deadline")
+            << m_http.url(u"/trickle"_qs) << failed << old << u"no complete answer"_qs;
+        QTest::newRow("error page over the cap")
+            << m_http.url(u"/bigerror"_qs) << failed << old << u"larger than"_qs;
+        QTest::newRow("empty address") << QString() << UrlDownload::InvalidArgument << old << QString();
+        QTest::newRow("local file address") << u"file:///etc/hostname"_qs << failed << old << QString();
     }
     void copy()
     {
         QFETCH(QString, url);
         QFETCH(qint64, number);
         QFETCH(QByteArray, fileAfter);
+        QFETCH(QString, detail);
 
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("add.gif"));
@@ -70,6 +83,7 @@ private slots:
         UrlDownloader downloader;
         downloader.setMaxBytes(4096);
         downloader.setTransferTimeout(300);
+        downloader.setDeadline(1000);
         bool done = false;
         DownloadError error;
         downloader.CopyURLToFile(url, file, [&](const DownloadError &e) {
@@ -79,6 +93,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
         QVERIFY(!downloader.busy());
         QCOMPARE(error.number, number);
+        QVERIFY2(error.detail.contains(detail), qPrintable(error.detail));
         if (number == UrlDownload::InternetError)
             QCOMPARE(error.description, UrlDownload::internetOpenUrlText());
         if (number == UrlDownload::InvalidArgument)
@@ -111,6 +126,7 @@ private slots:
         });
         QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
         QCOMPARE(text, QStringLiteral("target body"));
+        QVERIFY(m_http.lastRequest(u"/target"_qs).contains("\r\nUser-Agent: nimbrel"));
         QCOMPARE(progress.first().at(0).toInt(), 5);
         QCOMPARE(progress.last().at(1).toString(), QStringLiteral("12 - response completed"));
     }

@@ -188,6 +188,10 @@ private slots:
     void portOutOfRangeLeavesTheSocketClosed()
     {
         m_http->setAddressFile("127.0.0.1:" + QByteArray::number(65536 + m_server->port()));
+        // A stalled picture download does not hold back the reconnect.
+        m_http->setResponse(QStringLiteral("/stall"), HttpResponder::Response::stalled());
+        m_downloader->fetchText(m_http->url(QStringLiteral("/stall")),
+                                [](const DownloadError &, const QString &) {});
         m_link->Timer1_Timer();
         QVERIFY(m_link->addressFetchPending());
         QTRY_VERIFY_WITH_TIMEOUT(!m_link->addressFetchPending(), Wait);

@@ -1,5 +1,7 @@
 #include "scripted_server.h"
 
+#include <QTimer>
+
 #include "net/wire_codec.h"
 
 #include <QHostAddress>
@@ -147,6 +149,14 @@ HttpResponder::Response HttpResponder::Response::cutShort(const QByteArray &body
     return r;
 }
 
+HttpResponder::Response HttpResponder::Response::trickle(int everyMs)
+{
+    Response r;
+    r.declaredLength = 1'000'000;
+    r.trickleMs = everyMs;
+    return r;
+}
+
 bool HttpResponder::listen()
 {
     return m_server.listen(QHostAddress::LocalHost, 0);
@@ -167,6 +177,7 @@ void HttpResponder::answer(QTcpSocket *socket, const QByteArray &head)
     const QList<QByteArray> words = head.left(head.indexOf("\r\n")).split(' ');
     const QString path = words.size() > 1 ? QString::fromLatin1(words.at(1)) : QString();
     ++m_requests[path];
+    m_heads.insert(path, head);
     Response r = m_responses.value(path, Response::error(404));
     if (r.stall)
         return;
@@ -180,6 +191,11 @@ void HttpResponder::answer(QTcpSocket *socket, const QByteArray &head)
     out += r.body;
     socket->write(out);
     socket->flush();
-    if (r.declaredLength < 0 || r.declaredLength == r.body.size())
+    if (r.trickleMs > 0) {
+        auto *drip = new QTimer(socket);
+        connect(drip, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+        drip->start(r.trickleMs);
+    } else if (r.declaredLength < 0 || r.declaredLength == r.body.size()) {
         socket->disconnectFromHost();
+    }
 }

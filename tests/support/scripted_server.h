@@ -59,6 +59,7 @@ public:
         QByteArray location;        // for redirects
         bool stall = false;         // accept the request and never answer
         qint64 declaredLength = -1; // Content-Length to claim; -1 for the body's
+        int trickleMs = 0;          // then one more byte this often, for ever
 
         static Response ok(const QByteArray &body);
         static Response error(int status);
@@ -66,6 +67,7 @@ public:
         static Response stalled();
         // Claims more bytes than it sends, then keeps the connection open.
         static Response cutShort(const QByteArray &body, qint64 declaredLength);
+        static Response trickle(int everyMs);
     };
 
     explicit HttpResponder(QObject *parent = nullptr);
@@ -80,6 +82,8 @@ public:
     // The server address file the link fetches.
     void setAddressFile(const QByteArray &body) { setBody(QStringLiteral("/weather/WXIP.txt"), body); }
     int requestCount(const QString &path) const { return m_requests.value(path); }
+    // The latest request's head (request line and headers) for a path.
+    QByteArray lastRequest(const QString &path) const { return m_heads.value(path); }
 
 private:
     void answer(QTcpSocket *socket, const QByteArray &request);
@@ -87,4 +91,5 @@ private:
     QTcpServer m_server;
     QHash<QString, Response> m_responses;
     QHash<QString, int> m_requests;
+    QHash<QString, QByteArray> m_heads;
 };
