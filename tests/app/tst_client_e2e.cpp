@@ -163,6 +163,17 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(countFor(*watch, u"DOB"_s, u"ANNLEE"_s, 200), 1, 3000);
     }
 
+    // Closing the sign-on form by its title bar before the main window exists
+    // ends the run; later it only hides the settings.
+    void closingTheSignOnFormEnds()
+    {
+        Client c(preparedFolder(u"closer"_s, false));
+        QVERIFY(c.app->Start());
+        QVERIFY(c.app->spotter().isVisible());
+        c.app->spotter().close();
+        QCOMPARE(c.ends, QList<int>{0});
+    }
+
     void hubMovesToASecondRelay()
     {
         QVERIFY(createAccount(u"hubber"_s));

@@ -60,6 +60,13 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     m_spotter->attachReplies(*m_replies, m_services.endProgram);
     connect(m_spotter.get(), &frmSpotter::mainWindowRequested, this, &ClientApp::ShowMainWindow);
     connect(m_spotter.get(), &frmSpotter::cancelRequested, this, [this] { m_services.end(); });
+    // Before the main window exists the form is the whole program: closing it
+    // must end the run as Cancel does, or a windowless process keeps the
+    // single-instance lock.
+    connect(m_spotter.get(), &frmSpotter::closed, this, [this] {
+        if (!m_form1)
+            m_services.end();
+    });
     connect(m_replies.get(), &SignOnReplies::statusChanged, this,
             [this](const QString &text, StatusStyle style) {
                 if (m_form1)

@@ -5,6 +5,7 @@
 #include "platform/dialogs.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -259,6 +260,12 @@ void frmSpotter::Command2_Click()
 void frmSpotter::Command3_Click()
 {
     apply(m_actions.Forgot(currentForm()));
+}
+
+void frmSpotter::closeEvent(QCloseEvent *event)
+{
+    QWidget::closeEvent(event);
+    emit closed();
 }
 
 void frmSpotter::Command1_Click()

@@ -68,11 +68,14 @@ signals:
     void mainWindowRequested();
     // "&Cancel": the program ends at once.
     void cancelRequested();
+    // The form was closed (title-bar button included), not only hidden.
+    void closed();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void changeEvent(QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QLineEdit *addBox(class QGridLayout *grid, int row, int column, const QString &label, SignOnField field,
