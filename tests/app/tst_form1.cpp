@@ -97,6 +97,8 @@ private slots:
     {
         Fixture f;
         f.form->show();
+        // Before any announcement the area shows the built-in banner.
+        QVERIFY(!f.form->ImageAdd->pixmap().isNull());
         f.form->ShowAnnouncement(QString(), u"<b>tip</b>"_s, u"file:///etc/passwd"_s);
         QVERIFY(f.form->QCRec->isHidden() && f.form->txtQCSend->isHidden() && !f.form->ImageAdd->isHidden());
         QVERIFY(f.form->ImageAdd->toolTip().contains(QLatin1String("&lt;b&gt;")));
@@ -152,6 +154,8 @@ private slots:
     void trayAndFront()
     {
         Fixture f;
+        // The tray needs an image, or many desktops show nothing to click.
+        QVERIFY(!f.form->trayIcon()->icon().isNull() && !f.form->windowIcon().isNull());
         f.form->hide();
         f.form->RestoreFromTray(); // a hidden window comes back
         QVERIFY(f.form->isVisible() && !f.form->trayIcon()->isVisible());

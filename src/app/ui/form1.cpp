@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/ui/info_windows.h"
+#include "app/ui/program_art.h"
 #include "app/ui/scale_window.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
@@ -43,6 +44,7 @@ Form1::Form1(ClientState &state, ServerLink &link, ClientServices services, QWid
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Nimbrel 2.5"));
+    setWindowIcon(ProgramIcon());
     buildCentral();
     buildMenus();
     buildTimers();
@@ -116,6 +118,8 @@ void Form1::buildCentral()
     ImageAdd->setCursor(Qt::PointingHandCursor);
     ImageAdd->setMinimumHeight(60);
     ImageAdd->installEventFilter(this);
+    // Until the server's picture arrives the area shows our own banner, not a blank band.
+    ImageAdd->setPixmap(DefaultBanner(QSize(480, 60)));
     quickChat->addLayout(qcTop);
     quickChat->addWidget(QCRec, 1);
     quickChat->addWidget(txtQCSend);
@@ -267,7 +271,8 @@ void Form1::buildTray()
     m_tray = new QSystemTrayIcon(this);
     m_tray->setObjectName(QStringLiteral("trayIcon"));
     m_tray->setToolTip(QStringLiteral("Nimbrel Program"));
-    m_tray->setIcon(windowIcon());
+    // Without an image many desktops show nothing to click in the tray.
+    m_tray->setIcon(ProgramIcon());
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         // A left or right click brings the window back.
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context)

@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "app/ui/client_app.h"
 #include "app/ui/form1.h"
+#include "app/ui/program_art.h"
 #include "net/ui/frm_spotter.h"
 #include "platform/clock.h"
 #include "platform/ui/qt_platform.h"
@@ -93,6 +94,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(name);
     QApplication::setApplicationVersion(version);
+    QApplication::setWindowIcon(ProgramIcon());
     // Hidden in the tray the program keeps running.
     QApplication::setQuitOnLastWindowClosed(false);
 

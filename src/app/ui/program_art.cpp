@@ -1,0 +1,44 @@
+#include "app/ui/program_art.h"
+
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
+
+QIcon ProgramIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/nimbrel-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+QPixmap DefaultBanner(QSize size)
+{
+    size = size.expandedTo(QSize(200, 40));
+    QPixmap banner(size);
+    QPainter p(&banner);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, size.width(), 0);
+    sky.setColorAt(0, QColor(29, 63, 114));
+    sky.setColorAt(1, QColor(60, 110, 170));
+    p.fillRect(banner.rect(), sky);
+
+    const int iconSide = size.height() - 12;
+    p.drawPixmap(8, 6, ProgramIcon().pixmap(iconSide, iconSide));
+    const QRect textArea(iconSide + 20, 0, size.width() - iconSide - 28, size.height());
+    QFont name = p.font();
+    name.setBold(true);
+    name.setPixelSize(qMax(12, size.height() * 2 / 5));
+    p.setFont(name);
+    p.setPen(Qt::white);
+    p.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Nimbrel"));
+    const int nameWidth = p.fontMetrics().horizontalAdvance(QStringLiteral("Nimbrel "));
+    QFont tag = name;
+    tag.setBold(false);
+    tag.setPixelSize(qMax(10, size.height() / 4));
+    p.setFont(tag);
+    p.setPen(QColor(255, 200, 40));
+    p.drawText(textArea.adjusted(nameWidth + 8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("live severe-weather reports from spotters"));
+    return banner;
+}
