@@ -351,7 +351,9 @@ void ServerLink::onAddressFile(const QString &body)
         closeLink();
         openSocket(address.host, port);
     }
-    showState();
+    // Queued behind the address file's own transfer states, which reach the
+    // status line queued too: the link's state must be the last line shown.
+    QMetaObject::invokeMethod(this, &ServerLink::showState, Qt::QueuedConnection);
 }
 
 void ServerLink::connectTo(const QString &host, const QString &port)

@@ -5,8 +5,10 @@
 #include "fake_desktop.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
+#include "scripted_server.h"
 
 #include <QAction>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
@@ -149,6 +151,27 @@ private slots:
         QTest::keyClick(f.form.get(), Qt::Key_B, Qt::ControlModifier); // not the combination
         QTest::keyClick(f.form.get(), Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
         QVERIFY(opened == 1 && f.form->rawViewEnabled());
+    }
+
+    // After connecting, the line shows the link's state, not the address
+    // file's "12 - response completed" that arrived around it.
+    void linkStateIsTheLastStatusLine()
+    {
+        Fixture f;
+        ScriptedServer server;
+        HttpResponder http;
+        QVERIFY(server.listen() && http.listen());
+        http.setAddressFile("127.0.0.1:" + QByteArray::number(server.port()));
+        QFile host(f.state.filePath(u"AddressHost.txt"_s));
+        QVERIFY(host.open(QIODevice::WriteOnly));
+        host.write(http.base().toUtf8());
+        host.close();
+        f.link.Connect();
+        QTRY_VERIFY_WITH_TIMEOUT(server.hasClient(), 5000);
+        QTest::qWait(50);
+        const QString shown = f.form->lblStatus->text();
+        QVERIFY2(shown == StatusText(LinkState::Connecting) || shown == StatusText(LinkState::Connected),
+                 qPrintable(shown));
     }
 
     void trayAndFront()
