@@ -29,7 +29,12 @@ void AlertSounds::PlayQuickChatSound()
 void AlertSounds::play(const QString &file, bool onlyIfPresent)
 {
     const QString path = m_dataDir + u'/' + file;
-    if (onlyIfPresent && !QFileInfo::exists(path))
+    if (!QFileInfo::exists(path)) {
+        // A sound that cannot play still cuts off the one playing: an old
+        // alert must not run on as if it were the new one's.
+        if (!onlyIfPresent)
+            m_player.stop();
         return;
+    }
     m_player.play(path);
 }

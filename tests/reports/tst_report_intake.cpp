@@ -30,7 +30,7 @@ public:
     void bringToFront() override { events << u"front"_s; }
     void hideToTray() override {}
     void play(const QString &path) override { events << QFileInfo(path).completeBaseName(); }
-    void stop() override {}
+    void stop() override { events << u"stop"_s; }
 };
 
 QString message(const QString &code, const QString &text, const QString &state = u"MD"_s,
@@ -59,8 +59,10 @@ struct Fixture
         state.settings.RecordObservations = 1;
         state.additionalCounties = {u"PA YORK"_s, u"VA"_s};
         state.filterList = {u"BOB"_s, u"TROLL"_s};
-        QFile routine(state.filePath(AlertSounds::RoutineFile));
-        routine.open(QIODevice::WriteOnly);
+        for (const QString &file : {AlertSounds::RoutineFile, AlertSounds::AlertFile}) {
+            QFile sound(state.filePath(file));
+            sound.open(QIODevice::WriteOnly);
+        }
         intake.ComputeUtcOffset();
     }
     void handle(const QString &m)
@@ -155,6 +157,18 @@ private slots:
         QCOMPARE(status.count(), code != u"GLD" && where.size() < 3 ? 1 : 0);
         // Nor may a refused record leave the intake thinking it is replaying history.
         QVERIFY(!fx.intake.HistoricalMode());
+    }
+
+    // A missing alert file still cuts off the sound playing; a missing routine
+    // file does nothing at all.
+    void missingSoundFiles()
+    {
+        Fixture fx;
+        QFile::remove(fx.state.filePath(AlertSounds::AlertFile));
+        QFile::remove(fx.state.filePath(AlertSounds::RoutineFile));
+        fx.sounds.PlayAlertSound();
+        fx.sounds.PlayRoutineSound();
+        QCOMPARE(fx.desktop.events, QStringList{u"stop"_s});
     }
 
     void statusLineAndLogLine()

@@ -105,11 +105,12 @@ QtSoundPlayer::~QtSoundPlayer()
 
 void QtSoundPlayer::play(const QString &wavPath)
 {
+    if (m_effect)
+        m_effect->stop();
     if (QMediaDevices::audioOutputs().isEmpty() || !QFileInfo::exists(wavPath))
         return;
     if (!m_effect)
         m_effect = new QSoundEffect;
-    m_effect->stop();
     m_effect->setSource(QUrl::fromLocalFile(wavPath));
     m_effect->play();
 }
