@@ -39,8 +39,11 @@ struct ReportsWindow : FakeDesktop
         host.open(QIODevice::WriteOnly);
         host.write("http://127.0.0.1:" + QByteArray::number(httpPort) + "\r\n");
         host.close();
-        QFile routine(state.filePath(AlertSounds::RoutineFile));
-        routine.open(QIODevice::WriteOnly);
+        // The sounds start-up copies into every data folder.
+        for (const QString &file : {AlertSounds::RoutineFile, AlertSounds::AlertFile}) {
+            QFile sound(state.filePath(file));
+            sound.open(QIODevice::WriteOnly);
+        }
         link = std::make_unique<ServerLink>(state, downloader);
         replies = std::make_unique<SignOnReplies>(state, nullptr);
         replies->registerOn(link->dispatcher());
