@@ -41,10 +41,10 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("initial");
         QTest::addColumn<QByteArray>("file");
-        // Only the filter keeps its names in alphabetical order; both keep
-        // duplicates and trailing spaces as typed.
-        QTest::newRow("filter") << u"filter"_s << QStringList{u"ZED"_s, u"AL"_s}
-                                << QByteArray("AL\r\nAL\r\nTROLL \r\n");
+        // Only the filter keeps its names in alphabetical order, whatever their
+        // case; both keep duplicates and trailing spaces as typed.
+        QTest::newRow("filter") << u"filter"_s << QStringList{u"ZED"_s, u"AL"_s, u"bob"_s}
+                                << QByteArray("AL\r\nAL\r\nbob\r\nTROLL \r\n");
         QTest::newRow("counties") << u"counties"_s << QStringList{u"ZED"_s} << QByteArray("TROLL \r\nAL\r\n");
     }
     void addRemoveStore()

@@ -11,6 +11,26 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+namespace {
+// Names sort as people read them: "bob" between "AL" and "TROLL", not after
+// every capitalised name.
+class CaselessItem final : public QListWidgetItem
+{
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem &other) const override
+    {
+        const int c = text().compare(other.text(), Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : text() < other.text();
+    }
+};
+} // namespace
+
+void ListEditorWindow::addEntry(const QString &text)
+{
+    new CaselessItem(text, List1);
+}
+
 ListEditorWindow::ListEditorWindow(const Rules &rules, const QStringList &entries, Dialogs &dialogs,
                                    QWidget *parent)
     : QDialog(parent), m_dialogs(dialogs), m_maxEntries(rules.maxEntries), m_fullMessage(rules.fullMessage)
@@ -26,7 +46,8 @@ ListEditorWindow::ListEditorWindow(const Rules &rules, const QStringList &entrie
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setSortingEnabled(rules.sorted);
-    List1->addItems(entries);
+    for (const QString &entry : entries)
+        addEntry(entry);
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
     InstallTypingFilter(Text1, ListEntryDiscarded, true);
@@ -60,7 +81,7 @@ void ListEditorWindow::Command2_Click()
     QStringList current = entries();
     switch (AddListEntry(current, Text1->text(), m_maxEntries)) {
     case ListEntryResult::Added:
-        List1->addItem(Text1->text());
+        addEntry(Text1->text());
         Text1->clear();
         break;
     case ListEntryResult::Full:

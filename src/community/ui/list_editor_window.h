@@ -43,6 +43,7 @@ protected:
     ListEditorWindow(const Rules &rules, const QStringList &entries, Dialogs &dialogs, QWidget *parent);
 
 private:
+    void addEntry(const QString &text);
     Dialogs &m_dialogs;
     int m_maxEntries;
     QString m_fullMessage;
