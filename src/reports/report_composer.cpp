@@ -37,7 +37,7 @@ bool ReportComposer::CheckReportInterval()
         m_lastReportTime = now;
         return false;
     }
-    const QString when = m_lastReportTime.toString(QStringLiteral("M/d/yyyy h:mm:ss AP"));
+    const QString when = GeneralDateTime(m_lastReportTime);
     const QString title = QStringLiteral("Please wait at least one minute before sending another report.");
     m_dialogs.messageBox(title + QStringLiteral("  The time of your last report was ") + when + u'.', title,
                          Dialogs::OkOnly);

@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 
 #include <QFile>
+#include <QLocale>
 
 #include <array>
 #include <cmath>
@@ -242,7 +243,9 @@ QString FormatReportTime(const QDateTime &utc, TimeMode mode, float utcOffsetHou
         return monthDayHourMinute(date, time.hour(), time.minute());
     const int h12 = time.hour() % 12 == 0 ? 12 : time.hour() % 12;
     QString out = monthDayHourMinute(date, h12, time.minute());
-    out += time.hour() < 12 ? u" AM" : u" PM";
+    const QLocale locale;
+    out += u' ';
+    out += time.hour() < 12 ? locale.amText() : locale.pmText();
     return out;
 }
 
@@ -262,6 +265,22 @@ std::optional<float> ComputeUtcOffset(const Clock &clock)
     const QDateTime l(local.date(), local.time(), Qt::UTC);
     const qint64 minutes = std::llround(double(u.secsTo(l)) / 60.0);
     return float(std::round(double(minutes) / 60.0 * 100.0) / 100.0);
+}
+
+QString GeneralDateTime(const QDateTime &t, const QLocale &locale)
+{
+    // The locale's long time form carries the zone name; a reader wants the
+    // seconds of the clock time, not the zone, so the zone fields are dropped.
+    QString timeFormat = locale.timeFormat(QLocale::LongFormat);
+    QString bare;
+    bool quoted = false;
+    for (QChar c : timeFormat) {
+        if (c == u'\'')
+            quoted = !quoted;
+        if (quoted || c != u't')
+            bare += c;
+    }
+    return locale.toString(t, locale.dateFormat(QLocale::ShortFormat) + u' ' + bare.simplified());
 }
 
 QString CapShownField(const QString &s)

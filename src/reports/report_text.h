@@ -3,6 +3,7 @@
 #include "reports/rgb.h"
 
 #include <QDateTime>
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -75,10 +76,15 @@ enum class TimeMode { LocalMilitary = 0, LocalAmPm = 1, Utc = 2 };
 // (the relay's form) and "yyyy-MM-ddTHH:mm:ssZ"; anything else is nullopt.
 std::optional<QDateTime> ParseReportTime(QStringView text);
 
-// "MM/dd hh:mm" or, for LocalAmPm, "MM/dd hh:mm AM" with a 12-hour clock.
+// "MM/dd hh:mm" or, for LocalAmPm, "MM/dd hh:mm" with a 12-hour clock and
+// the locale's AM or PM designator after a space.
 QString FormatReportTime(const QDateTime &utc, TimeMode mode, float utcOffsetHours);
 // The clock's local now as "MM/dd hh:mm".
 QString FormatLocalReceiveTime(const QDateTime &localNow);
+
+// The locale's short date and its time with seconds, without a zone name:
+// the form a user reads a past moment in.
+QString GeneralDateTime(const QDateTime &t, const QLocale &locale = QLocale());
 
 // Local minus UTC in hours, rounded to two decimals; nullopt when the clock
 // gives no valid time.

@@ -19,6 +19,9 @@ class TstReportComposer : public QObject
 {
     Q_OBJECT
 private slots:
+    // The wait message shows the last report's time in the user's own form.
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany)); }
+
     void interval_data()
     {
         QTest::addColumn<QStringList>("steps"); // "seconds later:text", all severe
@@ -43,8 +46,8 @@ private slots:
                 QCOMPARE(r.boxText, u"Second"_s);
                 QVERIFY(r.severe);
                 QCOMPARE(fx.dialogs.lastText(), u"Please wait at least one minute before sending another "
-                                                "report.  The time of your last report was 12/6/2026 "
-                                                "12:00:00 PM."_s);
+                                                "report.  The time of your last report was 06.12.26 "
+                                                "12:00:00."_s);
             }
         }
         QCOMPARE(got, outcomes);

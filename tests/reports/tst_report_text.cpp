@@ -94,6 +94,15 @@ private slots:
         QFETCH(float, offset);
         QTEST(FormatReportTime(utc, TimeMode(mode), offset), "expected");
     }
+    void ampmDesignatorFollowsTheLocale()
+    {
+        const QDateTime evening(QDate(2026, 12, 6), QTime(18, 44, 52), Qt::UTC);
+        QLocale::setDefault(QLocale(QLocale::Korean, QLocale::SouthKorea));
+        const QString text = FormatReportTime(evening, TimeMode::LocalAmPm, 0);
+        QLocale::setDefault(QLocale::c());
+        QCOMPARE(text, u"12/06 06:44 "_s + QLocale(QLocale::Korean).pmText());
+        QVERIFY(!text.endsWith(u"PM"_s));
+    }
 
     void utcOffset_data()
     {
