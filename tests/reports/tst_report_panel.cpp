@@ -102,29 +102,55 @@ private slots:
     void phrasePick_data()
     {
         QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("how"); // click, or the key that picks (the list has the focus)
         QTest::addColumn<bool>("ctrl");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("replaces") << "Hail" << false << "Funnel Cloud: ";
-        QTest::newRow("ctrl chains") << "Hail " << true << "Hail > Funnel Cloud: ";
+        QTest::newRow("click replaces") << "Hail"
+                                        << "click" << false << "Funnel Cloud: ";
+        QTest::newRow("ctrl click chains") << "Hail "
+                                           << "click" << true << "Hail > Funnel Cloud: ";
+        QTest::newRow("arrow down picks") << "Hail"
+                                          << "down" << false << "Funnel Cloud: ";
+        QTest::newRow("ctrl arrow chains") << "Hail"
+                                           << "down" << true << "Hail > Funnel Cloud: ";
+        QTest::newRow("space picks") << ""
+                                     << "space" << false << "Funnel Cloud: ";
+        QTest::newRow("enter picks") << ""
+                                     << "enter" << false << "Funnel Cloud: ";
     }
 
     void phrasePick()
     {
         QFETCH(QString, typed);
+        QFETCH(QString, how);
         QFETCH(bool, ctrl);
         QFETCH(QString, expected);
         Fixture fx;
         fx.panel.txtData->setText(typed);
-        const int row =
-            fx.panel.lst1->row(fx.panel.lst1->findItems(u"Funnel Cloud: "_s, Qt::MatchExactly).value(0));
-        QVERIFY(row >= 0);
-        fx.panel.PhraseClicked(fx.panel.lst1, row, ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        QListWidget *list = fx.panel.lst1;
+        const int row = list->row(list->findItems(u"Funnel Cloud: "_s, Qt::MatchExactly).value(0));
+        QVERIFY(row >= 1);
+        const Qt::KeyboardModifiers mods = ctrl ? Qt::ControlModifier : Qt::NoModifier;
+        if (how == u"click") {
+            fx.panel.PhraseClicked(list, row, mods);
+        } else {
+            list->setFocus();
+            list->setCurrentRow(how == u"down" ? row - 1 : row);
+            fx.panel.txtData->setText(typed); // moving the current row is no pick
+            const Qt::Key key = how == u"down"    ? Qt::Key_Down
+                                : how == u"space" ? Qt::Key_Space
+                                                  : Qt::Key_Return;
+            QTest::keyClick(list, key, mods);
+        }
         QCOMPARE(fx.panel.txtData->text(), expected);
         QVERIFY(fx.panel.chkSevere->isChecked());
-        QVERIFY(fx.panel.lst1->selectedItems().isEmpty());
+        QVERIFY(list->selectedItems().isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(fx.panel.cmdSend->hasFocus(), 2000);
         // The second Enter or click sends it as a severe report, trimmed.
-        QTest::mouseClick(fx.panel.cmdSend, Qt::LeftButton);
+        if (how == u"click")
+            QTest::mouseClick(fx.panel.cmdSend, Qt::LeftButton);
+        else
+            QTest::keyClick(fx.panel.cmdSend, Qt::Key_Return);
         const QString sentText = expected.trimmed().replace(u':', QChar(0x81));
         QCOMPARE(fx.lastWire(),
                  WireCodec::encode(u":RPT|"_s + sentText + u"|MD|HARFORD|21014|JOE|Bel Air|^"_s));

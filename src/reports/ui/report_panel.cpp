@@ -31,6 +31,36 @@ QLabel *titleLabel(QWidget *parent, const QString &name)
     return l;
 }
 
+// The row a key picks in a phrase list, or -1: Enter and Space take the
+// current row, the arrows and Home and End move to a row and pick it, as a
+// click would.
+int KeyboardPhraseRow(int current, int count, int key)
+{
+    int row = -1;
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        row = current;
+        break;
+    case Qt::Key_Up:
+        row = current < 0 ? 0 : current - 1;
+        break;
+    case Qt::Key_Down:
+        row = current + 1;
+        break;
+    case Qt::Key_Home:
+        row = 0;
+        break;
+    case Qt::Key_End:
+        row = count - 1;
+        break;
+    default:
+        return -1;
+    }
+    return row >= 0 && row < count ? row : -1;
+}
+
 QListWidget *phraseList(QWidget *parent, const QString &name)
 {
     auto *l = new QListWidget(parent);
@@ -94,6 +124,11 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
     cmdSend = new QPushButton(QStringLiteral("&Send"), this);
     cmdSend->setObjectName(QStringLiteral("cmdSend"));
     connect(cmdSend, &QPushButton::clicked, this, &ReportPanel::cmdSend_Click);
+    // Outside a dialog a button has no default: Enter on Send must send, or
+    // a phrase picked and confirmed by Enter goes nowhere.
+    cmdSend->installEventFilter(this);
+    lst1->installEventFilter(this);
+    lst2->installEventFilter(this);
     connect(chkSevere, &QCheckBox::clicked, txtData, [this] { txtData->setFocus(); });
 
     auto *listColumn1 = new QVBoxLayout;
@@ -177,9 +212,24 @@ bool ReportPanel::eventFilter(QObject *watched, QEvent *event)
         emit phraseTitleClicked(watched == Lbl1 ? 6 : 7);
         return true;
     }
-    if (watched == txtData && event->type() == QEvent::KeyPress) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    auto *key = static_cast<QKeyEvent *>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (watched == cmdSend && enter) {
+        cmdSend->click();
+        return true;
+    }
+    if (watched == lst1 || watched == lst2) {
+        auto *list = static_cast<QListWidget *>(watched);
+        if (int row = KeyboardPhraseRow(list->currentRow(), list->count(), key->key()); row >= 0) {
+            list->setCurrentRow(row);
+            PhraseClicked(list, row, key->modifiers());
+            return true;
+        }
+    }
+    if (watched == txtData) {
+        if (enter) {
             cmdSend_Click();
             return true;
         }
