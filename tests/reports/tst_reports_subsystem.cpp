@@ -1,12 +1,18 @@
 // ctest-label: ui
 #include "app/settings.h"
-#include "reports_window_fixture.h"
 #include "net/protocol.h"
+#include "reports_window_fixture.h"
+
+#include "community/ui/frm_filter.h"
+#include "reports/ui/frm_add_counties.h"
+#include "reports/ui/frm_options.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QTcpServer>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -23,6 +29,7 @@ private slots:
     void networkTextShownLiterally();
     void alertRestoresMinimisedWindow();
     void listFilesReadAtLoad();
+    void loadFitsTheScreenAndTheUsersFont();
 };
 
 void TstReportsSubsystem::menusChangeAndSaveSettings_data()
@@ -125,5 +132,43 @@ void TstReportsSubsystem::listFilesReadAtLoad()
     QCOMPARE(fx.reports->reports().index(0, 0).data().toString(), u"Wind"_s);
 }
 
-QTEST_MAIN(TstReportsSubsystem)
+// The test screen is twice the reference screen (see main below).
+void TstReportsSubsystem::loadFitsTheScreenAndTheUsersFont()
+{
+    Fixture fx;
+    fx.state.settings.FontName = u"Courier New"_s;
+    fx.state.settings.FontSize = 14;
+    fx.state.settings.FontBold = true;
+    fx.form->Form_Load();
+    QTreeView *list = fx.reports->panel()->ListView1;
+    QCOMPARE(list->font().family(), u"Courier New"_s);
+    QCOMPARE(list->font().pointSize(), 14);
+    QVERIFY(list->font().bold());
+    const int dpi = list->logicalDpiX();
+    for (int c = 0; c < fx.reports->reports().columnCount(); ++c)
+        QCOMPARE(list->columnWidth(c), ReportListModel::DefaultWidthTwips(c) * dpi / 1440 * 2);
+
+    // The windows the reports menus open are stretched the same way.
+    const qreal base = QApplication::font().pointSizeF();
+    frmOptions options(fx.state.settings);
+    frmFilter filter(fx.state, fx.dialogs);
+    frmAddCounties counties(fx.state, fx.dialogs);
+    for (QWidget *w : std::initializer_list<QWidget *>{&options, &filter, &counties}) {
+        QCOMPARE(w->font().pointSizeF(), base * 1.5);
+        QVERIFY2(w->width() > 600, qPrintable(w->objectName()));
+    }
+}
+
+int main(int argc, char **argv)
+{
+    QTemporaryDir dir;
+    QFile config(dir.filePath(u"screen.json"_s));
+    config.open(QIODevice::WriteOnly);
+    config.write(R"({"screens": [{"name": "big", "width": 1600, "height": 1200, "logicalDpi": 96}]})");
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    QApplication app(argc, argv);
+    TstReportsSubsystem t;
+    return QTest::qExec(&t, argc, argv);
+}
 #include "tst_reports_subsystem.moc"

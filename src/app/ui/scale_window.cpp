@@ -8,7 +8,7 @@
 
 using namespace FormScaling;
 
-Result ScaleWindow(QWidget *window, WindowGroup group, QSize designSize, const QList<QTreeView *> &listViews)
+Result ScaleWindow(QWidget *window, WindowGroup group, QSize designSize)
 {
     QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
@@ -40,7 +40,9 @@ Result ScaleWindow(QWidget *window, WindowGroup group, QSize designSize, const Q
         window->setFont(f);
     }
 
-    for (QTreeView *view : listViews) {
+    // Every list view of the window, whichever panel put it there: columns
+    // left at their reference widths end short of a stretched list.
+    for (QTreeView *view : window->findChildren<QTreeView *>()) {
         QHeaderView *header = view->header();
         QList<double> widths;
         for (int i = 0; i < header->count(); ++i)

@@ -1,5 +1,7 @@
 #include "community/ui/list_editor_window.h"
 
+#include "app/ui/scale_window.h"
+
 #include "community/content_filters.h"
 #include "community/ui/typing_filter.h"
 #include "platform/dialogs.h"
@@ -74,6 +76,7 @@ ListEditorWindow::ListEditorWindow(const Rules &rules, const QStringList &entrie
         delete item;
         Text1->setFocus();
     });
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(380, 420));
 }
 
 void ListEditorWindow::Command2_Click()

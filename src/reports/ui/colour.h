@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/settings.h"
 #include "reports/rgb.h"
 
 #include <QBrush>
 #include <QColor>
+#include <QFont>
 #include <QVariant>
 
 inline QColor ToQColor(const Rgb &c)
@@ -15,4 +17,13 @@ inline QColor ToQColor(const Rgb &c)
 inline QVariant ForegroundBrush(const Rgb &c)
 {
     return QBrush(ToQColor(c));
+}
+
+// The user's list font, shared by the report list and the warnings list.
+inline QFont ListFont(const SettingsRecord &s)
+{
+    QFont f(s.FontName, s.FontSize > 0 ? s.FontSize : 10);
+    f.setBold(s.FontBold);
+    f.setItalic(s.FontItalic);
+    return f;
 }

@@ -1,5 +1,7 @@
 #include "reports/ui/frm_options.h"
 
+#include "app/ui/scale_window.h"
+
 #include "app/settings.h"
 #include "reports/area.h"
 
@@ -101,6 +103,8 @@ frmOptions::frmOptions(SettingsRecord &settings, QWidget *parent) : QDialog(pare
     layout->addWidget(Label1);
     layout->addLayout(grid);
     layout->addWidget(cmdDone, 0, Qt::AlignRight);
+    // Laid out by its controls on the reference screen, stretched to this one.
+    ScaleWindow(this, FormScaling::WindowGroup::Other, sizeHint());
 }
 
 void frmOptions::setRoutineAudioEnabled(bool on)

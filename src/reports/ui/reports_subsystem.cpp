@@ -12,6 +12,7 @@
 #include "reports/ui/report_panel.h"
 
 #include <QAction>
+#include <QTreeView>
 
 ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &link, const Clock &clock,
                                    Dialogs &dialogs, SoundPlayer &sound, std::function<void()> showSignOn)
@@ -42,6 +43,8 @@ ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &
         m_panel->ReloadPhraseLists();
         m_panel->SetColumnWidthsTwips(m_state.columnWidths);
     });
+    form.setLoadStep(Form1::LoadStep::Fonts,
+                     [this] { m_panel->ListView1->setFont(ListFont(m_state.settings)); });
     form.setLoadStep(Form1::LoadStep::ComputeUtcOffset, [this] { m_intake.ComputeUtcOffset(); });
     form.setMinuteStep(Form1::MinuteStep::UtcOffset, [this] { m_intake.ComputeUtcOffset(); });
 
