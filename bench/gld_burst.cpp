@@ -3,8 +3,8 @@
 // list and painted once, in the real main window. Prints the time the UI
 // thread is busy with the arrival (the worst of three) and the rows listed.
 // Goal: ui_ms <= 250, 1,999 rows.
-#include "app/client_state.h"
 #include "app/ui/form1.h"
+#include "base/client_state.h"
 #include "graphics/url_download.h"
 #include "net/protocol.h"
 #include "net/server_link.h"

@@ -1,6 +1,6 @@
 // List file readers: any bytes are read without fault, limits hold, and
 // what was read is written and read back unchanged.
-#include "app/list_files.h"
+#include "base/list_files.h"
 
 #include <cstdlib>
 

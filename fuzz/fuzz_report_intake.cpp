@@ -2,7 +2,7 @@
 // framed by the receive buffer. Both lists stay within their caps, a time
 // field either parses to a valid UTC time or is refused, and the report
 // colour is one of the three table colours.
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "net/dispatcher.h"
 #include "net/receive_buffer.h"
 #include "net/wire_codec.h"

@@ -2,7 +2,7 @@
 // the sign-on replies and the announcement's file name. The address parse
 // keeps only its character classes, a reply never signs on anything but
 // "3", and the announcement file is always "add." + a known picture type.
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "net/server_link.h"

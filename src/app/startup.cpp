@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "net/protocol.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "net/server_link.h"
 
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "graphics/url_download.h"
 #include "net/sign_on.h"
 #include "net/wire_codec.h"

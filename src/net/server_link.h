@@ -1,9 +1,9 @@
 #pragma once
 
+#include "base/status_style.h"
 #include "net/dispatcher.h"
 #include "net/message_sender.h"
 #include "net/receive_buffer.h"
-#include "net/status_style.h"
 
 #include <QAbstractSocket>
 #include <QObject>

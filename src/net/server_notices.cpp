@@ -1,6 +1,6 @@
 #include "net/server_notices.h"
 
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "graphics/url_download.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"

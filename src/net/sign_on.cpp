@@ -1,7 +1,7 @@
 #include "net/sign_on.h"
 
-#include "app/client_state.h"
-#include "app/settings.h"
+#include "base/client_state.h"
+#include "base/settings.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 

@@ -1,6 +1,6 @@
 #include "reports/alert_stage.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "platform/window_actions.h"
 #include "reports/alert_sounds.h"
 #include "reports/area.h"

@@ -1,6 +1,6 @@
 #include "reports/area.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 bool IsAdditionalCounty(const QStringList &additionalCounties, const QString &state, const QString &county)
 {

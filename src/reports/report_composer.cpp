@@ -1,6 +1,6 @@
 #include "reports/report_composer.h"
 
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "community/content_filters.h"
 #include "net/message_sender.h"
 #include "net/protocol.h"

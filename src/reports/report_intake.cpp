@@ -1,6 +1,6 @@
 #include "reports/report_intake.h"
 
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "platform/clock.h"

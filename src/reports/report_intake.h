@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/rgb.h"
 #include "community/content_filters.h"
 #include "reports/report_text.h"
-#include "reports/rgb.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/rgb.h"
+#include "base/rgb.h"
 
 #include <QDateTime>
 #include <QLocale>

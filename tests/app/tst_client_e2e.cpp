@@ -1,8 +1,8 @@
 // ctest-label: e2e
-#include "app/client_state.h"
-#include "app/settings.h"
 #include "app/ui/client_app.h"
 #include "app/ui/form1.h"
+#include "base/client_state.h"
+#include "base/settings.h"
 #include "fake_desktop.h"
 #include "net/server_link.h"
 #include "net/ui/frm_spotter.h"

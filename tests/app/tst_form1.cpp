@@ -1,7 +1,7 @@
 // ctest-label: ui
-#include "app/client_state.h"
-#include "app/list_files.h"
 #include "app/ui/form1.h"
+#include "base/client_state.h"
+#include "base/list_files.h"
 #include "fake_desktop.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"

@@ -1,4 +1,4 @@
-#include "app/form_scaling.h"
+#include "base/form_scaling.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
-#include "app/client_state.h"
-#include "app/list_files.h"
+#include "base/client_state.h"
+#include "base/list_files.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "app/client_state.h"
-#include "app/settings.h"
+#include "base/client_state.h"
+#include "base/settings.h"
 #include "fakes.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "app/settings.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "base/settings.h"
 
 #include <QDir>
 #include <QFile>

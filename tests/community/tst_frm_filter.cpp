@@ -1,6 +1,6 @@
 // ctest-label: ui
-#include "app/client_state.h"
-#include "app/list_files.h"
+#include "base/client_state.h"
+#include "base/list_files.h"
 #include "community/ui/frm_filter.h"
 #include "fakes.h"
 #include "reports/ui/frm_add_counties.h"

@@ -1,5 +1,5 @@
 // ctest-label: ui
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "fakes.h"
 #include "net/sign_on.h"
 #include "net/ui/frm_spotter.h"

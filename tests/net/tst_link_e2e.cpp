@@ -1,5 +1,5 @@
 // ctest-label: e2e
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
 #include "net/sign_on.h"

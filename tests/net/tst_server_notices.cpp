@@ -1,4 +1,4 @@
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
 #include "net/server_notices.h"

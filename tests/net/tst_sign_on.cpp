@@ -1,4 +1,4 @@
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "net/sign_on.h"

@@ -1,4 +1,4 @@
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "fakes.h"
 #include "net/protocol.h"
 #include "platform/sound_player.h"

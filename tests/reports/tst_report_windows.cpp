@@ -1,5 +1,5 @@
 // ctest-label: ui
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "reports/ui/frm_options.h"
 
 #include <QGroupBox>

@@ -1,5 +1,5 @@
 // ctest-label: ui
-#include "app/settings.h"
+#include "base/settings.h"
 #include "net/protocol.h"
 #include "reports_window_fixture.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/client_state.h"
+#include "base/client_state.h"
 #include "fakes.h"
 #include "recording_sender.h"
 #include "reports/report_composer.h"

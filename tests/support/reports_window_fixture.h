@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/client_state.h"
 #include "app/ui/form1.h"
+#include "base/client_state.h"
 #include "fake_desktop.h"
 #include "graphics/url_download.h"
 #include "net/protocol.h"

@@ -1,8 +1,8 @@
 #include "app/ui/client_app.h"
 
-#include "app/client_state.h"
-#include "app/settings.h"
 #include "app/ui/info_windows.h"
+#include "base/client_state.h"
+#include "base/settings.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
 #include "net/server_notices.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/status_style.h"
+#include "base/status_style.h"
 
 #include <QColor>
 #include <QMainWindow>

@@ -1,9 +1,9 @@
 #include "app/ui/info_windows.h"
 
-#include "app/client_state.h"
-#include "app/settings.h"
 #include "app/startup.h"
-#include "app/ui/scale_window.h"
+#include "base/client_state.h"
+#include "base/settings.h"
+#include "base/ui/scale_window.h"
 #include "platform/dialogs.h"
 
 #include <QCheckBox>

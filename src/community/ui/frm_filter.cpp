@@ -1,7 +1,7 @@
 #include "community/ui/frm_filter.h"
 
-#include "app/client_state.h"
-#include "app/list_files.h"
+#include "base/client_state.h"
+#include "base/list_files.h"
 #include "community/content_filters.h"
 
 frmFilter::frmFilter(ClientState &state, Dialogs &dialogs, QWidget *parent)

@@ -1,6 +1,6 @@
 #include "community/ui/list_editor_window.h"
 
-#include "app/ui/scale_window.h"
+#include "base/ui/scale_window.h"
 
 #include "community/content_filters.h"
 #include "community/ui/typing_filter.h"

@@ -1,6 +1,6 @@
 #include "net/ui/frm_buffer.h"
 
-#include "app/ui/scale_window.h"
+#include "base/ui/scale_window.h"
 #include "net/raw_view.h"
 
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 #include "net/ui/frm_spotter.h"
 
-#include "app/client_state.h"
-#include "app/ui/scale_window.h"
+#include "base/client_state.h"
+#include "base/ui/scale_window.h"
 #include "platform/dialogs.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "reports/ui/frm_add_counties.h"
 
-#include "app/client_state.h"
-#include "app/list_files.h"
+#include "base/client_state.h"
+#include "base/list_files.h"
 #include "community/content_filters.h"
 
 frmAddCounties::frmAddCounties(ClientState &state, Dialogs &dialogs, QWidget *parent)

@@ -1,8 +1,8 @@
 #include "reports/ui/frm_options.h"
 
-#include "app/ui/scale_window.h"
+#include "base/ui/scale_window.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "reports/area.h"
 
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "reports/ui/report_menus.h"
 
-#include "app/client_state.h"
+#include "base/client_state.h"
 
 #include <QAction>
 #include <QWidget>

@@ -1,10 +1,10 @@
 #include "reports/ui/report_panel.h"
 
-#include "app/client_state.h"
+#include "base/client_state.h"
+#include "base/ui/colour.h"
 #include "community/content_filters.h"
 #include "reports/report_composer.h"
 #include "reports/report_list_model.h"
-#include "reports/ui/colour.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

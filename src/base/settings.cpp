@@ -1,7 +1,7 @@
-#include "app/settings.h"
+#include "base/settings.h"
 
-#include "app/client_state.h"
-#include "app/file_lines.h"
+#include "base/client_state.h"
+#include "base/file_lines.h"
 #include "net/wire_codec.h"
 #include "platform/dialogs.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/settings.h"
-#include "reports/rgb.h"
+#include "base/rgb.h"
+#include "base/settings.h"
 
 #include <QBrush>
 #include <QColor>

@@ -1,4 +1,4 @@
-#include "app/file_lines.h"
+#include "base/file_lines.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -1,8 +1,8 @@
-#include "app/list_files.h"
+#include "base/list_files.h"
 
-#include "app/client_state.h"
-#include "app/file_lines.h"
-#include "app/settings.h"
+#include "base/client_state.h"
+#include "base/file_lines.h"
+#include "base/settings.h"
 #include "net/wire_codec.h"
 
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "app/ui/program_art.h"
+#include "base/ui/program_art.h"
 
 #include <QFont>
 #include <QLinearGradient>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/list_files.h"
-#include "app/settings.h"
+#include "base/list_files.h"
+#include "base/settings.h"
 
-#include <QString>
 #include <QList>
+#include <QString>
 #include <QStringList>
 
 #include <array>
@@ -13,10 +13,10 @@
 // needs it. No globals.
 struct ClientState
 {
-    QString dataDir;         // every file the client keeps lives here
-    SettingsRecord settings; // Settings.dat
-    QStringList groupList;   // message groups received (at most 1,000)
-    QStringList filterList;  // blocked user names (at most 2,000)
+    QString dataDir;                // every file the client keeps lives here
+    SettingsRecord settings;        // Settings.dat
+    QStringList groupList;          // message groups received (at most 1,000)
+    QStringList filterList;         // blocked user names (at most 2,000)
     QStringList additionalCounties; // at most 1,000
     // List1.txt .. List7.txt at indexes 0 .. 6 (List6 and List7 are the
     // main window's two lists).
@@ -24,7 +24,7 @@ struct ClientState
     UrlList urlList;         // URLLists.txt; the graphics defaults are set before loading
     QList<int> columnWidths; // ColmW.txt, report list columns in order; -1 keeps a column's own width
     bool signedOn = false;
-    QString pendingMessage;  // the one queued SGN, NEW or FGT
+    QString pendingMessage; // the one queued SGN, NEW or FGT
     bool passwordRequested = false;
 
     static inline const QString ClientVersion = QStringLiteral("2.4");

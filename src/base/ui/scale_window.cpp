@@ -1,4 +1,4 @@
-#include "app/ui/scale_window.h"
+#include "base/ui/scale_window.h"
 
 #include <QGuiApplication>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form_scaling.h"
+#include "base/form_scaling.h"
 
 #include <QSize>
 
