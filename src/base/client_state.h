@@ -25,6 +25,7 @@ struct ClientState
     QList<int> columnWidths; // ColmW.txt, report list columns in order; -1 keeps a column's own width
     bool signedOn = false;
     QString pendingMessage; // the one queued SGN, NEW or FGT
+    QString nightlyTime;    // when the home station sends its nightly summary, drawn at load
     bool passwordRequested = false;
 
     static inline const QString ClientVersion = QStringLiteral("2.4");

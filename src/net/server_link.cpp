@@ -307,12 +307,7 @@ void ServerLink::setTimer1Interval(int ms)
     m_timer1.setInterval(ms);
 }
 
-void ServerLink::holdStatusLine()
-{
-    m_timer1.stop();
-}
-
-void ServerLink::releaseStatusLine()
+void ServerLink::restartSupervisionInterval()
 {
     m_timer1.start();
 }

@@ -105,11 +105,9 @@ public:
     void Timer1_Timer();
     void IdleWatchdogStep();
 
-    // A subsystem that writes its own status line stops the supervision tick
-    // before writing and restarts it afterwards, so the line stays one full
-    // interval.
-    void holdStatusLine();
-    void releaseStatusLine();
+    // A subsystem wrote its own status line: the next supervision tick, which
+    // writes the link's state, waits one full interval.
+    void restartSupervisionInterval();
 
     int state() const;
     int idleMinutes() const { return m_idleMinutes; }

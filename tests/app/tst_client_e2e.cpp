@@ -33,7 +33,7 @@ class TestClientE2e : public QObject
             state.dataDir = dataDir;
             app = std::make_unique<ClientApp>(state, services());
         }
-        QString status() const { return app->mainWindow()->lblStatus->text(); }
+        QString status() const { return app->mainWindow()->findChild<QLabel *>(u"lblStatus"_s)->text(); }
     };
 
     QTemporaryDir m_dir;
@@ -140,7 +140,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(link.state(), LinkState::Closed, 5000);
         link.Timer1_Timer();
         QCOMPARE(c.status(), u"Disconnected"_s);
-        QCOMPARE(c.app->mainWindow()->lblStatus->palette().color(QPalette::Window), QColor(255, 0, 0));
+        QCOMPARE(c.app->mainWindow()->findChild<QLabel *>(u"lblStatus"_s)->palette().color(QPalette::Window),
+                 QColor(255, 0, 0));
         QTRY_VERIFY_WITH_TIMEOUT(!link.addressFetchPending(), 5000);
 
         // It comes back: the client signs on again by itself, without the version.
@@ -158,7 +159,7 @@ private slots:
 
         // File > Exit signs off and ends.
         watch->skipAll();
-        c.app->mainWindow()->menuAction(u"mnuExit"_s)->trigger();
+        c.app->mainWindow()->findChild<QAction *>(u"mnuExit"_s)->trigger();
         QCOMPARE(c.ends, QList<int>{0});
         QTRY_COMPARE_WITH_TIMEOUT(countFor(*watch, u"DOB"_s, u"ANNLEE"_s, 200), 1, 3000);
     }

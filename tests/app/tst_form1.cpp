@@ -2,6 +2,7 @@
 #include "app/ui/form1.h"
 #include "base/client_state.h"
 #include "base/list_files.h"
+#include "base/status_line.h"
 #include "fake_desktop.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
@@ -10,13 +11,42 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Records every step the host asks of it, tagged with its name.
+struct StepRecorder final : Subsystem
+{
+    QString name;
+    QStringList &log;
+    bool empty = true;
+    StepRecorder(const QString &n, QStringList &l) : name(n), log(l) {}
+    void buildWindows(SubsystemHost &host) override
+    {
+        // Added out of their menu order on purpose.
+        host.addMenuItem(MenuSlot::MenuBar, name + u"Bar"_s, name + u" bar"_s);
+        host.addMenuItem(MenuSlot::Time, name + u"Time"_s, name + u" time"_s);
+        host.addMenuItem(MenuSlot::AlertOptions, name + u"Alert"_s, name + u" alert"_s);
+    }
+    void loadStep(LoadStep s) override { log << name + u":load"_s + QString::number(int(s)); }
+    void minuteStep(MinuteStep s) override { log << name + u":minute"_s + QString::number(int(s)); }
+    void startTick(int tick) override { log << name + u":tick"_s + QString::number(tick); }
+    void closeWindows() override { log << name + u":close"_s; }
+    bool inputEmpty() const override { return empty; }
+    void escape(bool allEmpty) override { log << name + u":escape"_s + (allEmpty ? u"1"_s : u"0"_s); }
+};
+
+} // namespace
 
 class TestForm1 : public QObject
 {
@@ -28,129 +58,135 @@ class TestForm1 : public QObject
         ClientState state;
         UrlDownloader downloader;
         ServerLink link{state, downloader};
+        StatusLine statusLine;
         std::unique_ptr<Form1> form;
+        QStringList log;
+        StepRecorder one{u"one"_s, log};
+        StepRecorder two{u"two"_s, log};
         Fixture()
         {
             state.dataDir = dir.path();
-            form = std::make_unique<Form1>(state, link, services());
+            QObject::connect(&link, &ServerLink::statusChanged, &statusLine, &StatusLine::show);
+            form = std::make_unique<Form1>(state, link, statusLine, services());
+            form->addSubsystem(one);
+            form->addSubsystem(two);
         }
-        QColor statusBack() const { return form->lblStatus->palette().color(QPalette::Window); }
+        QLabel *status() const { return form->findChild<QLabel *>(u"lblStatus"_s); }
+        QColor statusBack() const { return status()->palette().color(QPalette::Window); }
+        QAction *item(const QString &name) const { return form->findChild<QAction *>(name); }
+        QTimer *timer(const QString &name) const { return form->findChild<QTimer *>(name); }
+        QStringList names(const QString &menu) const
+        {
+            QStringList out;
+            for (QAction *a : form->findChild<QMenu *>(menu)->actions())
+                if (!a->isSeparator())
+                    out << a->objectName();
+            return out;
+        }
     };
 
 private slots:
-    // Other subsystems find their items by these names; a few odd ones stand for the rest.
-    void menuItemsByName()
+    // Subsystems' items land at their places whatever order they come in;
+    // a menu with nothing in it is not shown.
+    void menusByPlace()
     {
         Fixture f;
-        auto item = [&](const QString &name) {
-            QAction *a = f.form->menuAction(name);
-            return a ? a : new QAction(u"missing"_s, f.form.get());
-        };
-        QCOMPARE(item(u"mnuCopySelcted"_s)->text(), u"Copy &Selected Records to Clipboard"_s);
-        QCOMPARE(item(u"mnuObserverID"_s)->text(), u"&Observer ID  and Location"_s);
-        QVERIFY(!item(u"mnuList6"_s)->isEnabled() && item(u"mnuStartupOptions"_s)->isEnabled());
-        item(u"mnuFAQ"_s)->trigger();
+        QCOMPARE(f.names(u"mnuSettings"_s).mid(0, 4),
+                 (QStringList{u"mnuObserverID"_s, u"oneAlert"_s, u"twoAlert"_s, u""_s}));
+        QCOMPARE(f.names(u"mnuTime"_s), (QStringList{u"oneTime"_s, u"twoTime"_s}));
+        QVERIFY(f.item(u"mnuStartupOptions"_s));
+        QStringList bar;
+        for (QAction *a : f.form->menuBar()->actions())
+            if (a->isVisible())
+                bar << (a->menu() ? a->menu()->objectName() : a->objectName());
+        const QStringList expected{u"mnuFile"_s, u"mnuSettings"_s, u"oneBar"_s, u"twoBar"_s,
+                                   u"mnuHelpMenu"_s};
+        QCOMPARE(bar, expected);
+        f.item(u"mnuFAQ"_s)->trigger();
         QCOMPARE(f.shell.opened.value(0).path(), u"/softwarefaq.htm"_s);
-        item(u"mnuAbout"_s)->trigger();
+        f.item(u"mnuAbout"_s)->trigger();
         QCOMPARE(f.dialogs.shown.value(0).title, u"About Nimbrel"_s);
     }
 
-    void loadAndTimerSteps()
+    void stepsRunInOrderForEverySubsystem()
     {
         Fixture f;
-        f.state.settings.TimeMode = 2;
-        f.state.settings.UserState = u"ok"_s;
-        f.state.settings.UserCounty = u"Cleveland"_s;
-        QStringList order;
-        using L = Form1::LoadStep;
-        f.form->setLoadStep(L::LaunchWarnProgram, [&] { order << u"launch"_s; });
-        f.form->setLoadStep(L::CreateColumns, [&] { order << u"columns"_s; });
         QFile filter(f.state.filePath(FilterListFileName));
         QVERIFY(filter.open(QIODevice::WriteOnly) && filter.write("TROLL\r\n") == 7);
         filter.close();
-        f.form->setLoadStep(L::ListFiles, [&] {
-            order << u"lists:"_s + f.state.groupList.join(u',') + u"|"_s + f.state.filterList.join(u',');
-        });
+        QStringList listsAtStep;
+        QObject::connect(f.form.get(), &Form1::loaded, f.form.get(),
+                         [&] { listsAtStep << f.state.filterList; });
         f.form->Form_Load();
         f.form->Form_Load(); // once only
-        QCOMPARE(order,
-                 (QStringList{u"columns"_s, u"lists:ALL,SOS,OK,OK CLEVELAND,WXCHAT|TROLL"_s, u"launch"_s}));
-        QVERIFY(f.form->menuAction(u"mnuTimeUTC"_s)->isChecked());
-        QVERIFY(f.form->tmrStart->isActive() && f.form->Timer2->isActive() && f.form->Timer3->isActive());
+        QCOMPARE(f.log.size(), 2 * 13);
+        const QStringList first{u"one:load0"_s, u"two:load0"_s, u"one:load1"_s, u"two:load1"_s};
+        QCOMPARE(f.log.mid(0, 4), first);
+        QCOMPARE(f.log.last(), u"two:load12"_s);
+        QCOMPARE(listsAtStep, QStringList{u"TROLL"_s});
+        QVERIFY(f.timer(u"tmrStart"_s)->isActive() && f.timer(u"Timer2"_s)->isActive());
 
-        int startTicks = 0;
-        f.form->setStartTickStep([&] { ++startTicks; });
+        f.log.clear();
         f.form->tmrStart_Timer();
         f.form->tmrStart_Timer();
-        QVERIFY(!f.form->tmrStart->isActive());
-        QCOMPARE(startTicks, 2);
+        QVERIFY(!f.timer(u"tmrStart"_s)->isActive());
+        const QStringList ticks{u"one:tick1"_s, u"two:tick1"_s, u"one:tick2"_s, u"two:tick2"_s};
+        QCOMPARE(f.log, ticks);
 
-        order.clear();
-        using S = Form1::MinuteStep;
-        // Registered out of order on purpose.
-        f.form->setMinuteStep(S::GraphicsRefresh, [&] { order << u"graphics"_s; });
-        f.form->setMinuteStep(S::UtcOffset, [&] { order << u"utc"_s; });
-        f.form->setMinuteStep(S::HoldOffCounters, [&] { order << u"holdoff"_s; });
+        f.log.clear();
         f.form->Timer2_Timer();
-        QCOMPARE(order, (QStringList{u"utc"_s, u"holdoff"_s, u"graphics"_s}));
+        QCOMPARE(f.log.size(), 12);
+        QCOMPARE(f.log.mid(0, 2), (QStringList{u"one:minute0"_s, u"two:minute0"_s}));
+        QCOMPARE(f.log.last(), u"two:minute5"_s);
     }
 
-    void announcementTakesTheQuickChatPlace()
+    // Escape anywhere in the window reaches every subsystem, told whether
+    // all typing boxes were empty before it.
+    void escapeAnywhere()
     {
         Fixture f;
         f.form->show();
-        // Before any announcement the area shows the built-in banner.
-        QVERIFY(!f.form->ImageAdd->pixmap().isNull());
-        f.form->ShowAnnouncement(QString(), u"<b>tip</b>"_s, u"file:///etc/passwd"_s);
-        QVERIFY(f.form->QCRec->isHidden() && f.form->txtQCSend->isHidden() && !f.form->ImageAdd->isHidden());
-        QVERIFY(f.form->ImageAdd->toolTip().contains(QLatin1String("&lt;b&gt;")));
-        f.form->ImageAdd_Click();
-        QVERIFY(f.shell.opened.isEmpty()); // not a web page
-        f.form->ShowAnnouncement(QString(), QString(), u"https://example.org/x"_s);
-        f.form->ImageAdd_Click();
-        QCOMPARE(f.shell.opened.size(), 1);
-        f.form->Timer3_Timer();
-        QVERIFY(!f.form->Timer3->isActive());
-        QVERIFY(!f.form->QCRec->isHidden() && f.form->ImageAdd->isHidden());
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+        f.form->activateWindow();
+        f.two.empty = false;
+        QTest::keyClick(f.form.get(), Qt::Key_Escape);
+        QCOMPARE(f.log, (QStringList{u"one:escape0"_s, u"two:escape0"_s}));
+        f.log.clear();
+        f.two.empty = true;
+        f.form->EscapePressed();
+        QCOMPARE(f.log, (QStringList{u"one:escape1"_s, u"two:escape1"_s}));
     }
 
     void statusColours()
     {
         Fixture f;
         const QColor normal = f.statusBack();
-        f.form->SetStatus(u"Disconnected"_s, StatusStyle::Red);
-        f.form->SetStatus(u"Welcome ann!"_s, StatusStyle::Normal); // keeps the colour
+        f.statusLine.show(u"Disconnected"_s, StatusStyle::Red);
+        f.statusLine.show(u"Welcome ann!"_s, StatusStyle::Normal); // keeps the colour
         QCOMPARE(f.statusBack(), QColor(255, 0, 0));
-        f.form->SetStatus(u"Connected"_s, StatusStyle::ButtonFace);
+        f.statusLine.show(u"Connected"_s, StatusStyle::ButtonFace);
         QCOMPARE(f.statusBack(), normal);
-        f.form->FlashStatus(Qt::white, QColor(0, 0, 128));
-        f.form->tmrStatusFlash_Timer();
-        QVERIFY(!f.form->tmrStatusFlash->isActive() && f.statusBack() == normal);
-
-        emit f.downloader.progress(13, UrlDownload::StateText(13)); // no such state: ignored
-        QCoreApplication::processEvents();
-        QCOMPARE(f.form->lblStatus->text(), u"Connected"_s);
-        emit f.downloader.progress(11, UrlDownload::StateText(11));
-        QCoreApplication::processEvents();
-        QCOMPARE(f.form->lblStatus->text(),
-                 u"11 - error, please verify Internet connection and try again."_s);
-        QCOMPARE(f.statusBack(), QColor(255, 0, 0));
+        f.statusLine.flash(Rgb{255, 255, 255}, Rgb{0, 0, 128});
+        QCOMPARE(f.statusBack(), QColor(0, 0, 128));
+        QVERIFY(f.statusLine.flashing());
+        f.statusLine.endFlash();
+        QVERIFY(!f.statusLine.flashing() && f.statusBack() == normal);
+        QCOMPARE(f.status()->text(), u"Connected"_s);
     }
 
     void rawViewOnlyForTheMaintainerName()
     {
         Fixture f;
-        int opened = 0;
-        f.form->setRawViewOpener([&] { ++opened; });
+        QSignalSpy opened(f.form.get(), &Form1::rawViewRequested);
         f.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
         f.state.settings.UserName = u"abcqx9zq"_s; // the case counts
         QTest::keyClick(f.form.get(), Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
-        QVERIFY(!opened && !f.form->rawViewEnabled());
+        QVERIFY(opened.isEmpty() && !f.form->rawViewEnabled());
         f.state.settings.UserName = u"abcQX9ZQ"_s;
         QTest::keyClick(f.form.get(), Qt::Key_B, Qt::ControlModifier); // not the combination
         QTest::keyClick(f.form.get(), Qt::Key_B, Qt::ControlModifier | Qt::AltModifier);
-        QVERIFY(opened == 1 && f.form->rawViewEnabled());
+        QVERIFY(opened.size() == 1 && f.form->rawViewEnabled());
     }
 
     // After connecting, the line shows the link's state, not the address
@@ -158,6 +194,9 @@ private slots:
     void linkStateIsTheLastStatusLine()
     {
         Fixture f;
+        QObject::connect(
+            &f.downloader, &UrlDownloader::progress, &f.statusLine,
+            [&](int, const QString &text) { f.statusLine.show(text); }, Qt::QueuedConnection);
         ScriptedServer server;
         HttpResponder http;
         QVERIFY(server.listen() && http.listen());
@@ -169,7 +208,7 @@ private slots:
         f.link.Connect();
         QTRY_VERIFY_WITH_TIMEOUT(server.hasClient(), 5000);
         QTest::qWait(50);
-        const QString shown = f.form->lblStatus->text();
+        const QString shown = f.status()->text();
         QVERIFY2(shown == StatusText(LinkState::Connecting) || shown == StatusText(LinkState::Connected),
                  qPrintable(shown));
     }
@@ -203,16 +242,12 @@ private slots:
     void exitAndCloseEndTheProgram()
     {
         Fixture f;
-        int closed = 0;
-        QWidget signOn;
-        signOn.show();
-        f.form->setSignOnForm(&signOn, {});
-        f.form->setCloser(Form1::ClosingWindow::Messaging, [&] { ++closed; });
+        QSignalSpy closing(f.form.get(), &Form1::closing);
         f.form->show();
         f.form->close();
         QCOMPARE(f.ends, QList<int>{0});
-        QVERIFY(!signOn.isVisible());
-        QCOMPARE(closed, 1);
+        QCOMPARE(closing.size(), 1);
+        QCOMPARE(f.log, (QStringList{u"one:close"_s, u"two:close"_s}));
     }
 };
 

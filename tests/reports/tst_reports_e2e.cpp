@@ -1,6 +1,6 @@
 // ctest-label: e2e
-#include "reports_window_fixture.h"
 #include "relay_process.h"
+#include "reports_window_fixture.h"
 #include "scripted_server.h"
 
 #include <QLabel>
@@ -15,7 +15,7 @@ using Client = ReportsWindow;
 
 bool signOn(Client &c, const QString &password)
 {
-    QSignalSpy boxes(c.replies.get(), &SignOnReplies::messageBoxRequested);
+    QSignalSpy boxes(c.replies, &SignOnReplies::messageBoxRequested);
     c.link->Connect();
     if (!QTest::qWaitFor([&] { return c.link->state() == LinkState::Connected; }, 5000))
         return false;
@@ -50,8 +50,8 @@ private slots:
         QVERIFY(!bob.reports->reports().index(0, 0).data(Qt::ForegroundRole).isValid());
         QCOMPARE(bob.sound.played.size(), 1);
         QVERIFY(bob.sound.played.last().endsWith(u"/Nimbrel.wav"_s));
-        QVERIFY(bob.form->lblStatus->text().startsWith(u"Large hail falling | "_s));
-        QCOMPARE(bob.form->lblStatus->palette().color(QPalette::Window), QColor(0, 0, 128));
+        QVERIFY(bob.statusLabel()->text().startsWith(u"Large hail falling | "_s));
+        QCOMPARE(bob.statusLabel()->palette().color(QPalette::Window), QColor(0, 0, 128));
         // The relay's UTC stamp, shown in UTC mode.
         const QString shown = bob.reports->reports().index(0, 1).data().toString();
         const QDateTime now = QDateTime::currentDateTimeUtc();
@@ -62,7 +62,8 @@ private slots:
         // Too soon for an ordinary report: refused with the wait message.
         anna.clock.advance(5);
         anna.send(u"More hail"_s, true);
-        QCOMPARE(anna.dialogs.shown.size(), 1);
+        QCOMPARE(anna.dialogs.shown.last().title,
+                 u"Please wait at least one minute before sending another report."_s);
         QCOMPARE(anna.panel().txtData->text(), u"More hail"_s);
 
         // A tornado report skips the interval: red, with the alert sound.
@@ -84,7 +85,7 @@ private slots:
 
         // Bob blocks Anna: her next report leaves no trace on his side.
         bob.state.filterList = {u"anna"_s};
-        const QString statusBefore = bob.form->lblStatus->text();
+        const QString statusBefore = bob.statusLabel()->text();
         anna.clock.advance(41);
         anna.send(u"Wall cloud"_s, true);
         QTRY_COMPARE_WITH_TIMEOUT(anna.rows(), 4, 5000);
@@ -93,8 +94,8 @@ private slots:
         QCOMPARE(bob.topText(), u"Clear skies here"_s);
         QCOMPARE(bob.reports->reports().index(1, 0).data().toString(), u"R: Light rain"_s);
         QCOMPARE(bob.sound.played.size(), 4); // his own report only
-        QVERIFY(!bob.form->lblStatus->text().contains(u"Wall cloud"_s));
-        QVERIFY(statusBefore != bob.form->lblStatus->text());
+        QVERIFY(!bob.statusLabel()->text().contains(u"Wall cloud"_s));
+        QVERIFY(statusBefore != bob.statusLabel()->text());
     }
 
     void deleteFromScriptedServer()

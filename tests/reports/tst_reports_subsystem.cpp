@@ -3,9 +3,12 @@
 #include "net/protocol.h"
 #include "reports_window_fixture.h"
 
+#include "community/ui/community_subsystem.h"
 #include "community/ui/frm_filter.h"
 #include "reports/ui/frm_add_counties.h"
 #include "reports/ui/frm_options.h"
+
+#include "warnlink/warnings_model.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,6 +33,7 @@ private slots:
     void alertRestoresMinimisedWindow();
     void listFilesReadAtLoad();
     void loadFitsTheScreenAndTheUsersFont();
+    void escapeAnywhereInTheWindow();
 };
 
 void TstReportsSubsystem::menusChangeAndSaveSettings_data()
@@ -48,7 +52,7 @@ void TstReportsSubsystem::menusChangeAndSaveSettings()
     QFETCH(int, timeMode);
     QFETCH(int, record);
     Fixture fx;
-    QAction *a = fx.form->menuAction(action);
+    QAction *a = fx.form->findChild<QAction *>(action);
     QVERIFY(a);
     QVERIFY(a->isEnabled());
     a->trigger();
@@ -68,10 +72,10 @@ void TstReportsSubsystem::warningOnStatusLineHoldsTheSupervisionTimer()
 {
     Fixture fx;
     fx.arrive(ServerMessage(u"WRN", {u"Flood warning"_s, u"MD"_s}));
-    QCOMPARE(fx.reports->warnings().rowCount(), 1);
-    QCOMPARE(fx.form->lblStatus->text(), u"Flood warning | 12/06 12:00 | MD |  | "_s);
-    QCOMPARE(fx.form->lblStatus->palette().color(QPalette::Window), QColor(128, 0, 0));
-    QCOMPARE(fx.form->lblStatus->palette().color(QPalette::WindowText), QColor(255, 255, 255));
+    QCOMPARE(fx.client->warnings().rowCount(), 1);
+    QCOMPARE(fx.statusLabel()->text(), u"Flood warning | 12/06 12:00 | MD |  | "_s);
+    QCOMPARE(fx.statusLabel()->palette().color(QPalette::Window), QColor(128, 0, 0));
+    QCOMPARE(fx.statusLabel()->palette().color(QPalette::WindowText), QColor(255, 255, 255));
     QVERIFY(fx.link->timer1Active());
 }
 
@@ -83,14 +87,14 @@ void TstReportsSubsystem::networkTextShownLiterally()
     Fixture fx;
     fx.form->resize(900, 600);
     fx.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(fx.form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(fx.form));
     fx.arrive(ServerMessage(u"RPT", {html, html, html, html, html, html}));
     QTRY_COMPARE_WITH_TIMEOUT(fx.reports->reports().rowCount(), 1, 2000);
     for (int c = 0; c < 7; ++c)
         if (c != 1)
             QCOMPARE(fx.reports->reports().index(0, c).data().toString(), html);
-    QVERIFY(fx.form->lblStatus->text().startsWith(html));
-    QCOMPARE(fx.form->lblStatus->textFormat(), Qt::PlainText);
+    QVERIFY(fx.statusLabel()->text().startsWith(html));
+    QCOMPARE(fx.statusLabel()->textFormat(), Qt::PlainText);
     fx.form->repaint();
     fx.form->grab();
     QTest::qWait(300);
@@ -101,7 +105,7 @@ void TstReportsSubsystem::alertRestoresMinimisedWindow()
 {
     Fixture fx;
     fx.form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(fx.form.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(fx.form));
     fx.form->setWindowState(Qt::WindowMinimized);
     // Restore and front levels are COUNTY: a report from elsewhere leaves it.
     fx.arrive(report(u"Hail"_s, u"PA"_s, u"YORK"_s));
@@ -157,6 +161,31 @@ void TstReportsSubsystem::loadFitsTheScreenAndTheUsersFont()
         QCOMPARE(w->font().pointSizeF(), base * 1.5);
         QVERIFY2(w->width() > 600, qPrintable(w->objectName()));
     }
+}
+
+// Escape anywhere clears the report box; once every box is
+// empty it switches the quick-chat place to the picture and back.
+void TstReportsSubsystem::escapeAnywhereInTheWindow()
+{
+    Fixture fx;
+    fx.form->Form_Load();
+    fx.form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(fx.form));
+    fx.form->activateWindow();
+    auto *quickChatBox = fx.form->findChild<QWidget *>(u"txtQCSend"_s);
+    fx.client->community().quickChat()->HideAnnouncement();
+    fx.panel().txtData->setText(u"Hail"_s);
+    fx.panel().chkSevere->setChecked(true);
+    // From the quick-chat box, outside the report panel.
+    quickChatBox->setFocus();
+    QTest::keyClick(quickChatBox, Qt::Key_Escape);
+    QCOMPARE(fx.panel().txtData->text(), QString());
+    QVERIFY(!fx.panel().chkSevere->isChecked());
+    QVERIFY(!quickChatBox->isHidden()); // the quick-chat box held its hint text
+    QTest::keyClick(fx.panel().ListView1, Qt::Key_Escape);
+    QVERIFY(quickChatBox->isHidden());
+    QTest::keyClick(fx.panel().ListView1, Qt::Key_Escape);
+    QVERIFY(!quickChatBox->isHidden());
 }
 
 int main(int argc, char **argv)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ui/form1.h"
+#include "base/ui/subsystem.h"
 #include "fakes.h"
 
 // The desktop a whole client needs, faked; ends holds each exit code asked for.
@@ -13,6 +13,6 @@ struct FakeDesktop
     QList<int> ends;
     ClientServices services()
     {
-        return {clock, dialogs, sound, shell, [this](int c) { ends << c; }};
+        return {clock, dialogs, sound, shell, [this](int c) { ends << c; }, [](int) { return 0; }};
     }
 };

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "app/ui/client_app.h"
 #include "app/ui/form1.h"
 #include "base/client_state.h"
+#include "base/status_line.h"
 #include "fake_desktop.h"
-#include "graphics/url_download.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/sign_on.h"
@@ -12,18 +13,20 @@
 #include "reports/ui/reports_subsystem.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 
-// One client as main() puts it together, with the desktop faked.
+// One client as main() puts it together, through the same composition
+// root, with the desktop faked. The main window is created, not loaded.
 struct ReportsWindow : FakeDesktop
 {
     QTemporaryDir dir;
     ClientState state;
-    UrlDownloader downloader;
-    std::unique_ptr<ServerLink> link;
-    std::unique_ptr<SignOnReplies> replies;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<ClientApp> client;
+    Form1 *form = nullptr;
+    ServerLink *link = nullptr;
+    SignOnReplies *replies = nullptr;
     ReportsSubsystem *reports = nullptr;
 
     // Port 1: the supervision tick finds nothing there when no relay runs.
@@ -44,13 +47,14 @@ struct ReportsWindow : FakeDesktop
             QFile sound(state.filePath(file));
             sound.open(QIODevice::WriteOnly);
         }
-        link = std::make_unique<ServerLink>(state, downloader);
-        replies = std::make_unique<SignOnReplies>(state, nullptr);
-        replies->registerOn(link->dispatcher());
-        form = std::make_unique<Form1>(state, *link, services());
-        reports = new ReportsSubsystem(*form, state, *link, clock, dialogs, sound, [] {});
+        client = std::make_unique<ClientApp>(state, services());
+        link = &client->link();
+        replies = &client->signOnReplies();
+        reports = &client->reports();
+        form = &client->createMainWindow();
     }
     ReportPanel &panel() { return *reports->panel(); }
+    QLabel *statusLabel() const { return form->findChild<QLabel *>(QStringLiteral("lblStatus")); }
     void arrive(const QString &text) { link->receiveBuffer().Append(text); }
     int rows() { return reports->reports().rowCount(); }
     QString topText() { return reports->reports().index(0, 0).data().toString(); }

@@ -1,5 +1,14 @@
 #include "app/ui/client_app.h"
 
+#include "app/startup.h"
+#include "app/ui/form1.h"
+#include "base/status_line.h"
+#include "base/ui/colour.h"
+#include "community/ui/community_subsystem.h"
+#include "platform/window_actions.h"
+#include "reports/ui/reports_subsystem.h"
+#include "warnlink/warnings_model.h"
+
 #include "app/ui/info_windows.h"
 #include "base/client_state.h"
 #include "base/settings.h"
@@ -44,15 +53,68 @@ private:
 
 } // namespace
 
+// Forwards to the main window once it exists: the report alerts are wired
+// for the whole run, the window comes later.
+class ClientApp::MainWindowActions final : public WindowActions
+{
+public:
+    WindowActions *target = nullptr;
+    bool isMinimised() const override { return target && target->isMinimised(); }
+    bool isInTray() const override { return target && target->isInTray(); }
+    void restoreFromMinimised() override
+    {
+        if (target)
+            target->restoreFromMinimised();
+    }
+    void showFromTray() override
+    {
+        if (target)
+            target->showFromTray();
+    }
+    void bringToFront() override
+    {
+        if (target)
+            target->bringToFront();
+    }
+    void hideToTray() override
+    {
+        if (target)
+            target->hideToTray();
+    }
+};
+
 ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *parent)
     : QObject(parent), m_state(state), m_services(std::move(services))
 {
     m_downloader = std::make_unique<UrlDownloader>();
+    m_statusLine = std::make_unique<StatusLine>();
     m_link = std::make_unique<ServerLink>(m_state, *m_downloader);
+    m_windowActions = std::make_unique<MainWindowActions>();
     m_replies = std::make_unique<SignOnReplies>(m_state, [this] { save(); });
     m_replies->registerOn(m_link->dispatcher());
     m_notices = std::make_unique<ServerNotices>(m_state, *m_link, *m_downloader, [this] { save(); });
     m_notices->registerOn(m_link->dispatcher());
+
+    // One status line for the whole client.
+    StatusLine &line = *m_statusLine;
+    connect(m_link.get(), &ServerLink::statusChanged, &line, &StatusLine::show);
+    // A subsystem's own line restarts the link's interval, so that line stays.
+    connect(&line, &StatusLine::heldLineShown, m_link.get(), &ServerLink::restartSupervisionInterval);
+    // Queued: a transfer starts inside other steps (the supervision tick), and
+    // the line that step writes is shown before the transfer's states follow.
+    connect(
+        m_downloader.get(), &UrlDownloader::progress, &line,
+        [&line](int state, const QString &text) {
+            if (!UrlDownload::StateText(state).isEmpty())
+                line.show(text, state == UrlDownload::ErrorState ? StatusStyle::Red : StatusStyle::Normal);
+        },
+        Qt::QueuedConnection);
+    connect(m_replies.get(), &SignOnReplies::statusChanged, this,
+            [&line](const QString &text, StatusStyle style) {
+                line.show(text, style);
+                if (text.startsWith(QLatin1String("Welcome ")))
+                    trace("welcome");
+            });
 
     m_spotter = std::make_unique<frmSpotter>(
         m_state, m_services.dialogs, [this] { save(); },
@@ -67,19 +129,22 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
         if (!m_form1)
             m_services.end();
     });
-    connect(m_replies.get(), &SignOnReplies::statusChanged, this,
-            [this](const QString &text, StatusStyle style) {
-                if (m_form1)
-                    m_form1->SetStatus(text, style);
-                if (text.startsWith(QLatin1String("Welcome ")))
-                    trace("welcome");
-            });
+
+    // The subsystems, in the order their steps run.
+    const ClientContext context{m_state,       m_services,       *m_link,           *m_downloader,
+                                *m_statusLine, *m_windowActions, [this] { save(); }};
+    m_warnings = std::make_unique<WarningsModel>();
+    m_warnings->setForegroundProvider(ForegroundBrush);
+    m_reports = std::make_unique<ReportsSubsystem>(context, *m_warnings);
+    connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
+    m_community = std::make_unique<CommunitySubsystem>(context);
     wireNotices();
 }
 
 ClientApp::~ClientApp()
 {
-    delete m_form1;
+    // The window goes first: its panels use the subsystems' models.
+    m_form1Owner.reset();
     delete m_rawView;
 }
 
@@ -88,13 +153,17 @@ void ClientApp::save()
     SaveSettings(m_state);
 }
 
+void ClientApp::showSignOnForm()
+{
+    m_spotter->show();
+    m_spotter->raise();
+    m_spotter->activateWindow();
+}
+
 void ClientApp::wireNotices()
 {
-    connect(m_notices.get(), &ServerNotices::announcementReady, this,
-            [this](const QString &imageFile, const QString &toolTip, const QString &link) {
-                if (m_form1)
-                    m_form1->ShowAnnouncement(imageFile, toolTip, link);
-            });
+    connect(m_notices.get(), &ServerNotices::announcementReady, m_community.get(),
+            &CommunitySubsystem::ShowAnnouncement);
     connect(
         m_notices.get(), &ServerNotices::banned, this,
         [this](const QString &text, const QString &title) {
@@ -127,32 +196,48 @@ bool ClientApp::Start()
     return true;
 }
 
+Form1 &ClientApp::createMainWindow()
+{
+    if (m_form1)
+        return *m_form1;
+    m_form1Owner = std::make_unique<Form1>(m_state, *m_link, *m_statusLine, m_services);
+    m_form1 = m_form1Owner.get();
+    Form1 &form = *m_form1;
+    m_windowActions->target = &form.windowActions();
+    connect(&form, &Form1::observerIdRequested, m_spotter.get(), &frmSpotter::ShowAsSettings);
+    connect(&form, &Form1::rawViewRequested, this, &ClientApp::openRawView);
+    // The sign-on form is the first window closed with the main window.
+    connect(&form, &Form1::closing, this, [this] {
+        m_spotter->close();
+        if (m_rawView)
+            m_rawView->close();
+    });
+    connect(&form, &Form1::loaded, this, [this] {
+        m_state.nightlyTime = Startup::NightlyTime(m_services.draw ? m_services.draw(31) : 0);
+    });
+    form.addSubsystem(*m_reports);
+    form.addSubsystem(*m_community);
+    return form;
+}
+
+void ClientApp::openRawView()
+{
+    if (!m_rawView) {
+        m_rawView = new frmBuffer;
+        connect(m_link.get(), &ServerLink::rawArrival, m_rawView.data(), [this](const QString &data) {
+            if (m_form1 && m_form1->rawViewEnabled())
+                m_rawView->appendArrival(data);
+        });
+    }
+    m_rawView->show();
+    m_rawView->raise();
+}
+
 void ClientApp::ShowMainWindow()
 {
-    if (!m_form1) {
-        m_form1 = new Form1(m_state, *m_link, m_services);
-        Form1 &form = *m_form1;
-        form.setSignOnForm(m_spotter.get(), [this] { m_spotter->ShowAsSettings(); });
-        form.setRawViewOpener([this] {
-            if (!m_rawView) {
-                m_rawView = new frmBuffer;
-                connect(m_link.get(), &ServerLink::rawArrival, m_rawView.data(), [this](const QString &data) {
-                    if (m_form1 && m_form1->rawViewEnabled())
-                        m_rawView->appendArrival(data);
-                });
-            }
-            m_rawView->show();
-            m_rawView->raise();
-        });
-        form.setCloser(Form1::ClosingWindow::RawView, [this] {
-            if (m_rawView)
-                m_rawView->close();
-        });
-        if (onMainWindowCreated)
-            onMainWindowCreated(form);
-    }
-    m_form1->Form_Load(); // runs once
-    m_form1->show();
+    Form1 &form = createMainWindow();
+    form.Form_Load(); // runs once
+    form.show();
     trace("mainwindow_shown");
 }
 

@@ -1,24 +1,31 @@
 #pragma once
 
-#include "app/ui/form1.h"
-#include "net/ui/frm_buffer.h"
+#include "base/ui/subsystem.h"
 
 #include <QObject>
 #include <QPointer>
 
-#include <functional>
 #include <memory>
 
+class CommunitySubsystem;
+class Form1;
+class frmBuffer;
 class frmSpotter;
+class ReportsSubsystem;
 class ServerLink;
 class ServerNotices;
 class SignOnReplies;
+class StatusLine;
 class UrlDownloader;
+class WarningsModel;
 struct ClientState;
 
-// Puts the client together for one run: the link, the sign-on form, the
-// main window (created on first use) and the server's replies and notices.
-class ClientApp : public QObject
+// The composition root: puts the client together for one run. It owns the
+// link, the status line, the sign-on form and every subsystem's core
+// objects from start to end; the main window, created on first use, gets
+// the subsystems' panels and menus then. Links between subsystems are
+// written here and nowhere else.
+class ClientApp final : public QObject
 {
     Q_OBJECT
 public:
@@ -30,6 +37,9 @@ public:
     // False when the program must end now (ineligible, terms declined).
     bool Start();
 
+    // Creates the main window (once) with every subsystem's part in it,
+    // without loading it.
+    Form1 &createMainWindow();
     // Loads the main window on first use and shows it.
     void ShowMainWindow();
 
@@ -38,10 +48,12 @@ public:
     ServerLink &link() { return *m_link; }
     UrlDownloader &downloader() { return *m_downloader; }
     ServerNotices &notices() { return *m_notices; }
+    SignOnReplies &signOnReplies() { return *m_replies; }
+    StatusLine &statusLine() { return *m_statusLine; }
+    ReportsSubsystem &reports() { return *m_reports; }
+    CommunitySubsystem &community() { return *m_community; }
+    WarningsModel &warnings() { return *m_warnings; }
 
-    // Runs when the main window is created, before it loads: where later
-    // subsystems add their panels and hooks.
-    std::function<void(Form1 &)> onMainWindowCreated;
     // Start-up step 4: the built-in graphics defaults.
     std::function<void()> graphicsDefaults;
 
@@ -49,16 +61,26 @@ public:
     static void trace(const char *mark);
 
 private:
+    class MainWindowActions;
+
     void save();
     void wireNotices();
+    void showSignOnForm();
+    void openRawView();
 
     ClientState &m_state;
     ClientServices m_services;
     std::unique_ptr<UrlDownloader> m_downloader;
+    std::unique_ptr<StatusLine> m_statusLine;
     std::unique_ptr<ServerLink> m_link;
+    std::unique_ptr<MainWindowActions> m_windowActions;
     std::unique_ptr<SignOnReplies> m_replies;
     std::unique_ptr<ServerNotices> m_notices;
     std::unique_ptr<frmSpotter> m_spotter;
-    QPointer<Form1> m_form1;
+    std::unique_ptr<WarningsModel> m_warnings;
+    std::unique_ptr<ReportsSubsystem> m_reports;
+    std::unique_ptr<CommunitySubsystem> m_community;
+    std::unique_ptr<Form1> m_form1Owner;
+    Form1 *m_form1 = nullptr;
     QPointer<frmBuffer> m_rawView;
 };

@@ -4,74 +4,105 @@
 #include "app/ui/info_windows.h"
 #include "base/client_state.h"
 #include "base/list_files.h"
-#include "base/settings.h"
+#include "base/status_line.h"
+#include "base/ui/colour.h"
 #include "base/ui/program_art.h"
 #include "base/ui/scale_window.h"
-#include "graphics/url_download.h"
 #include "net/server_link.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 #include "platform/ui/qt_platform.h"
 
-#include <QActionGroup>
-#include <QCheckBox>
+#include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPixmap>
-#include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
-const QString QuickChatTip = QStringLiteral(
-    "Quick Chat messages are displayed to all users on main form.  No alerts are fired.  Press Ctrl M for "
-    "more message features!");
 // The main window's size on the reference screen, in reference pixels.
 constexpr QSize DesignSize(800, 570);
-// The Time menu's items for TimeMode 0, 1 and 2.
-constexpr const char *TimeItemNames[] = {"mnuTimeMilitary", "mnuTimeLocalAMPM", "mnuTimeUTC"};
+// Each menu item carries its MenuSlot, which orders it within its menu.
+constexpr char SlotProperty[] = "nimbrelMenuSlot";
+
+void insertAt(QWidget *menu, QAction *action, MenuSlot slot)
+{
+    action->setProperty(SlotProperty, int(slot));
+    QAction *before = nullptr;
+    for (QAction *other : menu->actions()) {
+        if (other->property(SlotProperty).toInt() > int(slot)) {
+            before = other;
+            break;
+        }
+    }
+    menu->insertAction(before, action);
+}
+
+// A menu with nothing to choose is not shown; submenus count by their items.
+bool showIfUsed(QMenu *menu)
+{
+    bool used = false;
+    for (QAction *a : menu->actions()) {
+        if (QMenu *sub = a->menu()) {
+            const bool subUsed = showIfUsed(sub);
+            a->setVisible(subUsed);
+            used = used || subUsed;
+        } else if (!a->isSeparator() && a->isVisible()) {
+            used = true;
+        }
+    }
+    return used;
+}
 } // namespace
 
-Form1::Form1(ClientState &state, ServerLink &link, ClientServices services, QWidget *parent)
-    : QMainWindow(parent), m_state(state), m_link(link), m_services(std::move(services))
+Form1::Form1(ClientState &state, ServerLink &link, StatusLine &statusLine, ClientServices services,
+             QWidget *parent)
+    : QMainWindow(parent), m_state(state), m_link(link), m_statusLine(statusLine),
+      m_services(std::move(services))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral(" Nimbrel 2.5"));
     setWindowIcon(ProgramIcon());
     buildCentral();
     buildMenus();
-    buildTimers();
     buildTray();
-    m_windowActions = new QtWindowActions(this, m_tray);
-    m_minuteSteps[size_t(MinuteStep::IdleWatchdog)] = [this] { m_link.IdleWatchdogStep(); };
+    m_windowActions = std::make_unique<QtWindowActions>(this, m_tray);
 
-    connect(&m_link, &ServerLink::statusChanged, this, &Form1::SetStatus);
-    // Queued: a transfer starts inside other steps (the supervision tick), and
-    // the line that step writes is shown before the transfer's states follow.
-    connect(&m_link.downloader(), &UrlDownloader::progress, this, &Form1::Inet1_StateChanged,
-            Qt::QueuedConnection);
+    auto timer = [this](const char *name, int ms, void (Form1::*tick)()) {
+        auto *t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setInterval(ms);
+        connect(t, &QTimer::timeout, this, tick);
+        return t;
+    };
+    m_tmrStart = timer("tmrStart", 300, &Form1::tmrStart_Timer);
+    m_timer2 = timer("Timer2", 60'000, &Form1::Timer2_Timer);
+    // A minute step needs no precision; a coarse timer lets the process sleep.
+    m_timer2->setTimerType(Qt::VeryCoarseTimer);
 
-    auto shortcut = [this](const QKeySequence &keys, std::function<void()> run) {
+    connect(&m_statusLine, &StatusLine::changed, this, &Form1::showStatusLine);
+    showStatusLine();
+
+    auto shortcut = [this](const QKeySequence &keys, void (Form1::*run)()) {
         auto *s = new QShortcut(keys, this);
         s->setContext(Qt::WindowShortcut);
-        connect(s, &QShortcut::activated, this, std::move(run));
+        connect(s, &QShortcut::activated, this, run);
     };
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_M), [this] { runHook(m_shortcutM); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { runHook(m_shortcutR); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { runHook(m_shortcutG); });
-    shortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_B), [this] { OpenRawView(); });
+    shortcut(QKeySequence(Qt::Key_Escape), &Form1::EscapePressed);
+    shortcut(QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_B), &Form1::OpenRawView);
 }
 
-Form1::~Form1()
+Form1::~Form1() = default;
+
+void Form1::addSubsystem(Subsystem &subsystem)
 {
-    delete m_windowActions;
+    m_subsystems.push_back(&subsystem);
+    subsystem.buildWindows(*this);
 }
 
 void Form1::buildCentral()
@@ -79,191 +110,127 @@ void Form1::buildCentral()
     auto *central = new QWidget(this);
     auto *outer = new QVBoxLayout(central);
     outer->setContentsMargins(4, 4, 4, 4);
+    for (auto &slot : m_slots)
+        slot = new QVBoxLayout;
 
     auto *upper = new QHBoxLayout;
-    m_reportSlot = new QVBoxLayout;
-    m_warningsSlot = new QVBoxLayout;
-    upper->addLayout(m_reportSlot, 3);
-    upper->addLayout(m_warningsSlot, 1);
+    upper->addLayout(m_slots[int(PanelSlot::Reports)], 3);
+    upper->addLayout(m_slots[int(PanelSlot::Warnings)], 1);
     outer->addLayout(upper, 1);
-
     auto *lower = new QHBoxLayout;
-    auto *quickChat = new QVBoxLayout;
-    auto *qcTop = new QHBoxLayout;
-    QCLabel = new QLabel(QStringLiteral("Quick Chat"), central);
-    QCLabel->setObjectName(QStringLiteral("QCLabel"));
-    QCLabel->setToolTip(QuickChatTip);
-    QCCheck = new QCheckBox(QStringLiteral("Play quick chat audio alert"), central);
-    QCCheck->setObjectName(QStringLiteral("QCCheck"));
-    QCCheck->setToolTip(
-        QStringLiteral("Audio alerts are played as configured in Settings > Alert and Display Options."));
-    qcTop->addWidget(QCLabel);
-    qcTop->addStretch();
-    qcTop->addWidget(QCCheck);
-    QCRec = new QPlainTextEdit(central);
-    QCRec->setObjectName(QStringLiteral("QCRec"));
-    QCRec->setReadOnly(true);
-    QCRec->setToolTip(QStringLiteral(
-        "Quick chat messages are displayed to all users on main form.  No alerts are fired.  Press Ctrl M "
-        "for more message features!"));
-    txtQCSend = new QPlainTextEdit(central);
-    txtQCSend->setObjectName(QStringLiteral("txtQCSend"));
-    txtQCSend->setPlainText(QStringLiteral("Type quick chat text here and press enter to send!\r\n"));
-    txtQCSend->setToolTip(QuickChatTip);
-    txtQCSend->setMaximumHeight(txtQCSend->fontMetrics().lineSpacing() * 2 + 12);
-    ImageAdd = new QLabel(central);
-    ImageAdd->setObjectName(QStringLiteral("ImageAdd"));
-    ImageAdd->setTextFormat(Qt::PlainText);
-    ImageAdd->setAlignment(Qt::AlignCenter);
-    ImageAdd->setCursor(Qt::PointingHandCursor);
-    ImageAdd->setMinimumHeight(60);
-    ImageAdd->installEventFilter(this);
-    // Until the server's picture arrives the area shows our own banner, not a blank band.
-    ImageAdd->setPixmap(DefaultBanner(QSize(480, 60)));
-    quickChat->addLayout(qcTop);
-    quickChat->addWidget(QCRec, 1);
-    quickChat->addWidget(txtQCSend);
-    quickChat->addWidget(ImageAdd, 1);
-    // All four start hidden; ImageAdd holds their place until Timer3's first tick.
-    setQuickChatShown(false);
-    lower->addLayout(quickChat, 3);
-    m_graphicsSlot = new QVBoxLayout;
-    lower->addLayout(m_graphicsSlot, 1);
+    lower->addLayout(m_slots[int(PanelSlot::QuickChat)], 3);
+    lower->addLayout(m_slots[int(PanelSlot::Graphics)], 1);
     outer->addLayout(lower);
 
     auto *statusRow = new QHBoxLayout;
-    lblStatus = new QLabel(central);
-    lblStatus->setObjectName(QStringLiteral("lblStatus"));
-    lblStatus->setTextFormat(Qt::PlainText);
-    lblStatus->setAutoFillBackground(true);
-    lblStatus->setFrameShape(QFrame::Panel);
-    lblStatus->setFrameShadow(QFrame::Sunken);
-    lblStatus->setMinimumWidth(100);
-    lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    cmdMinimize = new QPushButton(QStringLiteral("Minimize to &Tray"), central);
-    cmdMinimize->setObjectName(QStringLiteral("cmdMinimize"));
-    connect(cmdMinimize, &QPushButton::clicked, this, &Form1::cmdMinimize_Click);
-    statusRow->addWidget(lblStatus, 1);
-    statusRow->addWidget(cmdMinimize);
+    m_lblStatus = new QLabel(central);
+    m_lblStatus->setObjectName(QStringLiteral("lblStatus"));
+    m_lblStatus->setTextFormat(Qt::PlainText);
+    m_lblStatus->setAutoFillBackground(true);
+    m_lblStatus->setFrameShape(QFrame::Panel);
+    m_lblStatus->setFrameShadow(QFrame::Sunken);
+    m_lblStatus->setMinimumWidth(100);
+    m_lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_cmdMinimize = new QPushButton(QStringLiteral("Minimize to &Tray"), central);
+    m_cmdMinimize->setObjectName(QStringLiteral("cmdMinimize"));
+    connect(m_cmdMinimize, &QPushButton::clicked, this, &Form1::cmdMinimize_Click);
+    statusRow->addWidget(m_lblStatus, 1);
+    statusRow->addWidget(m_cmdMinimize);
     outer->addLayout(statusRow);
-
-    m_normalFore = lblStatus->palette().color(QPalette::WindowText);
-    m_normalBack = lblStatus->palette().color(QPalette::Button);
     setCentralWidget(central);
 }
 
-QAction *Form1::addItem(QMenu *menu, const QString &objectName, const QString &caption, bool enabled)
+void Form1::addPanel(PanelSlot slot, QWidget *panel)
+{
+    m_slots[int(slot)]->addWidget(panel);
+}
+
+QMenu *Form1::menuOf(MenuSlot slot) const
+{
+    switch (slot) {
+    case MenuSlot::Exit:
+        return m_file;
+    case MenuSlot::EditLists:
+        return m_editLists;
+    case MenuSlot::EditSeparator:
+    case MenuSlot::CopyList:
+    case MenuSlot::CopySelected:
+        return m_edit;
+    case MenuSlot::Appearance:
+        return m_appearance;
+    case MenuSlot::Time:
+        return m_time;
+    case MenuSlot::Observers:
+        return m_observers;
+    case MenuSlot::MenuBar:
+        return nullptr;
+    case MenuSlot::Help:
+        return m_help;
+    default:
+        return m_settings;
+    }
+}
+
+QAction *Form1::addMenuItem(MenuSlot slot, const QString &objectName, const QString &caption)
 {
     auto *a = new QAction(caption, this);
     a->setObjectName(objectName);
-    a->setEnabled(enabled);
-    if (menu)
-        menu->addAction(a);
+    if (QMenu *menu = menuOf(slot))
+        insertAt(menu, a, slot);
     else
-        menuBar()->addAction(a);
+        insertAt(menuBar(), a, slot);
+    updateMenuVisibility();
     return a;
+}
+
+void Form1::updateMenuVisibility()
+{
+    for (QAction *a : menuBar()->actions())
+        if (QMenu *menu = a->menu())
+            a->setVisible(showIfUsed(menu));
 }
 
 void Form1::buildMenus()
 {
-    auto menu = [this](QMenu *parentMenu, const QString &objectName, const QString &caption) {
-        QMenu *m = parentMenu ? parentMenu->addMenu(caption) : menuBar()->addMenu(caption);
-        m->setObjectName(objectName);
+    auto menu = [this](QWidget *parentMenu, MenuSlot slot, const char *objectName, const char *caption) {
+        auto *m = new QMenu(QString::fromLatin1(caption), this);
+        m->setObjectName(QString::fromLatin1(objectName));
+        insertAt(parentMenu, m->menuAction(), slot);
         return m;
     };
-    auto S = [](const char *s) { return QString::fromLatin1(s); };
-
-    QMenu *file = menu(nullptr, S("mnuFile"), S("&File"));
-    connect(addItem(file, S("mnuExit"), S("&Exit"), true), &QAction::triggered, this, &Form1::mnuExit_Click);
-
-    QMenu *edit = menu(nullptr, S("mnuEdit"), S("&Edit"));
-    QMenu *lists = menu(edit, S("mnuEditLists"), S("&Edit Lists"));
-    for (int i = 1; i <= 5; ++i)
-        addItem(lists, S("mnuList%1").arg(i), S("List &%1").arg(i), false);
-    addItem(lists, S("mnuList6"), S("List Severe / Wind"), false);
-    addItem(lists, S("mnuList7"), S("List Flood / Winter / Other"), false);
-    edit->addSeparator();
-    addItem(edit, S("mnuCopyList"), S("&Copy List to Clipboard"), false);
-    addItem(edit, S("mnuCopySelcted"), S("Copy &Selected Records to Clipboard"), false);
-
-    QMenu *settings = menu(nullptr, S("mnuSettings"), S("Se&ttings"));
-    connect(addItem(settings, S("mnuObserverID"), S("&Observer ID  and Location"), true), &QAction::triggered,
-            this, [this] { runHook(m_showSignOnAsSettings); });
-    addItem(settings, S("mnuAlertOptions"), S("&Alert and Display Options"), false);
-    QMenu *appearance = menu(settings, S("mnuAppearance"), S("A&ppearance"));
-    addItem(appearance, S("mnuFont"), S("&Font"), false);
-    addItem(appearance, S("mnuSaveColumns"), S("&Save Current Column Widths"), false);
-    QMenu *time = menu(settings, S("mnuTime"), S("&Time"));
-    auto *timeGroup = new QActionGroup(this);
-    const char *timeCaptions[] = {"&Local Military", "Local &AM PM", "&UTC"};
-    for (int i = 0; i < 3; ++i) {
-        QAction *a = addItem(time, S(TimeItemNames[i]), S(timeCaptions[i]), false);
-        a->setCheckable(true);
-        timeGroup->addAction(a);
+    m_file = menu(menuBar(), MenuSlot::Exit, "mnuFile", "&File");
+    m_edit = menu(menuBar(), MenuSlot::EditLists, "mnuEdit", "&Edit");
+    m_editLists = menu(m_edit, MenuSlot::EditLists, "mnuEditLists", "&Edit Lists");
+    m_settings = menu(menuBar(), MenuSlot::ObserverId, "mnuSettings", "Se&ttings");
+    m_appearance = menu(m_settings, MenuSlot::Appearance, "mnuAppearance", "A&ppearance");
+    m_time = menu(m_settings, MenuSlot::Time, "mnuTime", "&Time");
+    m_observers = menu(menuBar(), MenuSlot::Observers, "mnuObservers", "&Observers");
+    m_help = menu(menuBar(), MenuSlot::Help, "mnuHelpMenu", "&Help");
+    for (auto [slot, into] :
+         {std::pair{MenuSlot::EditSeparator, m_edit}, {MenuSlot::SettingsSeparator, m_settings}}) {
+        auto *separator = new QAction(this);
+        separator->setSeparator(true);
+        insertAt(into, separator, slot);
     }
-    settings->addSeparator();
-    connect(addItem(settings, S("mnuStartupOptions"), S("&Startup Options"), true), &QAction::triggered, this,
-            &Form1::ShowStartupOptions);
-    addItem(settings, S("mnuGraphicLinks"), S("&Graphic URL Source Links and Settings"), false);
-    addItem(settings, S("mnuRecord"), S("&Record Observations to File"), false)->setCheckable(true);
-    addItem(settings, S("mnuAdditionalCounties"), S("Add Additional &Counties"), false);
-    addItem(settings, S("mnuTavrel"), S("Connect to &Tavrel and Display Automated Data"), false)
-        ->setCheckable(true);
-    addItem(settings, S("mnuConnectWeatherStation"), S("Home Weather Station Data"), false);
 
-    QMenu *observers = menu(nullptr, S("mnuObservers"), S("&Observers"));
-    addItem(observers, S("mnuListObservers"), S("&List Observers"), false);
-    addItem(observers, S("mnuActiveChats"), S("&Active Chats"), false);
-    addItem(observers, S("mnuFilter"), S("&Filter"), false);
-    addItem(observers, S("mnuNewObserverAlert"), S("Alert on &New Observer Sign In"), false)
-        ->setCheckable(true);
-
-    addItem(nullptr, S("mnuMessaging"), S("Send &Messages"), false);
-    addItem(nullptr, S("mnuRoutineReport"), S("&Routine Formatted Report"), false);
-    addItem(nullptr, S("mnuLists"), S("&Lists"), false);
-    addItem(nullptr, S("mnuAutomatedStations"), S("&Automated Stations"), false);
-
-    QMenu *help = menu(nullptr, S("mnuHelpMenu"), S("&Help"));
-    connect(addItem(help, S("mnuOverview"), S("&Brief Overview"), true), &QAction::triggered, this,
-            &Form1::ShowHelp);
-    connect(addItem(help, S("mnuHelp"), S("&Help"), true), &QAction::triggered, this,
-            [this] { OpenMakerPage(QStringLiteral("/help.htm")); });
-    connect(addItem(help, S("mnuDisclaimer"), S("&Disclaimer and Terms of Use"), true), &QAction::triggered,
-            this, &Form1::ShowTerms);
-    connect(addItem(help, S("mnuGuidelines"), S("&Guidelines and Rules"), true), &QAction::triggered, this,
-            [this] { OpenMakerPage(QStringLiteral("/guidelines.htm")); });
-    connect(addItem(help, S("mnuFAQ"), S("&Software Frequently Asked Questions"), true), &QAction::triggered,
-            this, [this] { OpenMakerPage(QStringLiteral("/softwarefaq.htm")); });
-    connect(addItem(help, S("mnuSupport"), S("&Support Nimbrel!"), true), &QAction::triggered, this,
-            [this] { OpenMakerPage(QStringLiteral("/donate.htm")); });
-    help->addSeparator();
-    connect(addItem(help, S("mnuAbout"), S("&About"), true), &QAction::triggered, this, &Form1::ShowAbout);
-}
-
-QAction *Form1::menuAction(const QString &objectName) const
-{
-    return findChild<QAction *>(objectName);
-}
-
-void Form1::buildTimers()
-{
-    auto make = [this](const char *name, int ms, void (Form1::*tick)()) {
-        auto *t = new QTimer(this);
-        t->setObjectName(QString::fromLatin1(name));
-        t->setInterval(ms);
-        connect(t, &QTimer::timeout, this, tick);
-        return t;
+    auto item = [this](MenuSlot slot, const char *objectName, const char *caption, auto &&run) {
+        connect(addMenuItem(slot, QString::fromLatin1(objectName), QString::fromLatin1(caption)),
+                &QAction::triggered, this, run);
     };
-    tmrStart = make("tmrStart", 300, &Form1::tmrStart_Timer);
-    Timer2 = make("Timer2", 60'000, &Form1::Timer2_Timer);
-    Timer3 = make("Timer3", 20'000, &Form1::Timer3_Timer);
-    tmrStatusFlash = make("tmrStatusFlash", 4'000, &Form1::tmrStatusFlash_Timer);
-    tmrRefresh = new QTimer(this);
-    tmrRefresh->setObjectName(QStringLiteral("tmrRefresh"));
-    tmrRefresh->setInterval(30'000);
-    // Idle timers need no precision; coarse ones let the process sleep.
-    for (QTimer *t : {Timer2, Timer3, tmrStatusFlash, tmrRefresh})
-        t->setTimerType(Qt::VeryCoarseTimer);
+    item(MenuSlot::Exit, "mnuExit", "&Exit", &Form1::mnuExit_Click);
+    item(MenuSlot::ObserverId, "mnuObserverID", "&Observer ID  and Location", &Form1::observerIdRequested);
+    item(MenuSlot::StartupOptions, "mnuStartupOptions", "&Startup Options", &Form1::ShowStartupOptions);
+    item(MenuSlot::Help, "mnuOverview", "&Brief Overview", &Form1::ShowHelp);
+    item(MenuSlot::Help, "mnuHelp", "&Help", [this] { OpenMakerPage(QStringLiteral("/help.htm")); });
+    item(MenuSlot::Help, "mnuDisclaimer", "&Disclaimer and Terms of Use", &Form1::ShowTerms);
+    item(MenuSlot::Help, "mnuGuidelines", "&Guidelines and Rules",
+         [this] { OpenMakerPage(QStringLiteral("/guidelines.htm")); });
+    item(MenuSlot::Help, "mnuFAQ", "&Software Frequently Asked Questions",
+         [this] { OpenMakerPage(QStringLiteral("/softwarefaq.htm")); });
+    item(MenuSlot::Help, "mnuSupport", "&Support Nimbrel!",
+         [this] { OpenMakerPage(QStringLiteral("/donate.htm")); });
+    m_help->addSeparator()->setProperty(SlotProperty, int(MenuSlot::Help));
+    item(MenuSlot::Help, "mnuAbout", "&About", &Form1::ShowAbout);
 }
 
 void Form1::buildTray()
@@ -280,78 +247,16 @@ void Form1::buildTray()
     });
 }
 
-void Form1::setReportPanel(QWidget *panel)
+void Form1::showStatusLine()
 {
-    m_reportSlot->addWidget(panel);
-}
-
-void Form1::setWarningsPanel(QWidget *panel)
-{
-    m_warningsSlot->addWidget(panel);
-}
-
-void Form1::setGraphicsPanel(QWidget *panel)
-{
-    m_graphicsSlot->addWidget(panel);
-}
-
-void Form1::setLoadStep(LoadStep step, std::function<void()> fn)
-{
-    m_loadSteps[size_t(step)] = std::move(fn);
-}
-
-void Form1::setMinuteStep(MinuteStep step, std::function<void()> fn)
-{
-    m_minuteSteps[size_t(step)] = std::move(fn);
-}
-
-void Form1::setCloser(ClosingWindow window, std::function<void()> fn)
-{
-    m_closers[size_t(window)] = std::move(fn);
-}
-
-void Form1::setShortcutHandler(QChar key, std::function<void()> fn)
-{
-    switch (key.toUpper().unicode()) {
-    case u'M':
-        m_shortcutM = std::move(fn);
-        break;
-    case u'R':
-        m_shortcutR = std::move(fn);
-        break;
-    case u'G':
-        m_shortcutG = std::move(fn);
-        break;
-    default:
-        break;
-    }
-}
-
-void Form1::setRawViewOpener(std::function<void()> fn)
-{
-    m_rawViewOpener = std::move(fn);
-}
-
-void Form1::setStartTickStep(std::function<void()> fn)
-{
-    m_startTickStep = std::move(fn);
-}
-
-void Form1::setBeforeMinimize(std::function<void()> fn)
-{
-    m_beforeMinimize = std::move(fn);
-}
-
-void Form1::setSignOnForm(QWidget *form, std::function<void()> showAsSettings)
-{
-    m_signOnForm = form;
-    m_showSignOnAsSettings = std::move(showAsSettings);
-}
-
-void Form1::runHook(const std::function<void()> &fn) const
-{
-    if (fn)
-        fn();
+    m_lblStatus->setText(m_statusLine.text());
+    QPalette p = m_lblStatus->palette();
+    const QPalette normal = palette();
+    const auto fore = m_statusLine.fore();
+    const auto back = m_statusLine.back();
+    p.setColor(QPalette::WindowText, fore ? ToQColor(*fore) : normal.color(QPalette::WindowText));
+    p.setColor(QPalette::Window, back ? ToQColor(*back) : normal.color(QPalette::Button));
+    m_lblStatus->setPalette(p);
 }
 
 void Form1::Form_Load()
@@ -359,31 +264,27 @@ void Form1::Form_Load()
     if (m_loaded)
         return;
     m_loaded = true;
-    auto step = [this](LoadStep s) { runHook(m_loadSteps[size_t(s)]); };
+    auto step = [this](LoadStep s) {
+        for (Subsystem *subsystem : m_subsystems)
+            subsystem->loadStep(s);
+    };
     step(LoadStep::CreateColumns);
     step(LoadStep::FillTables);
     ScaleWindow(this, FormScaling::WindowGroup::Main, DesignSize);
     step(LoadStep::AfterScaling);
     step(LoadStep::ComputeUtcOffset);
-    menuAction(QStringLiteral("mnuRecord"))->setChecked(m_state.settings.RecordObservations == 1);
+    step(LoadStep::RecordObservations);
     // The built-in groups first; GroupList.txt replaces them when present.
     LoadListFiles(m_state);
-    step(LoadStep::ListFiles);
-    step(LoadStep::ReportTimeStamp);
-    step(LoadStep::Fonts);
-    const int mode = m_state.settings.TimeMode;
-    if (mode >= 0 && mode <= 2)
-        menuAction(QString::fromLatin1(TimeItemNames[mode]))->setChecked(true);
-    step(LoadStep::TimeMode);
-    step(LoadStep::WarnLink);
-    step(LoadStep::FullSizeImage);
-    step(LoadStep::LaunchWarnProgram);
-    NightlyTime = Startup::NightlyTime(int(QRandomGenerator::global()->bounded(31)));
+    for (LoadStep s : {LoadStep::ListFiles, LoadStep::ReportTimeStamp, LoadStep::Fonts, LoadStep::TimeMode,
+                       LoadStep::WarnLink, LoadStep::FullSizeImage, LoadStep::LaunchWarnProgram})
+        step(s);
 
     m_link.start();
-    tmrStart->start();
-    Timer2->start();
-    Timer3->start();
+    m_tmrStart->start();
+    m_timer2->start();
+    step(LoadStep::Started);
+    emit loaded();
 }
 
 void Form1::tmrStart_Timer()
@@ -394,113 +295,31 @@ void Form1::tmrStart_Timer()
             MinimizeToTray();
         m_link.Connect();
     } else {
-        tmrStart->stop();
+        m_tmrStart->stop();
     }
-    runHook(m_startTickStep);
+    for (Subsystem *subsystem : m_subsystems)
+        subsystem->startTick(m_startStep);
 }
 
 void Form1::Timer2_Timer()
 {
-    for (const auto &fn : m_minuteSteps)
-        runHook(fn);
-}
-
-void Form1::Timer3_Timer()
-{
-    Timer3->stop();
-    HideAnnouncement();
-}
-
-void Form1::tmrStatusFlash_Timer()
-{
-    tmrStatusFlash->stop();
-    QPalette p = lblStatus->palette();
-    p.setColor(QPalette::WindowText, m_normalFore);
-    p.setColor(QPalette::Window, m_normalBack);
-    lblStatus->setPalette(p);
-}
-
-void Form1::SetStatus(const QString &text, StatusStyle style)
-{
-    lblStatus->setText(text);
-    if (style == StatusStyle::Normal)
-        return;
-    QPalette p = lblStatus->palette();
-    p.setColor(QPalette::Window, style == StatusStyle::Red ? QColor(255, 0, 0) : m_normalBack);
-    lblStatus->setPalette(p);
-}
-
-void Form1::FlashStatus(const QColor &fore, const QColor &back)
-{
-    QPalette p = lblStatus->palette();
-    p.setColor(QPalette::WindowText, fore);
-    p.setColor(QPalette::Window, back);
-    lblStatus->setPalette(p);
-    tmrStatusFlash->start();
-}
-
-void Form1::ShowStatusLine(const QString &text)
-{
-    m_link.holdStatusLine();
-    lblStatus->setText(text);
-    m_link.releaseStatusLine();
-}
-
-void Form1::Inet1_StateChanged(int state, const QString &text)
-{
-    if (UrlDownload::StateText(state).isEmpty())
-        return;
-    SetStatus(text, state == UrlDownload::ErrorState ? StatusStyle::Red : StatusStyle::Normal);
-}
-
-void Form1::ShowAnnouncement(const QString &imagePath, const QString &tooltip, const QString &link)
-{
-    if (!imagePath.isEmpty()) {
-        QPixmap pic(imagePath);
-        if (!pic.isNull())
-            ImageAdd->setPixmap(pic.scaled(ImageAdd->size().expandedTo(QSize(1, 60)), Qt::KeepAspectRatio,
-                                           Qt::SmoothTransformation));
+    for (MinuteStep s :
+         {MinuteStep::UtcOffset, MinuteStep::IdleWatchdog, MinuteStep::WarnListener,
+          MinuteStep::HoldOffCounters, MinuteStep::StationProcessing, MinuteStep::GraphicsRefresh}) {
+        if (s == MinuteStep::IdleWatchdog)
+            m_link.IdleWatchdogStep();
+        for (Subsystem *subsystem : m_subsystems)
+            subsystem->minuteStep(s);
     }
-    // Tool tips guess rich text; escaping inside a rich-text wrapper keeps
-    // the server's text plain.
-    ImageAdd->setToolTip(tooltip.isEmpty() ? QString()
-                                           : QStringLiteral("<p>%1</p>").arg(tooltip.toHtmlEscaped()));
-    m_announcementLink = link;
-    setQuickChatShown(false);
-    ImageAdd->show();
-    Timer3->start();
 }
 
-void Form1::HideAnnouncement()
+void Form1::EscapePressed()
 {
-    setQuickChatShown(true);
-    ImageAdd->hide();
-}
-
-void Form1::setQuickChatShown(bool shown)
-{
-    for (QWidget *w : {static_cast<QWidget *>(QCLabel), static_cast<QWidget *>(QCRec),
-                       static_cast<QWidget *>(txtQCSend), static_cast<QWidget *>(QCCheck)})
-        w->setVisible(shown);
-}
-
-void Form1::ImageAdd_Click()
-{
-    if (m_announcementLink.isEmpty())
-        return;
-    const QUrl url(m_announcementLink);
-    // The link came from the network: only web pages are opened.
-    if (IsSafeNetworkUrl(url))
-        m_services.shell.openUrl(url);
-}
-
-bool Form1::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == ImageAdd && event->type() == QEvent::MouseButtonRelease) {
-        ImageAdd_Click();
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
+    bool allEmpty = true;
+    for (const Subsystem *subsystem : m_subsystems)
+        allEmpty = allEmpty && subsystem->inputEmpty();
+    for (Subsystem *subsystem : m_subsystems)
+        subsystem->escape(allEmpty);
 }
 
 void Form1::MinimizeToTray()
@@ -519,7 +338,8 @@ void Form1::RestoreFromTray()
 
 void Form1::cmdMinimize_Click()
 {
-    runHook(m_beforeMinimize);
+    for (Subsystem *subsystem : m_subsystems)
+        subsystem->beforeMinimize();
     MinimizeToTray();
 }
 
@@ -531,8 +351,12 @@ QString Form1::SignOffMessage() const
 void Form1::sendSignOff()
 {
     m_link.SendData(SignOffMessage());
-    m_link.Winsock1().flush();
-    QCoreApplication::processEvents();
+    // The program ends right after: hand the bytes to the system now. A
+    // short bounded wait covers a full send buffer; no events run meanwhile.
+    QTcpSocket &socket = m_link.Winsock1();
+    socket.flush();
+    if (socket.bytesToWrite() > 0)
+        socket.waitForBytesWritten(500);
 }
 
 void Form1::mnuExit_Click()
@@ -551,10 +375,9 @@ void Form1::closeEvent(QCloseEvent *event)
     }
     m_closing = true;
     sendSignOff();
-    if (m_signOnForm)
-        m_signOnForm->close();
-    for (const auto &fn : m_closers)
-        runHook(fn);
+    emit closing();
+    for (Subsystem *subsystem : m_subsystems)
+        subsystem->closeWindows();
     m_tray->hide();
     event->accept();
     m_services.end();
@@ -564,11 +387,8 @@ void Form1::OpenRawView()
 {
     if (!Startup::IsMaintainerName(m_state.settings.UserName))
         return;
-    runHook(m_rawViewOpener);
-    if (!m_rawViewEnabled) {
-        m_rawViewEnabled = true;
-        emit rawViewEnabledChanged(true);
-    }
+    m_rawViewEnabled = true;
+    emit rawViewRequested();
 }
 
 void Form1::ShowTerms()

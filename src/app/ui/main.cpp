@@ -4,16 +4,17 @@
 #include "app/ui/client_app.h"
 #include "app/ui/form1.h"
 #include "base/client_state.h"
+#include "base/status_line.h"
 #include "base/ui/program_art.h"
 #include "net/ui/frm_spotter.h"
 #include "platform/clock.h"
 #include "platform/ui/qt_platform.h"
-#include "reports/ui/reports_subsystem.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QLabel>
+#include <QRandomGenerator>
 #include <QTextStream>
 #include <QTimer>
 
@@ -35,7 +36,7 @@ void runScreenshotTour(ClientApp &client, const QString &dir)
         auto started = std::make_shared<int>(0);
         QObject::connect(poll, &QTimer::timeout, &client, [&client, dir, poll, started] {
             Form1 *main = client.mainWindow();
-            const bool welcomed = main && main->lblStatus->text().startsWith(QLatin1String("Welcome"));
+            const bool welcomed = client.statusLine().text().startsWith(QLatin1String("Welcome"));
             if (++*started < 100 && !welcomed)
                 return;
             poll->stop();
@@ -125,15 +126,8 @@ int main(int argc, char **argv)
     QtSoundPlayer sound;
     QtShell shell;
     ClientApp client(
-        state, ClientServices{clock, dialogs, sound, shell, [](int code) { QCoreApplication::exit(code); }});
-    client.onMainWindowCreated = [&](Form1 &form) {
-        // Owned by the main window.
-        new ReportsSubsystem(form, state, client.link(), clock, dialogs, sound, [&client] {
-            client.spotter().show();
-            client.spotter().raise();
-            client.spotter().activateWindow();
-        });
-    };
+        state, ClientServices{clock, dialogs, sound, shell, [](int code) { QCoreApplication::exit(code); },
+                              [](int bound) { return int(QRandomGenerator::global()->bounded(bound)); }});
     ClientApp::trace("started");
     if (!client.Start())
         return 0;

@@ -1,44 +1,52 @@
 #include "reports/ui/report_menus.h"
 
 #include "base/client_state.h"
+#include "base/ui/subsystem.h"
 
 #include <QAction>
-#include <QWidget>
+#include <QActionGroup>
 
 ReportMenus::ReportMenus(ClientState &state, std::function<void()> saveSettings, QObject *parent)
     : QObject(parent), m_state(state), m_save(std::move(saveSettings))
 {
 }
 
-void ReportMenus::Attach(QWidget *menuOwner)
+void ReportMenus::build(SubsystemHost &host)
 {
-    static constexpr const char *timeItems[] = {"mnuTimeMilitary", "mnuTimeLocalAMPM", "mnuTimeUTC"};
+    static constexpr const char *names[] = {"mnuTimeMilitary", "mnuTimeLocalAMPM", "mnuTimeUTC"};
+    static constexpr const char *captions[] = {"&Local Military", "Local &AM PM", "&UTC"};
+    auto *group = new QActionGroup(this);
     for (int mode = 0; mode < 3; ++mode) {
-        auto *a = menuOwner->findChild<QAction *>(QString::fromLatin1(timeItems[mode]));
-        if (!a)
-            continue;
-        m_time[std::size_t(mode)] = a;
+        QAction *a = host.addMenuItem(MenuSlot::Time, QString::fromLatin1(names[mode]),
+                                      QString::fromLatin1(captions[mode]));
         a->setCheckable(true);
-        a->setEnabled(true);
-        a->setChecked(m_state.settings.TimeMode == mode);
+        group->addAction(a);
+        m_time[std::size_t(mode)] = a;
         connect(a, &QAction::triggered, this, [this, mode] { ChooseTimeMode(mode); });
     }
+    m_record = host.addMenuItem(MenuSlot::Record, QStringLiteral("mnuRecord"),
+                                QStringLiteral("&Record Observations to File"));
+    m_record->setCheckable(true);
+    connect(m_record, &QAction::triggered, this, &ReportMenus::mnuRecord_Click);
+}
 
-    m_record = menuOwner->findChild<QAction *>(QStringLiteral("mnuRecord"));
-    if (m_record) {
-        m_record->setCheckable(true);
-        m_record->setEnabled(true);
+void ReportMenus::showRecordSetting()
+{
+    if (m_record)
         m_record->setChecked(m_state.settings.RecordObservations == 1);
-        connect(m_record, &QAction::triggered, this, &ReportMenus::mnuRecord_Click);
-    }
+}
+
+void ReportMenus::showTimeMode()
+{
+    const int mode = m_state.settings.TimeMode;
+    if (mode >= 0 && mode <= 2 && m_time.at(std::size_t(mode)))
+        m_time.at(std::size_t(mode))->setChecked(true);
 }
 
 void ReportMenus::ChooseTimeMode(int mode)
 {
-    for (int m = 0; m < 3; ++m)
-        if (m_time.at(std::size_t(m)))
-            m_time.at(std::size_t(m))->setChecked(m == mode);
     m_state.settings.TimeMode = mode;
+    showTimeMode();
     if (m_save)
         m_save();
 }

@@ -6,19 +6,22 @@
 #include <functional>
 
 class QAction;
-class QWidget;
+class SubsystemHost;
 struct ClientState;
 
-// The Time menu's three items and "&Record Observations to File", taken from
-// the main window's menus by their object names. Each choice changes the
-// setting and saves the settings.
-class ReportMenus : public QObject
+// The Time menu's three items and "&Record Observations to File". Each
+// choice changes the setting and saves the settings.
+class ReportMenus final : public QObject
 {
     Q_OBJECT
 public:
     ReportMenus(ClientState &state, std::function<void()> saveSettings, QObject *parent = nullptr);
 
-    void Attach(QWidget *menuOwner);
+    // Adds the four items to the host's menus.
+    void build(SubsystemHost &host);
+    // The check marks from the settings, as the main window loads.
+    void showRecordSetting();
+    void showTimeMode();
 
     void ChooseTimeMode(int mode); // 0 local military, 1 local AM PM, 2 UTC
     void mnuRecord_Click();

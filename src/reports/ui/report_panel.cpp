@@ -243,13 +243,3 @@ bool ReportPanel::eventFilter(QObject *watched, QEvent *event)
     }
     return QWidget::eventFilter(watched, event);
 }
-
-void ReportPanel::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        EscapePressed();
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}

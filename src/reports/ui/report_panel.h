@@ -25,8 +25,8 @@ public:
     // A phrase picked from lst1 or lst2 with the keyboard modifiers held at
     // the click: Ctrl alone chains it to the text already in the box.
     void PhraseClicked(QListWidget *list, int row, Qt::KeyboardModifiers modifiers);
-    // Escape: empties the report box and clears the severe mark. Returns
-    // whether the box was empty already (the quick-chat panel then switches).
+    // Escape in the main window: empties the report box and clears the
+    // severe mark. Returns whether the box was empty already.
     bool EscapePressed();
     // Fills Lbl1/lst1 and Lbl2/lst2 from the phrase lists List6 and List7.
     void ReloadPhraseLists();
@@ -52,7 +52,6 @@ signals:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     ReportListModel &m_model;

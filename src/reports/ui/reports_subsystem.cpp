@@ -1,88 +1,109 @@
 #include "reports/ui/reports_subsystem.h"
 
-#include "app/ui/form1.h"
 #include "base/client_state.h"
-#include "base/settings.h"
+#include "base/status_line.h"
 #include "base/ui/colour.h"
-#include "community/ui/frm_filter.h"
 #include "net/server_link.h"
+#include "platform/clock.h"
 #include "reports/ui/frm_add_counties.h"
 #include "reports/ui/frm_options.h"
 #include "reports/ui/report_menus.h"
 #include "reports/ui/report_panel.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QTreeView>
 
-ReportsSubsystem::ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &link, const Clock &clock,
-                                   Dialogs &dialogs, SoundPlayer &sound, std::function<void()> showSignOn)
-    : QObject(&form), m_form(form), m_state(state), m_dialogs(dialogs), m_sounds(sound, state.dataDir),
-      m_intake(state, clock, form.windowActions(), m_sounds, m_reports, m_warnings),
-      m_composer(state, clock, dialogs, link)
+ReportsSubsystem::ReportsSubsystem(const ClientContext &context, WarningsModel &warnings, QObject *parent)
+    : QObject(parent), m_context(context), m_sounds(context.services.sound, context.state.dataDir),
+      m_intake(context.state, context.services.clock, context.window, m_sounds, m_reports, warnings),
+      m_composer(context.state, context.services.clock, context.services.dialogs, context.link)
 {
-    m_warnings.setForegroundProvider(ForegroundBrush);
-    m_intake.RegisterHandlers(link.dispatcher());
-
-    m_panel = new ReportPanel(m_reports, m_composer, state);
-    form.setReportPanel(m_panel);
-    connect(m_panel, &ReportPanel::signOnRequested, this, [showSignOn] {
-        if (showSignOn)
-            showSignOn();
-    });
-
-    // The report's line holds the status label for one supervision interval.
-    connect(&m_intake, &ReportIntake::statusLine, &form,
-            [&form](const QString &text, const Rgb &fore, const Rgb &back) {
-                form.ShowStatusLine(text);
-                form.FlashStatus(ToQColor(fore), ToQColor(back));
+    m_intake.RegisterHandlers(context.link.dispatcher());
+    // The report's line holds the status line for one supervision interval.
+    StatusLine &line = context.statusLine;
+    connect(&m_intake, &ReportIntake::statusLine, &line,
+            [&line](const QString &text, const Rgb &fore, const Rgb &back) {
+                line.showHeld(text);
+                line.flash(fore, back);
             });
-
-    // The main window has read the list files: show the two phrase lists
-    // and the saved column widths.
-    form.setLoadStep(Form1::LoadStep::ListFiles, [this] {
-        m_panel->ReloadPhraseLists();
-        m_panel->SetColumnWidthsTwips(m_state.columnWidths);
-    });
-    form.setLoadStep(Form1::LoadStep::Fonts,
-                     [this] { m_panel->ListView1->setFont(ListFont(m_state.settings)); });
-    form.setLoadStep(Form1::LoadStep::ComputeUtcOffset, [this] { m_intake.ComputeUtcOffset(); });
-    form.setMinuteStep(Form1::MinuteStep::UtcOffset, [this] { m_intake.ComputeUtcOffset(); });
-
-    m_menus = new ReportMenus(
-        state, [this] { SaveSettings(m_state); }, this);
-    m_menus->Attach(&form);
-
-    const auto hook = [this](QAction *a, void (ReportsSubsystem::*slot)()) {
-        if (!a)
-            return;
-        a->setEnabled(true);
-        connect(a, &QAction::triggered, this, slot);
-    };
-    hook(form.menuAction(QStringLiteral("mnuAlertOptions")), &ReportsSubsystem::mnuAlertOptions_Click);
-    hook(form.menuAction(QStringLiteral("mnuAdditionalCounties")),
-         &ReportsSubsystem::mnuAdditionalCounties_Click);
-    hook(form.menuAction(QStringLiteral("mnuFilter")), &ReportsSubsystem::mnuFilter_Click);
+    m_menus = new ReportMenus(context.state, context.save, this);
 }
 
 ReportsSubsystem::~ReportsSubsystem() = default;
 
+void ReportsSubsystem::buildWindows(SubsystemHost &host)
+{
+    m_window = host.window();
+    m_panel = new ReportPanel(m_reports, m_composer, m_context.state);
+    host.addPanel(PanelSlot::Reports, m_panel);
+    connect(m_panel, &ReportPanel::signOnRequested, this, &ReportsSubsystem::signOnRequested);
+
+    connect(host.addMenuItem(MenuSlot::AlertOptions, QStringLiteral("mnuAlertOptions"),
+                             QStringLiteral("&Alert and Display Options")),
+            &QAction::triggered, this, &ReportsSubsystem::mnuAlertOptions_Click);
+    m_menus->build(host);
+    connect(host.addMenuItem(MenuSlot::AdditionalCounties, QStringLiteral("mnuAdditionalCounties"),
+                             QStringLiteral("Add Additional &Counties")),
+            &QAction::triggered, this, &ReportsSubsystem::mnuAdditionalCounties_Click);
+}
+
+void ReportsSubsystem::loadStep(LoadStep step)
+{
+    switch (step) {
+    case LoadStep::ComputeUtcOffset:
+        m_intake.ComputeUtcOffset();
+        break;
+    case LoadStep::RecordObservations:
+        m_menus->showRecordSetting();
+        break;
+    case LoadStep::ListFiles:
+        if (m_panel) {
+            m_panel->ReloadPhraseLists();
+            m_panel->SetColumnWidthsTwips(m_context.state.columnWidths);
+        }
+        break;
+    case LoadStep::Fonts:
+        if (m_panel)
+            m_panel->ListView1->setFont(ListFont(m_context.state.settings));
+        break;
+    case LoadStep::TimeMode:
+        m_menus->showTimeMode();
+        break;
+    default:
+        break;
+    }
+}
+
+void ReportsSubsystem::minuteStep(MinuteStep step)
+{
+    if (step == MinuteStep::UtcOffset)
+        m_intake.ComputeUtcOffset();
+}
+
+bool ReportsSubsystem::inputEmpty() const
+{
+    return !m_panel || m_panel->txtData->text().isEmpty();
+}
+
+void ReportsSubsystem::escape(bool)
+{
+    if (m_panel)
+        m_panel->EscapePressed();
+}
+
 void ReportsSubsystem::mnuAlertOptions_Click()
 {
-    frmOptions options(m_state.settings, &m_form);
+    frmOptions options(m_context.state.settings, m_window);
     options.exec();
-    SaveSettings(m_state);
+    m_context.save();
 }
 
 void ReportsSubsystem::mnuAdditionalCounties_Click()
 {
-    frmAddCounties counties(m_state, m_dialogs, &m_form);
+    frmAddCounties counties(m_context.state, m_context.services.dialogs, m_window);
     // Closing the window any other way than Done keeps the stored list.
     if (counties.exec() == QDialog::Accepted)
         counties.StoreEntries();
-}
-
-void ReportsSubsystem::mnuFilter_Click()
-{
-    frmFilter filter(m_state, m_dialogs, &m_form);
-    filter.exec();
 }

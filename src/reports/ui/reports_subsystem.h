@@ -1,57 +1,56 @@
 #pragma once
 
+#include "base/ui/subsystem.h"
 #include "reports/alert_sounds.h"
 #include "reports/report_composer.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"
-#include "warnlink/warnings_model.h"
+#include "reports/ui/report_panel.h"
 
 #include <QObject>
+#include <QPointer>
 
-#include <functional>
-
-class Clock;
-class Dialogs;
-class Form1;
 class ReportMenus;
-class ReportPanel;
-class ServerLink;
-class SoundPlayer;
-struct ClientState;
+class WarningsModel;
 
-// The reports flow put into the main window: the report panel, the intake
-// on the link's dispatcher, the composer sending through the link, the
-// Time and Record menu items, the options, additional-counties and filter
-// windows, and the UTC-offset steps at load and every minute.
-class ReportsSubsystem : public QObject
+// The reports flow: the intake on the link's dispatcher, the composer
+// sending through the link, and, once the main window exists, the report
+// panel, the Time and Record menu items, and the options and
+// additional-counties windows.
+class ReportsSubsystem final : public QObject, public Subsystem
 {
     Q_OBJECT
 public:
-    ReportsSubsystem(Form1 &form, ClientState &state, ServerLink &link, const Clock &clock, Dialogs &dialogs,
-                     SoundPlayer &sound, std::function<void()> showSignOn);
+    // WRN rows go to the warnings list, which its own subsystem shows.
+    ReportsSubsystem(const ClientContext &context, WarningsModel &warnings, QObject *parent = nullptr);
     ~ReportsSubsystem() override;
 
+    void buildWindows(SubsystemHost &host) override;
+    void loadStep(LoadStep step) override;
+    void minuteStep(MinuteStep step) override;
+    bool inputEmpty() const override;
+    void escape(bool allInputWasEmpty) override;
+
     ReportListModel &reports() { return m_reports; }
-    WarningsModel &warnings() { return m_warnings; }
     ReportIntake &intake() { return m_intake; }
     ReportComposer &composer() { return m_composer; }
     AlertSounds &sounds() { return m_sounds; }
     ReportPanel *panel() const { return m_panel; }
-    ReportMenus *menus() const { return m_menus; }
 
     void mnuAlertOptions_Click();
     void mnuAdditionalCounties_Click();
-    void mnuFilter_Click();
+
+signals:
+    // Send was pressed before the server accepted the sign-on.
+    void signOnRequested();
 
 private:
-    Form1 &m_form;
-    ClientState &m_state;
-    Dialogs &m_dialogs;
+    ClientContext m_context;
     AlertSounds m_sounds;
     ReportListModel m_reports;
-    WarningsModel m_warnings;
     ReportIntake m_intake;
     ReportComposer m_composer;
-    ReportPanel *m_panel = nullptr;
+    QWidget *m_window = nullptr;
+    QPointer<ReportPanel> m_panel;
     ReportMenus *m_menus = nullptr;
 };

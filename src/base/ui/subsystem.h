@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class Clock;
+class Dialogs;
+class QAction;
+class QWidget;
+class ServerLink;
+class Shell;
+class SoundPlayer;
+class StatusLine;
+class UrlDownloader;
+class WindowActions;
+struct ClientState;
+
+// What the desktop provides to the client.
+struct ClientServices
+{
+    Clock &clock;
+    Dialogs &dialogs;
+    SoundPlayer &sound;
+    Shell &shell;
+    // Ends the program at once with this exit code (no close events run).
+    std::function<void(int)> endProgram;
+    // A number from 0 up to, not including, bound; tests fix it.
+    std::function<int(int bound)> draw;
+
+    // Ends the program with code 0 when an ending is wired in.
+    void end() const
+    {
+        if (endProgram)
+            endProgram(0);
+    }
+};
+
+// Everything a subsystem's core objects need for the run, handed to each
+// subsystem's constructor by the composition root.
+struct ClientContext
+{
+    ClientState &state;
+    ClientServices services;
+    ServerLink &link;
+    UrlDownloader &downloader;
+    StatusLine &statusLine;
+    // What the report alerts and the tray do to the main window; it does
+    // nothing until the main window exists.
+    WindowActions &window;
+    // Writes Settings.dat after a change.
+    std::function<void()> save;
+};
+
+// The main window's first-use load steps, in the order they run.
+enum class LoadStep {
+    CreateColumns, // the lists' columns
+    FillTables,
+    AfterScaling, // after the window is stretched to the screen
+    ComputeUtcOffset,
+    RecordObservations,
+    ListFiles, // after the list files are read: show what they hold
+    ReportTimeStamp,
+    Fonts,
+    TimeMode,
+    WarnLink,
+    FullSizeImage,
+    LaunchWarnProgram,
+    Started, // the main timers run from here on
+};
+
+// Timer2's steps, in the order each minute runs them.
+enum class MinuteStep {
+    UtcOffset,
+    IdleWatchdog,
+    WarnListener,
+    HoldOffCounters,
+    StationProcessing,
+    GraphicsRefresh,
+};
+
+// The places in the main window's menus. Items appear in this order within
+// their menu, whichever subsystem adds them; items added to one place keep
+// the order they were added in.
+enum class MenuSlot {
+    // File
+    Exit,
+    // Edit
+    EditLists, // inside the "&Edit Lists" submenu
+    EditSeparator,
+    CopyList,
+    CopySelected,
+    // Settings
+    ObserverId,
+    AlertOptions,
+    Appearance, // inside the "A&ppearance" submenu: font, column widths
+    Time,       // inside the "&Time" submenu
+    SettingsSeparator,
+    StartupOptions,
+    GraphicLinks,
+    Record,
+    AdditionalCounties,
+    WarnLink,
+    WeatherStation,
+    // Observers
+    Observers,
+    // The menu bar, between "&Observers" and "&Help"
+    MenuBar,
+    // Help
+    Help,
+};
+
+// Where a subsystem's panel goes in the main window.
+enum class PanelSlot {
+    Reports,   // the central area
+    Warnings,  // beside the report panel
+    QuickChat, // below the report panel
+    Graphics,  // beside quick chat
+};
+
+// What a subsystem may ask of the main window: narrow on purpose, so a
+// subsystem never depends on the window's own widgets.
+class SubsystemHost
+{
+public:
+    virtual QWidget *window() = 0; // the parent of a subsystem's windows
+    virtual void addPanel(PanelSlot slot, QWidget *panel) = 0;
+    // A new menu item at its place; the subsystem connects it.
+    virtual QAction *addMenuItem(MenuSlot slot, const QString &objectName, const QString &caption) = 0;
+
+protected:
+    ~SubsystemHost() = default;
+};
+
+// One subsystem of the client. Its core objects live from its construction
+// (for the whole run); buildWindows runs once, when the main window is
+// created. The host then calls each step on every subsystem in the order
+// the composition root registered them: reports, community, then the
+// subsystems added after them.
+class Subsystem
+{
+public:
+    virtual ~Subsystem() = default;
+    virtual void buildWindows(SubsystemHost &host) = 0;
+    virtual void loadStep(LoadStep) {}
+    virtual void minuteStep(MinuteStep) {}
+    // tmrStart's ticks after connecting (1 and 2).
+    virtual void startTick(int) {}
+    // The main window is closing: close the subsystem's own windows.
+    virtual void closeWindows() {}
+    // "Minimize to &Tray" was pressed, before the window hides.
+    virtual void beforeMinimize() {}
+    // Escape in the main window: whether the subsystem's typing box is empty,
+    // then the key itself, told whether every box was empty before it.
+    virtual bool inputEmpty() const { return true; }
+    virtual void escape(bool allInputWasEmpty) { (void)allInputWasEmpty; }
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QPlainTextEdit;
+class QTimer;
+class Shell;
+
+// The area below the report list: quick chat, or in its place the server's
+// announcement picture (ImageAdd) for twenty seconds at a time.
+class QuickChatPanel final : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit QuickChatPanel(Shell &shell, QWidget *parent = nullptr);
+
+    void ShowAnnouncement(const QString &imagePath, const QString &tooltip, const QString &link);
+    void HideAnnouncement();
+    void ImageAdd_Click();
+    void Timer3_Timer();
+    // The picture shows from load until Timer3's first tick.
+    void startAnnouncementTimer();
+    bool quickChatShown() const;
+    // Escape with every typing box empty: quick chat gives way to the
+    // picture for twenty seconds, or the picture to quick chat at once.
+    void switchPlace();
+    bool sendBoxEmpty() const;
+    void clearSendBox();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void setQuickChatShown(bool shown);
+
+    Shell &m_shell;
+    QLabel *m_label = nullptr;
+    QCheckBox *m_audio = nullptr;
+    QPlainTextEdit *m_received = nullptr;
+    QPlainTextEdit *m_send = nullptr;
+    QLabel *m_image = nullptr;
+    QTimer *m_timer3 = nullptr;
+    QString m_announcementLink;
+};
