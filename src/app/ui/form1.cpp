@@ -114,13 +114,15 @@ void Form1::buildCentral()
         slot = new QVBoxLayout;
 
     auto *upper = new QHBoxLayout;
-    upper->addLayout(m_slots[int(PanelSlot::Reports)], 3);
-    upper->addLayout(m_slots[int(PanelSlot::Warnings)], 1);
+    upper->addLayout(m_slots[int(PanelSlot::Reports)]);
+    upper->addLayout(m_slots[int(PanelSlot::Warnings)]);
     outer->addLayout(upper, 1);
     auto *lower = new QHBoxLayout;
-    lower->addLayout(m_slots[int(PanelSlot::QuickChat)], 3);
-    lower->addLayout(m_slots[int(PanelSlot::Graphics)], 1);
+    lower->addLayout(m_slots[int(PanelSlot::QuickChat)]);
+    lower->addLayout(m_slots[int(PanelSlot::Graphics)]);
     outer->addLayout(lower);
+    m_rows[0] = upper;
+    m_rows[1] = lower;
 
     auto *statusRow = new QHBoxLayout;
     m_lblStatus = new QLabel(central);
@@ -143,6 +145,11 @@ void Form1::buildCentral()
 void Form1::addPanel(PanelSlot slot, QWidget *panel)
 {
     m_slots[int(slot)]->addWidget(panel);
+    // A slot takes its share of the row only once it holds a panel, so a
+    // panel alone in its row gets the whole width.
+    const bool upper = slot == PanelSlot::Reports || slot == PanelSlot::Warnings;
+    const bool main = slot == PanelSlot::Reports || slot == PanelSlot::QuickChat;
+    m_rows[upper ? 0 : 1]->setStretchFactor(m_slots[int(slot)], main ? 3 : 1);
 }
 
 QMenu *Form1::menuOf(MenuSlot slot) const

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+class QHBoxLayout;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -104,6 +105,7 @@ private:
     QLabel *m_lblStatus = nullptr;
     QPushButton *m_cmdMinimize = nullptr;
     QVBoxLayout *m_slots[4] = {};
+    QHBoxLayout *m_rows[2] = {};
     QMenu *m_edit = nullptr;
     QMenu *m_editLists = nullptr;
     QMenu *m_settings = nullptr;

@@ -1,6 +1,7 @@
 #include "base/ui/program_art.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -35,10 +36,16 @@ QPixmap DefaultBanner(QSize size)
     const int nameWidth = p.fontMetrics().horizontalAdvance(QStringLiteral("Nimbrel "));
     QFont tag = name;
     tag.setBold(false);
-    tag.setPixelSize(qMax(10, size.height() / 4));
+    const QString line = QStringLiteral("live severe-weather reports from spotters");
+    const QRect tagArea = textArea.adjusted(nameWidth + 8, 0, 0, 0);
+    // The whole line or a smaller font: a banner cut off mid-word looks broken.
+    for (int px = qMax(10, size.height() / 4); px >= 7; --px) {
+        tag.setPixelSize(px);
+        if (QFontMetrics(tag).horizontalAdvance(line) <= tagArea.width())
+            break;
+    }
     p.setFont(tag);
     p.setPen(QColor(255, 200, 40));
-    p.drawText(textArea.adjusted(nameWidth + 8, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("live severe-weather reports from spotters"));
+    p.drawText(tagArea, Qt::AlignLeft | Qt::AlignVCenter, line);
     return banner;
 }
