@@ -1,11 +1,10 @@
 #include "base/client_state.h"
 #include "fakes.h"
 #include "net/protocol.h"
-#include "platform/sound_player.h"
-#include "platform/window_actions.h"
 #include "reports/alert_sounds.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"
+#include "test_files.h"
 #include "warnlink/warnings_model.h"
 
 #include <QSignalSpy>
@@ -15,23 +14,6 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-// Window actions and sounds written to one log, so their order shows.
-class LoggingDesktop final : public WindowActions, public SoundPlayer
-{
-public:
-    QStringList events;
-    bool minimised = false;
-    bool inTray = false;
-    bool isMinimised() const override { return minimised; }
-    bool isInTray() const override { return inTray; }
-    void restoreFromMinimised() override { events << u"restore"_s; }
-    void showFromTray() override { events << u"tray"_s; }
-    void bringToFront() override { events << u"front"_s; }
-    void hideToTray() override {}
-    void play(const QString &path) override { events << QFileInfo(path).completeBaseName(); }
-    void stop() override { events << u"stop"_s; }
-};
 
 QString message(const QString &code, const QString &text, const QString &state = u"MD"_s,
                 const QString &county = u"HARFORD"_s, const QString &observer = u"SPOTTER1"_s,
@@ -45,7 +27,7 @@ struct Fixture
     QTemporaryDir dir;
     ClientState state;
     FakeClock clock;
-    LoggingDesktop desktop;
+    FakeDesktopLog desktop;
     AlertSounds sounds{desktop, dir.path()};
     ReportListModel reports;
     WarningsModel warnings;
@@ -59,10 +41,8 @@ struct Fixture
         state.settings.RecordObservations = 1;
         state.additionalCounties = {u"PA YORK"_s, u"VA"_s};
         state.filterList = {u"BOB"_s, u"TROLL"_s};
-        for (const QString &file : {AlertSounds::RoutineFile, AlertSounds::AlertFile}) {
-            QFile sound(state.filePath(file));
-            sound.open(QIODevice::WriteOnly);
-        }
+        for (const QString &file : {AlertSounds::RoutineFile, AlertSounds::AlertFile})
+            TestFiles::write(state.filePath(file), {});
         intake.ComputeUtcOffset();
     }
     void handle(const QString &m)
@@ -73,11 +53,7 @@ struct Fixture
             intake.HandleReport(m);
         reports.flush();
     }
-    QByteArray logFile() const
-    {
-        QFile f(state.filePath(ReportIntake::ObservationsFile));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    QByteArray logFile() const { return TestFiles::read(state.filePath(ReportIntake::ObservationsFile)); }
 };
 
 } // namespace
@@ -183,8 +159,7 @@ private slots:
         QCOMPARE(status[1][0].toString(), u"Flood | 12/06 18:44 | PA | YORK | NWS"_s);
         QCOMPARE(status[0][2].value<Rgb>(), (Rgb{0, 0, 128})); // navy for reports, maroon for warnings
         QCOMPARE(status[1][2].value<Rgb>(), (Rgb{128, 0, 0}));
-        QCOMPARE(fx.logFile(),
-                 QByteArray("2026/12/06 12:00:|It's 1\" | ok^|MD|HARFORD|21014|SPOTTER1|Bel Air\r\n"));
+        QCOMPARE(fx.logFile(), "2026/12/06 12:00:|It's 1\" | ok^|MD|HARFORD|21014|SPOTTER1|Bel Air\r\n"_ba);
 
         // A line break in a field cannot forge a log line, and a huge field is
         // cut before it reaches the list, the status line and the log.

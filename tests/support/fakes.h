@@ -6,10 +6,13 @@
 #include "platform/sound_player.h"
 #include "platform/window_actions.h"
 
+#include <QFileInfo>
 #include <QList>
 #include <QQueue>
 #include <QTimeZone>
 #include <QUrl>
+
+using namespace Qt::Literals::StringLiterals;
 
 class FakeClock final : public Clock
 {
@@ -17,7 +20,9 @@ public:
     // Local time is UTC plus offsetSeconds.
     explicit FakeClock(QDateTime utc = QDateTime(QDate(2026, 12, 6), QTime(18, 0), Qt::UTC),
                        int offsetSeconds = -6 * 3600)
-        : m_utc(utc), m_offset(offsetSeconds) {}
+        : m_utc(utc), m_offset(offsetSeconds)
+    {
+    }
     QDateTime localNow() const override
     {
         QDateTime t = m_utc.addSecs(m_offset);
@@ -44,21 +49,19 @@ public:
         Buttons buttons;
     };
     QList<Shown> shown;
-    QQueue<Button> answers;                  // default: Ok / Yes
-    QQueue<std::optional<QString>> inputs;   // default: cancelled
-    QQueue<QString> files;                   // default: cancelled
-    QQueue<std::optional<Font>> fonts;       // default: cancelled
+    QQueue<Button> answers;                // default: Ok / Yes
+    QQueue<std::optional<QString>> inputs; // default: cancelled
+    QQueue<QString> files;                 // default: cancelled
+    QQueue<std::optional<Font>> fonts;     // default: cancelled
 
-    Button messageBox(const QString &text, const QString &title, Buttons buttons, Icon,
-                      Button) override
+    Button messageBox(const QString &text, const QString &title, Buttons buttons, Icon, Button) override
     {
         shown.append({text, title, buttons});
         if (!answers.isEmpty())
             return answers.dequeue();
         return buttons == YesNo || buttons == YesNoCancel ? Yes : Ok;
     }
-    std::optional<QString> inputBox(const QString &prompt, const QString &title,
-                                    const QString &) override
+    std::optional<QString> inputBox(const QString &prompt, const QString &title, const QString &) override
     {
         shown.append({prompt, title, OkCancel});
         return inputs.isEmpty() ? std::nullopt : inputs.dequeue();
@@ -87,7 +90,11 @@ class FakeShell final : public Shell
 public:
     QList<QUrl> opened;
     QStringList started;
-    bool openUrl(const QUrl &url) override { opened.append(url); return true; }
+    bool openUrl(const QUrl &url) override
+    {
+        opened.append(url);
+        return true;
+    }
     bool startProgram(const QString &path, const QStringList &) override
     {
         started.append(path);
@@ -95,16 +102,19 @@ public:
     }
 };
 
-class FakeWindowActions final : public WindowActions
+// Window actions and sounds written to one log, so that their order shows.
+class FakeDesktopLog final : public WindowActions, public SoundPlayer
 {
 public:
+    QStringList events; // "restore", "tray", "front", a sound's base name, "stop"
     bool minimised = false;
     bool inTray = false;
-    QStringList actions; // in the order they happened
     bool isMinimised() const override { return minimised; }
     bool isInTray() const override { return inTray; }
-    void restoreFromMinimised() override { minimised = false; actions.append(QStringLiteral("restore")); }
-    void showFromTray() override { inTray = false; actions.append(QStringLiteral("tray")); }
-    void bringToFront() override { actions.append(QStringLiteral("front")); }
-    void hideToTray() override { inTray = true; actions.append(QStringLiteral("hide")); }
+    void restoreFromMinimised() override { events << u"restore"_s; }
+    void showFromTray() override { events << u"tray"_s; }
+    void bringToFront() override { events << u"front"_s; }
+    void hideToTray() override {}
+    void play(const QString &path) override { events << QFileInfo(path).completeBaseName(); }
+    void stop() override { events << u"stop"_s; }
 };

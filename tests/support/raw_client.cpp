@@ -1,36 +1,21 @@
 #include "raw_client.h"
 
-#include "net/wire_codec.h"
-
 #include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
 
 RawClient::RawClient(QObject *parent) : QObject(parent)
 {
-    connect(&m_socket, &QTcpSocket::readyRead, this, &RawClient::onReadyRead);
+    connect(&m_socket, &QTcpSocket::readyRead, this,
+            [this] { m_messages += m_framer.feed(m_socket.readAll()); });
 }
 
 bool RawClient::connectTo(quint16 port, int timeoutMs, const QString &from)
 {
     if (!from.isEmpty() && !m_socket.bind(QHostAddress(from)))
         return false;
-    m_socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    m_socket.connectToHost(u"127.0.0.1"_s, port);
     return QTest::qWaitFor([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, timeoutMs);
-}
-
-void RawClient::send(const QByteArray &bytes)
-{
-    m_socket.write(bytes);
-    m_socket.flush();
-}
-
-void RawClient::sendText(const QString &message)
-{
-    send(WireCodec::encode(message));
-}
-
-void RawClient::close()
-{
-    m_socket.abort();
 }
 
 bool RawClient::waitForDisconnected(int timeoutMs)
@@ -39,59 +24,13 @@ bool RawClient::waitForDisconnected(int timeoutMs)
                            timeoutMs);
 }
 
-void RawClient::onReadyRead()
-{
-    m_buffer += m_socket.readAll();
-    qsizetype pos = 0;
-    for (;;) {
-        const qsizetype start = m_buffer.indexOf(':', pos);
-        if (start < 0) {
-            pos = m_buffer.size();
-            break;
-        }
-        const qsizetype end = m_buffer.indexOf('^', start);
-        if (end < 0) {
-            pos = start;
-            break;
-        }
-        m_messages.append(WireCodec::decode(QByteArrayView(m_buffer).sliced(start, end - start + 1)));
-        pos = end + 1;
-    }
-    m_buffer.remove(0, pos);
-}
-
-QString RawClient::waitFor(const Predicate &matches, int timeoutMs)
-{
-    QString found;
-    (void)QTest::qWaitFor(
-        [&] {
-            for (qsizetype i = m_cursor; i < m_messages.size(); ++i) {
-                if (matches(m_messages.at(i))) {
-                    found = m_messages.at(i);
-                    m_cursor = i + 1;
-                    return true;
-                }
-            }
-            return false;
-        },
-        timeoutMs);
-    return found;
-}
-
-QString RawClient::waitForCode(const QString &code, int timeoutMs)
-{
-    const QString prefix = u':' + code + u'|';
-    return waitFor([&](const QString &m) { return m.startsWith(prefix); }, timeoutMs);
-}
-
-QStringList RawClient::collect(const QString &code, int count, int timeoutMs)
+QStringList RawClient::take(const Predicate &matches, int count, int timeoutMs)
 {
     QStringList out;
-    const QString prefix = u':' + code + u'|';
     (void)QTest::qWaitFor(
         [&] {
             for (; m_cursor < m_messages.size() && out.size() < count; ++m_cursor)
-                if (m_messages.at(m_cursor).startsWith(prefix))
+                if (matches(m_messages.at(m_cursor)))
                     out.append(m_messages.at(m_cursor));
             return out.size() >= count;
         },
@@ -103,9 +42,8 @@ QStringList RawClient::pendingWithCode(const QString &code, int quietMs)
 {
     QTest::qWait(quietMs);
     QStringList out;
-    const QString prefix = u':' + code + u'|';
-    for (qsizetype i = m_cursor; i < m_messages.size(); ++i)
-        if (m_messages.at(i).startsWith(prefix))
-            out.append(m_messages.at(i));
+    for (const QString &m : m_messages.mid(m_cursor))
+        if (hasCode(code)(m))
+            out.append(m);
     return out;
 }

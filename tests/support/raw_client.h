@@ -1,15 +1,14 @@
 #pragma once
 
-#include <QByteArray>
+#include "wire_framer.h"
+
 #include <QObject>
-#include <QString>
-#include <QStringList>
 #include <QTcpSocket>
 
 #include <functional>
 
-// A scripted protocol client for end-to-end tests: sends raw bytes, frames
-// what arrives (":" to "^", junk dropped) and waits for messages.
+// A scripted protocol client for end-to-end tests: sends raw bytes and
+// waits for the messages that arrive.
 class RawClient : public QObject
 {
     Q_OBJECT
@@ -21,32 +20,47 @@ public:
     // from picks the local loopback address, so that one machine can play
     // clients at different addresses (Linux routes all of 127/8 locally).
     bool connectTo(quint16 port, int timeoutMs = 3000, const QString &from = {});
-    void send(const QByteArray &bytes);
+    void send(const QByteArray &bytes)
+    {
+        m_socket.write(bytes);
+        m_socket.flush();
+    }
     // Encodes the text for the wire (Windows-1252) and sends it.
-    void sendText(const QString &message);
-    void close();
+    void sendText(const QString &message) { send(WireCodec::encode(message)); }
+    void close() { m_socket.abort(); }
     bool waitForDisconnected(int timeoutMs = 3000);
 
-    // Every message received so far, decoded, keep-alives included.
+    // Every message received so far, keep-alives included.
     const QStringList &messages() const { return m_messages; }
-    // The first message after the last one a wait returned that matches;
-    // an empty text after the time-out. Messages skipped on the way stay
-    // in messages().
-    QString waitFor(const Predicate &matches, int timeoutMs = 3000);
-    QString waitForCode(const QString &code, int timeoutMs = 3000);
-    // The messages with this code that arrive after the current position
-    // until count of them have arrived or the time-out passes.
-    QStringList collect(const QString &code, int count, int timeoutMs = 3000);
-    // Waits quietly and returns the messages with this code received after
-    // the current position, without moving it.
+    // The first count matching messages after the last one taken, waiting
+    // up to timeoutMs for them; fewer after the time-out. Messages passed
+    // over stay in messages() only.
+    QStringList take(const Predicate &matches, int count = 1, int timeoutMs = 3000);
+    QString waitFor(const Predicate &matches, int timeoutMs = 3000)
+    {
+        return take(matches, 1, timeoutMs).value(0);
+    }
+    QStringList collect(const QString &code, int count, int timeoutMs = 3000)
+    {
+        return take(hasCode(code), count, timeoutMs);
+    }
+    QString waitForCode(const QString &code, int timeoutMs = 3000)
+    {
+        return collect(code, 1, timeoutMs).value(0);
+    }
+    // Waits quietly, then the messages with this code after the last one
+    // taken, leaving them to be taken.
     QStringList pendingWithCode(const QString &code, int quietMs);
     void skipAll() { m_cursor = m_messages.size(); }
 
-private:
-    void onReadyRead();
+    static Predicate hasCode(const QString &code)
+    {
+        return [prefix = u':' + code + u'|'](const QString &m) { return m.startsWith(prefix); };
+    }
 
+private:
     QTcpSocket m_socket;
-    QByteArray m_buffer;
+    WireFramer m_framer;
     QStringList m_messages;
     qsizetype m_cursor = 0;
 };

@@ -1,10 +1,10 @@
 #include "relay_process.h"
 
 #include "raw_client.h"
+#include "test_files.h"
 
 #include "net/protocol.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -15,30 +15,29 @@ QString SignOn(const QString &user, const QString &password, const QString &stat
 {
     QStringList fields{user,
                        password,
-                       QStringLiteral("Pat"),
-                       QString(),
-                       QStringLiteral("Doe"),
-                       QStringLiteral("1 Main St"),
-                       QStringLiteral("Bel Air"),
+                       u"Pat"_s,
+                       {},
+                       u"Doe"_s,
+                       u"1 Main St"_s,
+                       u"Bel Air"_s,
                        county,
                        state,
                        zip,
-                       user + QStringLiteral("@example.org"),
-                       QStringLiteral("Home")};
+                       user + u"@example.org"_s,
+                       u"Home"_s};
     if (withVersion)
-        fields.append(QStringLiteral("2.4"));
-    return ServerMessage(QStringLiteral("SGN"), fields);
+        fields.append(u"2.4"_s);
+    return ServerMessage(u"SGN", fields);
 }
 
 QString NewAccount(const QString &user, const QString &password)
 {
-    return ServerMessage(QStringLiteral("NEW"), {user, password});
+    return ServerMessage(u"NEW", {user, password});
 }
 
 QString Report(const QString &text, const QString &user, const QString &state, const QString &county)
 {
-    return ServerMessage(QStringLiteral("RPT"),
-                         {text, state, county, QStringLiteral("21001"), user, QStringLiteral("Bel Air")});
+    return ServerMessage(u"RPT", {text, state, county, u"21001"_s, user, u"Bel Air"_s});
 }
 
 } // namespace RelayTestText
@@ -46,12 +45,11 @@ QString Report(const QString &text, const QString &user, const QString &state, c
 bool JoinRelay(RawClient &client, quint16 port, const QString &user, const QString &county,
                const QString &from)
 {
-    using namespace RelayTestText;
     if (!client.connectTo(port, 3000, from))
         return false;
-    client.sendText(NewAccount(user, QStringLiteral("pw")));
-    client.sendText(SignOn(user, QStringLiteral("pw"), QStringLiteral("MD"), county));
-    return client.waitForCode(QStringLiteral("SGN")) == QStringLiteral(":SGN|3|^");
+    client.sendText(RelayTestText::NewAccount(user, u"pw"_s));
+    client.sendText(RelayTestText::SignOn(user, u"pw"_s, u"MD"_s, county));
+    return client.waitForCode(u"SGN"_s) == u":SGN|3|^"_s;
 }
 
 RelayProcess::RelayProcess() = default;
@@ -66,15 +64,13 @@ RelayProcess::~RelayProcess()
 
 bool RelayProcess::start(const QStringList &extraArguments, const QString &databasePath)
 {
-    m_databasePath = databasePath.isEmpty() ? m_dir.filePath(QStringLiteral("relay.sqlite")) : databasePath;
+    m_databasePath = databasePath.isEmpty() ? m_dir.filePath(u"relay.sqlite"_s) : databasePath;
     m_process.setProgram(QStringLiteral(NIMBREL_RELAY_BIN));
-    m_process.setArguments(QStringList{QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                       QStringLiteral("--http"), QStringLiteral("127.0.0.1:0"),
-                                       QStringLiteral("--admin"), QStringLiteral("127.0.0.1:0"),
-                                       QStringLiteral("--db"), m_databasePath} +
+    m_process.setArguments(QStringList{u"--listen"_s, u"127.0.0.1:0"_s, u"--http"_s, u"127.0.0.1:0"_s,
+                                       u"--admin"_s, u"127.0.0.1:0"_s, u"--db"_s, m_databasePath} +
                            extraArguments);
     // The log goes to a file so that a chatty relay never blocks on a pipe.
-    m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("relay.log")), QIODevice::Append);
+    m_process.setStandardErrorFile(m_dir.filePath(u"relay.log"_s), QIODevice::Append);
     m_process.start();
     if (!m_process.waitForStarted(5000))
         return false;
@@ -87,8 +83,7 @@ bool RelayProcess::start(const QStringList &extraArguments, const QString &datab
         10000);
     m_readyLine = QString::fromUtf8(out.left(out.indexOf('\n')));
     static const QRegularExpression form(
-        QStringLiteral("^relay listening tcp=127\\.0\\.0\\.1:(\\d+) http=127\\.0\\.0\\.1:(\\d+) "
-                       "admin=127\\.0\\.0\\.1:(\\d+)$"));
+        u"^relay listening tcp=127\\.0\\.0\\.1:(\\d+) http=127\\.0\\.0\\.1:(\\d+) admin=127\\.0\\.0\\.1:(\\d+)$"_s);
     const QRegularExpressionMatch m = form.match(m_readyLine);
     if (!ready || !m.hasMatch())
         return false;
@@ -118,16 +113,14 @@ bool RelayProcess::isRunning() const
 
 QString RelayProcess::log() const
 {
-    QFile f(m_dir.filePath(QStringLiteral("relay.log")));
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    return QString::fromUtf8(TestFiles::read(m_dir.filePath(u"relay.log"_s)));
 }
 
 QString RelayProcess::admin(const QStringList &arguments, int *exitCode) const
 {
     QProcess p;
-    p.start(QStringLiteral(NIMBREL_RELAY_BIN), QStringList{QStringLiteral("admin"), QStringLiteral("--to"),
-                                                           QStringLiteral("127.0.0.1:%1").arg(m_adminPort)} +
-                                                   arguments);
+    p.start(QStringLiteral(NIMBREL_RELAY_BIN),
+            QStringList{u"admin"_s, u"--to"_s, u"127.0.0.1:%1"_s.arg(m_adminPort)} + arguments);
     p.waitForFinished(10000);
     if (exitCode)
         *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;

@@ -5,22 +5,24 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+using namespace Qt::Literals::StringLiterals;
+
 // Protocol texts a test client sends, built as the real client builds them.
 namespace RelayTestText {
-QString SignOn(const QString &user, const QString &password, const QString &state = QStringLiteral("MD"),
-               const QString &county = QStringLiteral("HARFORD"),
-               const QString &zip = QStringLiteral("21001"), bool withVersion = true);
+QString SignOn(const QString &user, const QString &password, const QString &state = u"MD"_s,
+               const QString &county = u"HARFORD"_s, const QString &zip = u"21001"_s,
+               bool withVersion = true);
 QString NewAccount(const QString &user, const QString &password);
-QString Report(const QString &text, const QString &user, const QString &state = QStringLiteral("MD"),
-               const QString &county = QStringLiteral("HARFORD"));
+QString Report(const QString &text, const QString &user, const QString &state = u"MD"_s,
+               const QString &county = u"HARFORD"_s);
 } // namespace RelayTestText
 
 class RawClient;
 
 // Connects, creates the account (password "pw") and signs on in MD; true
 // when the relay answers ":SGN|3|^".
-bool JoinRelay(RawClient &client, quint16 port, const QString &user,
-               const QString &county = QStringLiteral("HARFORD"), const QString &from = {});
+bool JoinRelay(RawClient &client, quint16 port, const QString &user, const QString &county = u"HARFORD"_s,
+               const QString &from = {});
 
 // Starts the real nimbrel-relay on free loopback ports with a database in
 // a temporary folder (or a given file, to survive a restart).
