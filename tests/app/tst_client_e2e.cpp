@@ -4,13 +4,17 @@
 #include "base/client_state.h"
 #include "base/settings.h"
 #include "fake_desktop.h"
+#include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/ui/frm_spotter.h"
 #include "raw_client.h"
 #include "relay_process.h"
+#include "reports/ui/report_panel.h"
+#include "reports/ui/reports_subsystem.h"
+#include "test_files.h"
 
 #include <QAction>
-#include <QFile>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -18,8 +22,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-// The client's windows against a real relay: the user's path from the sign-on
-// form to "Welcome", losing and regaining the relay, and the server's ends.
+// Whole clients, put together as main() does, against a real relay.
 class TestClientE2e : public QObject
 {
     Q_OBJECT
@@ -33,7 +36,10 @@ class TestClientE2e : public QObject
             state.dataDir = dataDir;
             app = std::make_unique<ClientApp>(state, services());
         }
-        QString status() const { return app->mainWindow()->findChild<QLabel *>(u"lblStatus"_s)->text(); }
+        ReportListModel &reports() const { return app->reports().reports(); }
+        QLabel *statusLine() const { return app->mainWindow()->findChild<QLabel *>(u"lblStatus"_s); }
+        QString status() const { return statusLine()->text(); }
+        QString listed(int row, int column) const { return reports().index(row, column).data().toString(); }
     };
 
     QTemporaryDir m_dir;
@@ -41,17 +47,8 @@ class TestClientE2e : public QObject
 
     QString database() const { return m_dir.filePath(u"relay.sqlite"_s); }
 
-    static void writeFile(const QString &path, const QByteArray &bytes)
-    {
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size());
-    }
-    static void pointAt(const QString &dir, quint16 port)
-    {
-        writeFile(dir + u"/AddressHost.txt"_s, "http://127.0.0.1:" + QByteArray::number(port) + "\r\n");
-    }
-    // A data folder of a user whose account exists; AutoLogIn signs on.
-    QString preparedFolder(const QString &name, bool autoLogIn)
+    // A data folder of a user in Story County, IA; AutoLogIn signs on.
+    QString preparedFolder(const QString &name, bool autoLogIn, int timeMode = 1)
     {
         const QString dir = m_dir.filePath(name);
         QDir().mkpath(dir);
@@ -67,8 +64,9 @@ class TestClientE2e : public QObject
         s.UserName = name;
         s.Password = u"pa55word"_s;
         s.AutoLogIn = autoLogIn;
-        writeFile(dir + u"/Settings.dat"_s, WriteSettings(s));
-        pointAt(dir, m_relay->httpPort());
+        s.TimeMode = timeMode;
+        TestFiles::write(dir + u"/Settings.dat"_s, WriteSettings(s));
+        TestFiles::pointAt(dir, m_relay->httpPort());
         return dir;
     }
     bool createAccount(const QString &user)
@@ -77,13 +75,13 @@ class TestClientE2e : public QObject
         if (!raw.connectTo(m_relay->tcpPort()))
             return false;
         raw.sendText(RelayTestText::NewAccount(user, u"pa55word"_s));
-        return raw.waitForCode(u"NEW"_s).startsWith(u":NEW|1|"_s);
+        return raw.waitForCode(u"NEW"_s) == u":NEW|1|^"_s;
     }
-    // A second spotter that sees the observer notices of the first.
-    static std::unique_ptr<RawClient> watcher(RelayProcess &relay)
+    // A spotter that sees the observer notices of the others.
+    std::unique_ptr<RawClient> watcher()
     {
         auto raw = std::make_unique<RawClient>();
-        if (!JoinRelay(*raw, relay.tcpPort(), u"watcher"_s))
+        if (!JoinRelay(*raw, m_relay->tcpPort(), u"watcher"_s))
             return nullptr;
         raw->skipAll();
         return raw;
@@ -92,7 +90,7 @@ class TestClientE2e : public QObject
     {
         int n = 0;
         for (const QString &m : raw.pendingWithCode(code, quietMs))
-            n += m.contains(QLatin1Char('|') + user + QLatin1Char('|'), Qt::CaseInsensitive) ? 1 : 0;
+            n += m.contains(u'|' + user + u'|', Qt::CaseInsensitive) ? 1 : 0;
         return n;
     }
 
@@ -109,10 +107,12 @@ private slots:
         QFile::remove(database());
     }
 
-    void newAccountLogInLossAndReturn()
+    // One spotter's path: a new account, signing on, a report to another
+    // spotter, the relay lost and back, and File > Exit.
+    void spotterJourney()
     {
         const QString dir = preparedFolder(u"annlee"_s, false);
-        auto watch = watcher(*m_relay);
+        auto watch = watcher();
         QVERIFY(watch);
         Client c(dir);
         QVERIFY(c.app->Start());
@@ -134,21 +134,51 @@ private slots:
         QCOMPARE(countFor(*watch, u"GOB"_s, u"annlee"_s, 2500), 1);
         QVERIFY(m_relay->log().contains(u"client 2.4"_s));
 
+        {
+            // Bob, reading times in UTC, gets her report with the relay's stamp.
+            QVERIFY(createAccount(u"bob"_s));
+            Client bob(preparedFolder(u"bob"_s, true, 2));
+            QVERIFY(bob.app->Start());
+            QTRY_COMPARE_WITH_TIMEOUT(bob.status(), u"Welcome bob!"_s, 4000);
+            ReportPanel &panel = *c.app->reports().panel();
+            panel.txtData->setText(u"Large hail falling"_s);
+            panel.chkSevere->setChecked(true);
+            panel.cmdSend_Click();
+            QTRY_COMPARE_WITH_TIMEOUT(bob.reports().rowCount(), 1, 5000);
+            QCOMPARE(bob.listed(0, 0), u"Large hail falling"_s);
+            QCOMPARE(bob.listed(0, 5), u"annlee"_s);
+            const QDateTime now = QDateTime::currentDateTimeUtc();
+            QVERIFY2(bob.listed(0, 1) == now.toString(u"MM/dd HH:mm"_s) ||
+                         bob.listed(0, 1) == now.addSecs(-60).toString(u"MM/dd HH:mm"_s),
+                     qPrintable(bob.listed(0, 1)));
+            QVERIFY(bob.status().startsWith(u"Large hail falling | "_s));
+
+            // A retraction in other letters takes the report off every list.
+            watch->sendText(RelayTestText::Report(EscapeOutgoing(u"Hail: 1 inch"), u"watcher"_s));
+            QTRY_COMPARE_WITH_TIMEOUT(bob.reports().rowCount(), 2, 5000);
+            watch->sendText(ServerMessage(u"XRP", {EscapeOutgoing(u"HAIL: 1 INCH")}));
+            QTRY_COMPARE_WITH_TIMEOUT(bob.reports().rowCount(), 1, 5000);
+            QCOMPARE(bob.listed(0, 0), u"Large hail falling"_s);
+            QCOMPARE(bob.app->reports().panel()->lblListTotal->text(), u"1  Listed Reports"_s);
+            QTRY_COMPARE_WITH_TIMEOUT(c.reports().rowCount(), 1, 5000);
+        }
+
         // The relay goes away: red "Disconnected".
         QVERIFY(m_relay->stop());
         ServerLink &link = c.app->link();
         QTRY_COMPARE_WITH_TIMEOUT(link.state(), LinkState::Closed, 5000);
         link.Timer1_Timer();
         QCOMPARE(c.status(), u"Disconnected"_s);
-        QCOMPARE(c.app->mainWindow()->findChild<QLabel *>(u"lblStatus"_s)->palette().color(QPalette::Window),
-                 QColor(255, 0, 0));
+        QCOMPARE(c.statusLine()->palette().color(QPalette::Window), QColor(255, 0, 0));
         QTRY_VERIFY_WITH_TIMEOUT(!link.addressFetchPending(), 5000);
+        QCOMPARE(link.state(), LinkState::Closed);
 
-        // It comes back: the client signs on again by itself, without the version.
+        // It comes back on new ports: the client signs on again by itself,
+        // once, without the version, and without a second new account.
         m_relay = std::make_unique<RelayProcess>();
         QVERIFY2(m_relay->start({}, database()), qPrintable(m_relay->log()));
-        pointAt(dir, m_relay->httpPort());
-        watch = watcher(*m_relay);
+        TestFiles::pointAt(dir, m_relay->httpPort());
+        watch = watcher();
         QVERIFY(watch);
         link.Timer1_Timer();
         QTRY_COMPARE_WITH_TIMEOUT(link.state(), LinkState::Connected, 5000);
@@ -156,6 +186,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(c.status(), u"Welcome annlee!"_s, 5000);
         QCOMPARE(countFor(*watch, u"GOB"_s, u"annlee"_s, 300), 1);
         QVERIFY(m_relay->log().contains(u"signed on again"_s));
+        QCOMPARE(c.dialogs.shown.size(), 1);
+        QVERIFY(c.state.pendingMessage.isEmpty());
 
         // File > Exit signs off and ends.
         watch->skipAll();
@@ -164,8 +196,8 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(countFor(*watch, u"DOB"_s, u"ANNLEE"_s, 200), 1, 3000);
     }
 
-    // Closing the sign-on form by its title bar before the main window exists
-    // ends the run; later it only hides the settings.
+    // Closing the sign-on form by its title bar before the main window
+    // exists ends the run.
     void closingTheSignOnFormEnds()
     {
         Client c(preparedFolder(u"closer"_s, false));
