@@ -8,6 +8,8 @@
 #include <QTcpSocket>
 #include <QtTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 using namespace RelayTestText;
 
 // What an operator does to a running relay (admin commands, the address
@@ -20,11 +22,11 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(m_relay.start(), qPrintable(m_relay.readyLine() + m_relay.log()));
-        QVERIFY(JoinRelay(m_ann, m_relay.tcpPort(), u"Ann"_qs));
-        QVERIFY(JoinRelay(m_ben, m_relay.tcpPort(), u"BEN"_qs));
+        QVERIFY(JoinRelay(m_ann, m_relay.tcpPort(), u"Ann"_s));
+        QVERIFY(JoinRelay(m_ben, m_relay.tcpPort(), u"BEN"_s));
         // Both arrivals seen by both, so that only what a case causes follows.
-        QCOMPARE(m_ann.collect(u"GOB"_qs, 2).size(), 2);
-        QCOMPARE(m_ben.collect(u"GOB"_qs, 1).size(), 1);
+        QCOMPARE(m_ann.collect(u"GOB"_s, 2).size(), 2);
+        QCOMPARE(m_ben.collect(u"GOB"_s, 1).size(), 1);
     }
     void cleanup()
     {
@@ -42,23 +44,23 @@ private slots:
         QTest::addColumn<QString>("annGets");
         QTest::addColumn<QString>("benGets");
         QTest::newRow("smg to one user, escaped")
-            << L{u"smg"_qs, u"ann"_qs, u"Storm's"_qs, u"near: go|now^"_qs} << u"ok 1 connection"_qs
-            << u":SMG|ann|SYSTEM|Storm\u007Fs near\u0081 go\u20ACnow\u201A|^"_qs << QString();
+            << L{u"smg"_s, u"ann"_s, u"Storm's"_s, u"near: go|now^"_s} << u"ok 1 connection"_s
+            << u":SMG|ann|SYSTEM|Storm\u007Fs near\u0081 go\u20ACnow\u201A|^"_s << QString();
         QTest::newRow("smg to everybody")
-            << L{u"smg"_qs, u"*"_qs, u"hello all"_qs} << u"ok 2 connections"_qs
-            << u":SMG|ALL|SYSTEM|hello all|^"_qs << u":SMG|ALL|SYSTEM|hello all|^"_qs;
-        const QString wrn = u":WRN|TORNADO WARNING|MD|HARFORD|21001|NWS|Bel Air|12/6/2026 6:44:52 PM|^"_qs;
+            << L{u"smg"_s, u"*"_s, u"hello all"_s} << u"ok 2 connections"_s
+            << u":SMG|ALL|SYSTEM|hello all|^"_s << u":SMG|ALL|SYSTEM|hello all|^"_s;
+        const QString wrn = u":WRN|TORNADO WARNING|MD|HARFORD|21001|NWS|Bel Air|12/6/2026 6:44:52 PM|^"_s;
         QTest::newRow("wrn with its own time")
-            << L{u"wrn"_qs,     u"TORNADO WARNING"_qs,     u"MD"_qs, u"HARFORD"_qs, u"21001"_qs, u"NWS"_qs,
-                 u"Bel Air"_qs, u"12/6/2026 6:44:52 PM"_qs}
-            << u"ok 2 connections"_qs << wrn << wrn;
+            << L{u"wrn"_s,     u"TORNADO WARNING"_s,     u"MD"_s, u"HARFORD"_s, u"21001"_s, u"NWS"_s,
+                 u"Bel Air"_s, u"12/6/2026 6:44:52 PM"_s}
+            << u"ok 2 connections"_s << wrn << wrn;
         QTest::newRow("c12 to one user only")
-            << L{u"c12"_qs, u"BEN"_qs} << u"ok 1 connection"_qs << QString() << u":C12|BEN|^"_qs;
+            << L{u"c12"_s, u"BEN"_s} << u"ok 1 connection"_s << QString() << u":C12|BEN|^"_s;
         QTest::newRow("unknown user reaches nobody")
-            << L{u"smg"_qs, u"NOBODY"_qs, u"x"_qs} << u"ok 0 connections"_qs << QString() << QString();
-        QTest::newRow("delimiter in a plain field") << L{u"hub"_qs, u"BEN"_qs, u"10.0.0.9|x"_qs, u"5000"_qs}
-                                                    << u"error a field"_qs << QString() << QString();
-        QTest::newRow("list") << L{u"list"_qs} << u"observer\tAnn\tMD\tHARFORD\t21001\t127.0.0.1:"_qs
+            << L{u"smg"_s, u"NOBODY"_s, u"x"_s} << u"ok 0 connections"_s << QString() << QString();
+        QTest::newRow("delimiter in a plain field") << L{u"hub"_s, u"BEN"_s, u"10.0.0.9|x"_s, u"5000"_s}
+                                                    << u"error a field"_s << QString() << QString();
+        QTest::newRow("list") << L{u"list"_s} << u"observer\tAnn\tMD\tHARFORD\t21001\t127.0.0.1:"_s
                               << QString() << QString();
     }
     void commandsReachTheirTargets()
@@ -70,10 +72,9 @@ private slots:
         int code = -1;
         const QString out = m_relay.admin(command, &code);
         QVERIFY2(out.contains(answer), qPrintable(out));
-        QCOMPARE(code, answer.startsWith(QLatin1String("error")) ? 1 : 0);
+        QCOMPARE(code, answer.startsWith(u"error"_s) ? 1 : 0);
         const auto next = [](RawClient &c, int timeoutMs) {
-            return c.waitFor([&](const QString &m) { return !m.startsWith(QLatin1String(":PNG")); },
-                             timeoutMs);
+            return c.waitFor([&](const QString &m) { return !m.startsWith(u":PNG"_s); }, timeoutMs);
         };
         QCOMPARE(next(m_ann, annGets.isEmpty() ? 100 : 3000), annGets);
         QCOMPARE(next(m_ben, benGets.isEmpty() ? 100 : 3000), benGets);
@@ -82,29 +83,29 @@ private slots:
     void bannedAccountIsSignedOffAndRefused()
     {
         RawClient c, later;
-        QVERIFY(JoinRelay(c, m_relay.tcpPort(), u"Carol"_qs));
+        QVERIFY(JoinRelay(c, m_relay.tcpPort(), u"Carol"_s));
         int code = -1;
-        QVERIFY(m_relay.admin({u"ban"_qs, u"CAROL"_qs}, &code).startsWith(QLatin1String("ok 1")));
+        QVERIFY(m_relay.admin({u"ban"_s, u"CAROL"_s}, &code).startsWith(u"ok 1"_s));
         QCOMPARE(code, 0);
-        QCOMPARE(c.waitForCode(u"BAN"_qs), u":BAN|Carol|^"_qs);
+        QCOMPARE(c.waitForCode(u"BAN"_s), u":BAN|Carol|^"_s);
         // Signed off at once: its reports are no longer relayed.
-        c.sendText(Report(u"hail"_qs, u"Carol"_qs));
-        QVERIFY(m_ben.pendingWithCode(u"RPT"_qs, 200).isEmpty());
+        c.sendText(Report(u"hail"_s, u"Carol"_s));
+        QVERIFY(m_ben.pendingWithCode(u"RPT"_s, 200).isEmpty());
         QVERIFY(later.connectTo(m_relay.tcpPort()));
-        later.sendText(SignOn(u"carol"_qs, u"pw"_qs));
-        QCOMPARE(later.waitForCode(u"SGN"_qs), u":SGN|5|^"_qs);
-        later.sendText(SignOn(u"carol"_qs, u"wrong"_qs));
-        QCOMPARE(later.waitForCode(u"SGN"_qs), u":SGN|2|^"_qs);
+        later.sendText(SignOn(u"carol"_s, u"pw"_s));
+        QCOMPARE(later.waitForCode(u"SGN"_s), u":SGN|5|^"_s);
+        later.sendText(SignOn(u"carol"_s, u"wrong"_s));
+        QCOMPARE(later.waitForCode(u"SGN"_s), u":SGN|2|^"_s);
     }
 
     void addressFileOverHttp_data()
     {
         QTest::addColumn<QByteArray>("request");
         QTest::addColumn<QByteArray>("statusLine");
-        QTest::newRow("address file") << QByteArray("GET /weather/WXIP.txt HTTP/1.1\r\nHost: x\r\n\r\n")
-                                      << QByteArray("HTTP/1.1 200 OK");
+        QTest::newRow("address file") << "GET /weather/WXIP.txt HTTP/1.1\r\nHost: x\r\n\r\n"_ba
+                                      << "HTTP/1.1 200 OK"_ba;
         QTest::newRow("oversized request")
-            << QByteArray("GET /" + QByteArray(20'000, 'a')) << QByteArray("HTTP/1.1 431");
+            << QByteArray("GET /" + QByteArray(20'000, 'a')) << "HTTP/1.1 431"_ba;
     }
     void addressFileOverHttp()
     {
@@ -112,7 +113,7 @@ private slots:
         QFETCH(QByteArray, statusLine);
         // The relay answers once and closes the connection.
         QTcpSocket s;
-        s.connectToHost(u"127.0.0.1"_qs, m_relay.httpPort());
+        s.connectToHost(u"127.0.0.1"_s, m_relay.httpPort());
         QVERIFY(s.waitForConnected(3000));
         s.write(request);
         QTRY_COMPARE_WITH_TIMEOUT(s.state(), QAbstractSocket::UnconnectedState, 3000);
@@ -128,22 +129,22 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<bool>("closed"); // false: the relay may or may not close it
-        QTest::newRow("message flood") << u"flood"_qs << true;
-        QTest::newRow("1 MB without a caret") << u"huge"_qs << true;
-        QTest::newRow("random bytes") << u"random"_qs << false;
+        QTest::newRow("message flood") << u"flood"_s << true;
+        QTest::newRow("1 MB without a caret") << u"huge"_s << true;
+        QTest::newRow("random bytes") << u"random"_s << false;
     }
     void othersKeepReceivingEverything()
     {
         QFETCH(QString, kind);
         QFETCH(bool, closed);
         RawClient bad;
-        QVERIFY(JoinRelay(bad, m_relay.tcpPort(), u"MALLORY"_qs));
+        QVERIFY(JoinRelay(bad, m_relay.tcpPort(), u"MALLORY"_s));
         m_ben.skipAll();
         QByteArray payload;
-        if (kind == QLatin1String("flood")) {
+        if (kind == u"flood"_s) {
             for (int i = 0; i < 5000; ++i)
                 payload += ":MSG|ALL|MALLORY|spam " + QByteArray::number(i) + "|^";
-        } else if (kind == QLatin1String("huge")) {
+        } else if (kind == u"huge"_s) {
             payload = ":RPT|" + QByteArray(1024 * 1024, 'x');
         } else {
             QRandomGenerator rng(20261206);
@@ -155,49 +156,49 @@ private slots:
         for (int i = 0; i < Reports; ++i) {
             if (i % 10 == 0)
                 bad.send(payload.mid(i / 10 * payload.size() / 4, payload.size() / 4));
-            m_ann.sendText(Report(u"report %1"_qs.arg(i), u"Ann"_qs));
+            m_ann.sendText(Report(u"report %1"_s.arg(i), u"Ann"_s));
             QTest::qWait(5);
         }
-        const QStringList got = m_ben.collect(u"RPT"_qs, Reports, 10000);
+        const QStringList got = m_ben.collect(u"RPT"_s, Reports, 10000);
         QCOMPARE(got.size(), Reports);
         for (int i = 0; i < Reports; ++i)
-            QCOMPARE(FieldAt(SplitFields(got.at(i)), 0), u"report %1"_qs.arg(i));
+            QCOMPARE(FieldAt(SplitFields(got.at(i)), 0), u"report %1"_s.arg(i));
         if (closed)
             QVERIFY(bad.waitForDisconnected(5000));
         // The relay is alive and sane for newcomers.
         RawClient fresh;
-        QVERIFY(JoinRelay(fresh, m_relay.tcpPort(), u"NEWBIE"_qs));
+        QVERIFY(JoinRelay(fresh, m_relay.tcpPort(), u"NEWBIE"_s));
     }
 
     void floodIsLoggedOnceNotPerMessage()
     {
         RawClient bad;
-        QVERIFY(JoinRelay(bad, m_relay.tcpPort(), u"EVE"_qs));
-        const qsizetype before = m_relay.log().count(u"too fast"_qs);
-        bad.send(QByteArray(":GOB|^").repeated(400));
-        QVERIFY(QTest::qWaitFor([&] { return m_relay.log().count(u"too fast"_qs) > before; }, 3000));
+        QVERIFY(JoinRelay(bad, m_relay.tcpPort(), u"EVE"_s));
+        const qsizetype before = m_relay.log().count(u"too fast"_s);
+        bad.send(":GOB|^"_ba.repeated(400));
+        QVERIFY(QTest::qWaitFor([&] { return m_relay.log().count(u"too fast"_s) > before; }, 3000));
         QTest::qWait(100);
-        QCOMPARE(m_relay.log().count(u"too fast"_qs), before + 1);
+        QCOMPARE(m_relay.log().count(u"too fast"_s), before + 1);
         // A burst below the limits is served completely.
         m_ann.skipAll();
-        m_ann.send(QByteArray(":MSG|ALL|Ann|burst|^").repeated(20));
-        QCOMPARE(m_ann.collect(u"MSG"_qs, 20, 5000).size(), 20);
+        m_ann.send(":MSG|ALL|Ann|burst|^"_ba.repeated(20));
+        QCOMPARE(m_ann.collect(u"MSG"_s, 20, 5000).size(), 20);
     }
 
     // A connection past the cap is closed at once; idle links get pings.
     void connectionCapAndKeepAlive()
     {
         RelayProcess capped;
-        QVERIFY(capped.start({u"--max-connections"_qs, u"2"_qs, u"--keepalive-seconds"_qs, u"1"_qs}));
+        QVERIFY(capped.start({u"--max-connections"_s, u"2"_s, u"--keepalive-seconds"_s, u"1"_s}));
         RawClient a, b, c;
         QVERIFY(a.connectTo(capped.tcpPort()));
         QVERIFY(b.connectTo(capped.tcpPort()));
         (void)c.connectTo(capped.tcpPort());
         QVERIFY(c.waitForDisconnected());
-        a.sendText(NewAccount(u"X"_qs, u"pw"_qs));
-        QCOMPARE(a.waitForCode(u"NEW"_qs), u":NEW|1|^"_qs);
-        QVERIFY(capped.log().contains(u"connection limit"_qs));
-        QCOMPARE(b.waitForCode(u"PNG"_qs, 3000), u":PNG|^"_qs);
+        a.sendText(NewAccount(u"X"_s, u"pw"_s));
+        QCOMPARE(a.waitForCode(u"NEW"_s), u":NEW|1|^"_s);
+        QVERIFY(capped.log().contains(u"connection limit"_s));
+        QCOMPARE(b.waitForCode(u"PNG"_s, 3000), u":PNG|^"_s);
     }
 
 private:

@@ -6,6 +6,8 @@
 
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 class TestRelayParts : public QObject
 {
     Q_OBJECT
@@ -16,13 +18,13 @@ private slots:
         QTest::addColumn<QByteArray>("password");
         QTest::addColumn<QByteArray>("salt");
         QTest::addColumn<QByteArray>("expected");
-        QTest::newRow("4096 rounds")
-            << QByteArray("password") << QByteArray("salt")
-            << QByteArray("c5e478d59288c841aa530db6845c4c8d962893a001ce4e11a4963873aa98134a");
+        QTest::newRow("4096 rounds") << "password"_ba
+                                     << "salt"_ba
+                                     << "c5e478d59288c841aa530db6845c4c8d962893a001ce4e11a4963873aa98134a"_ba;
         QTest::newRow("two blocks, cut")
-            << QByteArray("passwordPASSWORDpassword") << QByteArray("saltSALTsaltSALTsaltSALTsaltSALTsalt")
-            << QByteArray("348c89dbcbd32b2f32d814b8116e84cf2b17347ebc1800181c4e2a1fb8dd53e1"
-                          "c635518c7dac47e9");
+            << "passwordPASSWORDpassword"_ba
+            << "saltSALTsaltSALTsaltSALTsaltSALTsalt"_ba
+            << "348c89dbcbd32b2f32d814b8116e84cf2b17347ebc1800181c4e2a1fb8dd53e1c635518c7dac47e9"_ba;
     }
     void pbkdf2KnownAnswers()
     {
@@ -38,10 +40,10 @@ private slots:
         QTest::addColumn<QDateTime>("when");
         QTest::addColumn<QString>("expected");
         QTest::newRow("midnight") << QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0), Qt::UTC)
-                                  << QStringLiteral("1/1/2027 12:00:00 AM");
+                                  << u"1/1/2027 12:00:00 AM"_s;
         QTest::newRow("offset converted to UTC")
             << QDateTime(QDate(2026, 3, 1), QTime(20, 30, 0), Qt::OffsetFromUTC, -6 * 3600)
-            << QStringLiteral("3/2/2026 2:30:00 AM");
+            << u"3/2/2026 2:30:00 AM"_s;
     }
     void reportTimeStamp()
     {
@@ -112,10 +114,10 @@ private slots:
     // tab-separated fields join the last.
     void adminCommandSplit()
     {
-        QCOMPARE(AdminServer::splitCommand(u"smg * storm  coming soon\r\n"_qs),
-                 (QStringList{u"smg"_qs, u"*"_qs, u"storm  coming soon"_qs}));
-        QCOMPARE(AdminServer::splitCommand(u"smg\tBOB\thello\tthere"_qs),
-                 (QStringList{u"smg"_qs, u"BOB"_qs, u"hello there"_qs}));
+        QCOMPARE(AdminServer::splitCommand(u"smg * storm  coming soon\r\n"_s),
+                 (QStringList{u"smg"_s, u"*"_s, u"storm  coming soon"_s}));
+        QCOMPARE(AdminServer::splitCommand(u"smg\tBOB\thello\tthere"_s),
+                 (QStringList{u"smg"_s, u"BOB"_s, u"hello there"_s}));
     }
 };
 
