@@ -24,17 +24,13 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("error");
-        const QString prog = QStringLiteral("nimbrel");
+        const QString prog = u"nimbrel"_s;
         QTest::newRow("none") << QStringList{prog} << QString() << false;
-        QTest::newRow("separate") << QStringList{prog, QStringLiteral("--data-dir"), QStringLiteral("/x")}
-                                  << QStringLiteral("/x") << false;
-        QTest::newRow("last wins") << QStringList{prog, QStringLiteral("--data-dir=/a"),
-                                                  QStringLiteral("--data-dir"), QStringLiteral("/b")}
-                                   << QStringLiteral("/b") << false;
-        QTest::newRow("after --") << QStringList{prog, QStringLiteral("--"), QStringLiteral("--data-dir=/a")}
-                                  << QString() << false;
-        QTest::newRow("missing value")
-            << QStringList{prog, QStringLiteral("--data-dir")} << QString() << true;
+        QTest::newRow("separate") << QStringList{prog, u"--data-dir"_s, u"/x"_s} << u"/x"_s << false;
+        QTest::newRow("last wins") << QStringList{prog, u"--data-dir=/a"_s, u"--data-dir"_s, u"/b"_s}
+                                   << u"/b"_s << false;
+        QTest::newRow("after --") << QStringList{prog, u"--"_s, u"--data-dir=/a"_s} << QString() << false;
+        QTest::newRow("missing value") << QStringList{prog, u"--data-dir"_s} << QString() << true;
     }
     void argument()
     {
@@ -49,24 +45,21 @@ private slots:
     void resolve()
     {
         QTemporaryDir tmp;
-        const QString wanted = tmp.filePath(QStringLiteral("a/b/data"));
-        const DataFolder f =
-            ResolveDataFolder({QStringLiteral("nimbrel"), QStringLiteral("--data-dir"), wanted});
+        const QString wanted = tmp.filePath(u"a/b/data"_s);
+        const DataFolder f = ResolveDataFolder({u"nimbrel"_s, u"--data-dir"_s, wanted});
         QVERIFY2(f.ok(), qPrintable(f.error));
         QCOMPARE(f.path, QDir::cleanPath(wanted));
         QVERIFY(QFileInfo(wanted).isDir());
 
         // A file in the way is an error, also as a parent.
-        QFile file(tmp.filePath(QStringLiteral("taken")));
+        QFile file(tmp.filePath(u"taken"_s));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        for (const QString &below : {QString(), QStringLiteral("/below")})
-            QVERIFY(
-                !ResolveDataFolder({QStringLiteral("nimbrel"), u"--data-dir="_s + file.fileName() + below})
-                     .ok());
+        for (const QString &below : {QString(), u"/below"_s})
+            QVERIFY(!ResolveDataFolder({u"nimbrel"_s, u"--data-dir="_s + file.fileName() + below}).ok());
 
-        const DataFolder byDefault = ResolveDataFolder({QStringLiteral("nimbrel")});
+        const DataFolder byDefault = ResolveDataFolder({u"nimbrel"_s});
         QVERIFY2(byDefault.ok(), qPrintable(byDefault.error));
-        QVERIFY(byDefault.path.endsWith(QStringLiteral("/Nimbrel")));
+        QVERIFY(byDefault.path.endsWith(u"/Nimbrel"_s));
         QVERIFY(QFileInfo(byDefault.path).isDir());
     }
 };

@@ -86,9 +86,8 @@ private slots:
         QTest::newRow("groups stop at 1,000") << lines(1001, "G") << ListLimits::Groups << 1000 << u"G1000"_s;
         QTest::newRow("filters stop at 2,000")
             << lines(2001, "u") << ListLimits::Filters << 2000 << u"u2000"_s;
-        QTest::newRow("empty lines skipped, not counted")
-            << QByteArray("\r\na\r\n\r\n\r\nb\r\nc") << 2 << 2 << u"b"_s;
-        QTest::newRow("Windows-1252 bytes") << QByteArray("caf\xe9\r\n\x80") << 10 << 2 << u"\u20AC"_s;
+        QTest::newRow("empty lines skipped, not counted") << "\r\na\r\n\r\n\r\nb\r\nc"_ba << 2 << 2 << u"b"_s;
+        QTest::newRow("Windows-1252 bytes") << "caf\xe9\r\n\x80"_ba << 10 << 2 << u"\u20AC"_s;
     }
     void entryLists()
     {
@@ -112,10 +111,10 @@ private slots:
             many += "http://h/" + QByteArray::number(i) + ".gif\r\n1\r\n";
         QTest::newRow("count is a byte") << many << true << 2.0 << 255;
         QTest::newRow("address without flag dropped")
-            << QByteArray("1\nhttp://h/a.gif\n1\nhttp://h/b.gif\n") << true << 1.0 << 1;
+            << "1\nhttp://h/a.gif\n1\nhttp://h/b.gif\n"_ba << true << 1.0 << 1;
         QTest::newRow("bad flag stops")
-            << QByteArray("1\nhttp://h/a.gif\nyes\nhttp://h/b.gif\n1\n") << true << 1.0 << 0;
-        QTest::newRow("no number first") << QByteArray("http://h/a.gif\r\n1\r\n") << false << 0.0 << 0;
+            << "1\nhttp://h/a.gif\nyes\nhttp://h/b.gif\n1\n"_ba << true << 1.0 << 0;
+        QTest::newRow("no number first") << "http://h/a.gif\r\n1\r\n"_ba << false << 0.0 << 0;
     }
     void urlList()
     {
@@ -148,15 +147,15 @@ private slots:
         QVERIFY(SavePhraseListFile(state, 7));
         QVERIFY(SaveGroupListFile(state));
         QVERIFY(SaveUrlListFile(state));
-        QCOMPARE(readAll(dir.filePath(u"List7.txt"_s)), QByteArray("Flood\r\nSnow > 4\"\r\ntwo lines\r\n"));
-        QCOMPARE(readAll(dir.filePath(u"GroupList.txt"_s)), QByteArray("ALL\r\ncaf\xe9\r\n"));
+        QCOMPARE(readAll(dir.filePath(u"List7.txt"_s)), "Flood\r\nSnow > 4\"\r\ntwo lines\r\n"_ba);
+        QCOMPARE(readAll(dir.filePath(u"GroupList.txt"_s)), "ALL\r\ncaf\xe9\r\n"_ba);
         QCOMPARE(readAll(dir.filePath(u"URLLists.txt"_s)),
-                 QByteArray("1.5\r\nhttp://h/a.gif\r\n1\r\nhttp://h/b.jpg\r\n0\r\n"));
+                 "1.5\r\nhttp://h/a.gif\r\n1\r\nhttp://h/b.jpg\r\n0\r\n"_ba);
 
         // A blank address cannot be written without pairing the next
         // address with its flag.
         QCOMPARE(WriteUrlList({0.1, {{u"  "_s, 1}, {u"http://h/c.gif"_s, 0}}}),
-                 QByteArray("0.1\r\nhttp://h/c.gif\r\n0\r\n"));
+                 "0.1\r\nhttp://h/c.gif\r\n0\r\n"_ba);
 
         state.dataDir = dir.filePath(u"missing"_s);
         QVERIFY(!SaveFilterListFile(state));

@@ -130,7 +130,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(int, boxesBeforeTerms);
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Settings.dat"));
+        const QString path = dir.filePath(u"Settings.dat"_s);
         if (file == u"/")
             QVERIFY(QDir().mkdir(path));
         else if (file != u"-")

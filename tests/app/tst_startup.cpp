@@ -21,7 +21,7 @@ private slots:
         QTest::newRow("plain") << QStringList{u"ok"_s, u"Cleveland"_s, u"73069"_s, u"ann"_s}
                                << ":DOB|OK|CLEVELAND|73069|ANN|^";
         QTest::newRow("delimiters escaped") << QStringList{u"ok"_s, u"a|b:c"_s, u"1^2"_s, u"ann"_s}
-                                            << QStringLiteral(":DOB|OK|A\u20ACB\u0081C|1\u201A2|ANN|^");
+                                            << u":DOB|OK|A\u20ACB\u0081C|1\u201A2|ANN|^"_s;
     }
     void signOffMessage()
     {
@@ -42,21 +42,20 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("default");
         }
-        QFile mine(QDir(target.path()).filePath(QStringLiteral("Terms.txt")));
+        QFile mine(QDir(target.path()).filePath(u"Terms.txt"_s));
         QVERIFY(mine.open(QIODevice::WriteOnly));
         mine.write("my own terms");
         mine.close();
-        const QStringList copied = Startup::CopyMissingDefaults(
-            source.path(), target.path(),
-            {QStringLiteral("Terms.txt"), QStringLiteral("Help.txt"), QStringLiteral("qc.wav")});
-        QCOMPARE(copied, QStringList{QStringLiteral("Help.txt")});
-        QCOMPARE(Startup::ReadTextFile(mine.fileName()), QStringLiteral("my own terms"));
+        const QStringList copied = Startup::CopyMissingDefaults(source.path(), target.path(),
+                                                                {u"Terms.txt"_s, u"Help.txt"_s, u"qc.wav"_s});
+        QCOMPARE(copied, QStringList{u"Help.txt"_s});
+        QCOMPARE(Startup::ReadTextFile(mine.fileName()), u"my own terms"_s);
     }
 
     void nightlyTime()
     {
-        QCOMPARE(Startup::NightlyTime(7), QStringLiteral("3:07 AM"));
-        QCOMPARE(Startup::NightlyTime(30), QStringLiteral("3:30 AM"));
+        QCOMPARE(Startup::NightlyTime(7), u"3:07 AM"_s);
+        QCOMPARE(Startup::NightlyTime(30), u"3:30 AM"_s);
     }
 
     void oneInstancePerFolderAndADeadHoldersLockIsTakenOver()
@@ -71,11 +70,11 @@ private slots:
 
         // A process that has ended: its id is free again.
         QProcess p;
-        p.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("echo $$")});
+        p.start(u"sh"_s, {u"-c"_s, u"echo $$"_s});
         QVERIFY(p.waitForFinished(5000));
         const qint64 deadPid = p.readAllStandardOutput().trimmed().toLongLong();
         QVERIFY(deadPid > 0);
-        QFile lock(QDir(stale.path()).filePath(QStringLiteral("nimbrel.lock")));
+        QFile lock(QDir(stale.path()).filePath(u"nimbrel.lock"_s));
         QVERIFY(lock.open(QIODevice::WriteOnly));
         lock.write(QByteArray::number(deadPid) + "\nnimbrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         lock.close();

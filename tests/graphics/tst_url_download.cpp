@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace {
 QByteArray allBytes(int size)
 {
@@ -30,17 +32,17 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_http.listen());
-        m_http.setBody(QStringLiteral("/exact"), allBytes(4096));
-        m_http.setBody(QStringLiteral("/target"), "target body");
-        m_http.setResponse(QStringLiteral("/moved"), HttpResponder::Response::redirect("/target"));
-        m_http.setResponse(QStringLiteral("/loop"), HttpResponder::Response::redirect("/loop"));
-        m_http.setBody(QStringLiteral("/huge"), QByteArray(5000, 'x'));
-        m_http.setResponse(QStringLiteral("/stall"), HttpResponder::Response::stalled());
-        m_http.setResponse(QStringLiteral("/short"), HttpResponder::Response::cutShort("half", 100));
-        m_http.setResponse(QStringLiteral("/trickle"), HttpResponder::Response::trickle(50));
+        m_http.setBody(u"/exact"_s, allBytes(4096));
+        m_http.setBody(u"/target"_s, "target body");
+        m_http.setResponse(u"/moved"_s, HttpResponder::Response::redirect("/target"));
+        m_http.setResponse(u"/loop"_s, HttpResponder::Response::redirect("/loop"));
+        m_http.setBody(u"/huge"_s, QByteArray(5000, 'x'));
+        m_http.setResponse(u"/stall"_s, HttpResponder::Response::stalled());
+        m_http.setResponse(u"/short"_s, HttpResponder::Response::cutShort("half", 100));
+        m_http.setResponse(u"/trickle"_s, HttpResponder::Response::trickle(50));
         HttpResponder::Response bigError = HttpResponder::Response::error(404);
         bigError.body = QByteArray(5000, 'e');
-        m_http.setResponse(QStringLiteral("/bigerror"), bigError);
+        m_http.setResponse(u"/bigerror"_s, bigError);
     }
 
     // Whatever goes wrong, the earlier file stays as it was.
@@ -53,22 +55,22 @@ private slots:
         const QByteArray old = "previous";
         const qint64 failed = UrlDownload::InternetError;
         QTest::newRow("4096 bytes whole")
-            << m_http.url(u"/exact"_qs) << qint64(0) << allBytes(4096) << QString();
-        QTest::newRow("error page") << m_http.url(u"/missing"_qs) << failed << old << QString();
+            << m_http.url(u"/exact"_s) << qint64(0) << allBytes(4096) << QString();
+        QTest::newRow("error page") << m_http.url(u"/missing"_s) << failed << old << QString();
         QTest::newRow("redirect followed")
-            << m_http.url(u"/moved"_qs) << qint64(0) << QByteArray("target body") << QString();
-        QTest::newRow("redirect loop refused") << m_http.url(u"/loop"_qs) << failed << old << QString();
-        QTest::newRow("over the size cap") << m_http.url(u"/huge"_qs) << failed << old << QString();
-        QTest::newRow("stalled transfer times out") << m_http.url(u"/stall"_qs) << failed << old << QString();
-        QTest::newRow("body cut short") << m_http.url(u"/short"_qs) << failed << old << QString();
+            << m_http.url(u"/moved"_s) << qint64(0) << "target body"_ba << QString();
+        QTest::newRow("redirect loop refused") << m_http.url(u"/loop"_s) << failed << old << QString();
+        QTest::newRow("over the size cap") << m_http.url(u"/huge"_s) << failed << old << QString();
+        QTest::newRow("stalled transfer times out") << m_http.url(u"/stall"_s) << failed << old << QString();
+        QTest::newRow("body cut short") << m_http.url(u"/short"_s) << failed << old << QString();
         // A host that trickles a byte at a time, or an endless error page,
         // must not keep the transfer alive.
         QTest::newRow("trickle past the deadline")
-            << m_http.url(u"/trickle"_qs) << failed << old << u"no complete answer"_qs;
+            << m_http.url(u"/trickle"_s) << failed << old << u"no complete answer"_s;
         QTest::newRow("error page over the cap")
-            << m_http.url(u"/bigerror"_qs) << failed << old << u"larger than"_qs;
+            << m_http.url(u"/bigerror"_s) << failed << old << u"larger than"_s;
         QTest::newRow("empty address") << QString() << UrlDownload::InvalidArgument << old << QString();
-        QTest::newRow("local file address") << u"file:///etc/hostname"_qs << failed << old << QString();
+        QTest::newRow("local file address") << u"file:///etc/hostname"_s << failed << old << QString();
     }
     void copy()
     {
@@ -78,7 +80,7 @@ private slots:
         QFETCH(QString, detail);
 
         QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("add.gif"));
+        const QString file = dir.filePath(u"add.gif"_s);
         QVERIFY(writeAll(file, "previous"));
         UrlDownloader downloader;
         downloader.setMaxBytes(4096);
@@ -97,57 +99,57 @@ private slots:
         if (number == UrlDownload::InternetError)
             QCOMPARE(error.description, UrlDownload::internetOpenUrlText());
         if (number == UrlDownload::InvalidArgument)
-            QCOMPARE(error.description, QStringLiteral("Invalid procedure call or argument"));
+            QCOMPARE(error.description, u"Invalid procedure call or argument"_s);
         QFile after(file);
         QVERIFY(after.open(QIODevice::ReadOnly));
         QCOMPARE(after.readAll(), fileAfter);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("add.gif")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"add.gif"_s});
     }
 
     void getFileLocalAndWeb()
     {
-        QVERIFY(UrlDownload::IsWebAddress(u"hTtP:"_qs));
-        QVERIFY(!UrlDownload::IsWebAddress(u"https://x/a"_qs));
+        QVERIFY(UrlDownload::IsWebAddress(u"hTtP:"_s));
+        QVERIFY(!UrlDownload::IsWebAddress(u"https://x/a"_s));
         QTemporaryDir dir;
-        const QString local = dir.filePath(QStringLiteral("data.txt"));
+        const QString local = dir.filePath(u"data.txt"_s);
         QVERIFY(writeAll(local, "temp 71\xb0"));
         UrlDownloader downloader;
         QSignalSpy progress(&downloader, &UrlDownloader::progress);
-        QString text = QStringLiteral("unset");
+        QString text = u"unset"_s;
         downloader.GetFile(local, [&](const QString &t) { text = t; });
-        QCOMPARE(text, QStringLiteral("temp 71\u00b0"));
-        downloader.GetFile(dir.filePath(QStringLiteral("none.txt")), [&](const QString &t) { text = t; });
+        QCOMPARE(text, u"temp 71\u00b0"_s);
+        downloader.GetFile(dir.filePath(u"none.txt"_s), [&](const QString &t) { text = t; });
         QCOMPARE(text, QString());
 
         bool done = false;
-        downloader.GetFile(m_http.url(QStringLiteral("/target")), [&](const QString &t) {
+        downloader.GetFile(m_http.url(u"/target"_s), [&](const QString &t) {
             text = t;
             done = true;
         });
         QTRY_VERIFY_WITH_TIMEOUT(done, 5000);
-        QCOMPARE(text, QStringLiteral("target body"));
-        QVERIFY(m_http.lastRequest(u"/target"_qs).contains("\r\nUser-Agent: nimbrel"));
+        QCOMPARE(text, u"target body"_s);
+        QVERIFY(m_http.lastRequest(u"/target"_s).contains("\r\nUser-Agent: nimbrel"));
         QCOMPARE(progress.first().at(0).toInt(), 5);
-        QCOMPARE(progress.last().at(1).toString(), QStringLiteral("12 - response completed"));
+        QCOMPARE(progress.last().at(1).toString(), u"12 - response completed"_s);
     }
 
     // A cancelled GetFile answers empty at once; a continuation whose context
     // is gone is never called.
     void abandonedTransfers()
     {
-        const QString stall = m_http.url(QStringLiteral("/stall"));
+        const QString stall = m_http.url(u"/stall"_s);
         UrlDownloader downloader;
         downloader.setTransferTimeout(200);
         QStringList results;
-        downloader.GetFile(stall, [&](const QString &t) { results.append(u"first:"_qs + t); });
+        downloader.GetFile(stall, [&](const QString &t) { results.append(u"first:"_s + t); });
         QVERIFY(downloader.busy());
-        downloader.GetFile(stall, [&](const QString &t) { results.append(u"second:"_qs + t); });
-        QCOMPARE(results, QStringList({u"first:"_qs, u"second:"_qs}));
+        downloader.GetFile(stall, [&](const QString &t) { results.append(u"second:"_s + t); });
+        QCOMPARE(results, QStringList({u"first:"_s, u"second:"_s}));
         QVERIFY(!downloader.busy());
 
         auto *context = new QObject;
         downloader.fetchText(
-            stall, [&](const DownloadError &, const QString &) { results.append(u"late"_qs); }, context);
+            stall, [&](const DownloadError &, const QString &) { results.append(u"late"_s); }, context);
         delete context;
         QTRY_VERIFY_WITH_TIMEOUT(!downloader.busy(), 5000);
         QCOMPARE(results.size(), 2);

@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 class TestDispatcher : public QObject
 {
     Q_OBJECT
@@ -30,7 +32,7 @@ private slots:
     {
         QFETCH(QString, code);
         // With fields, and without: the code alone is enough.
-        for (const QString &message : {u':' + code + QStringLiteral("|a|b|^"), u':' + code + u'^'}) {
+        for (const QString &message : {u':' + code + u"|a|b|^"_s, u':' + code + u'^'}) {
             const auto calls = run(message);
             QCOMPARE(calls.size(), 1);
             QCOMPARE(calls.first().first, code);
@@ -41,12 +43,12 @@ private slots:
     void codesOutsideTheTableAreDropped_data()
     {
         QTest::addColumn<QString>("message");
-        QTest::newRow("lower case") << QStringLiteral(":rpt|a|^");
-        QTest::newRow("unknown") << QStringLiteral(":PNG|^");
-        QTest::newRow("code shifted by a space") << QStringLiteral(": RPT|^");
+        QTest::newRow("lower case") << u":rpt|a|^"_s;
+        QTest::newRow("unknown") << u":PNG|^"_s;
+        QTest::newRow("code shifted by a space") << u": RPT|^"_s;
         QTest::newRow("empty") << QString();
-        QTest::newRow("two letters") << QStringLiteral(":RP");
-        QTest::newRow("caret in the code") << QStringLiteral(":RP^");
+        QTest::newRow("two letters") << u":RP"_s;
+        QTest::newRow("caret in the code") << u":RP^"_s;
     }
     void codesOutsideTheTableAreDropped()
     {
@@ -62,7 +64,7 @@ private slots:
         int first = 0, second = 0;
         QVERIFY(d.setHandler(u"RPT", [&](const QString &) { ++first; }));
         QVERIFY(d.setHandler(u"RPT", [&](const QString &) { ++second; }));
-        d.dispatch(QStringLiteral(":RPT|x|^"));
+        d.dispatch(u":RPT|x|^"_s);
         QCOMPARE(first, 0);
         QCOMPARE(second, 1);
     }
@@ -75,10 +77,10 @@ private slots:
             d.setHandler(u"SGN", {});
             seen = m; // the replaced handler's captures must still be alive
         });
-        d.dispatch(QStringLiteral(":SGN|3|^"));
-        QCOMPARE(seen, QStringLiteral(":SGN|3|^"));
+        d.dispatch(u":SGN|3|^"_s);
+        QCOMPARE(seen, u":SGN|3|^"_s);
         seen.clear();
-        d.dispatch(QStringLiteral(":SGN|3|^"));
+        d.dispatch(u":SGN|3|^"_s);
         QVERIFY(seen.isEmpty());
     }
 };

@@ -1,13 +1,16 @@
 #include "base/client_state.h"
 #include "graphics/url_download.h"
+#include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/server_notices.h"
 #include "scripted_server.h"
+#include "test_files.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+using namespace Qt::Literals::StringLiterals;
 
 class TstServerNotices : public QObject
 {
@@ -17,30 +20,27 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_http.listen());
-        m_http.setBody(QStringLiteral("/ad/banner.PNG"), "PNGDATA");
-        m_http.setBody(QStringLiteral("/ad/banner.gif"), "GIFDATA");
-        m_http.setBody(QStringLiteral("/ad/run.sh"), "rm -rf");
-        m_http.setResponse(QStringLiteral("/slow.gif"), HttpResponder::Response::stalled());
-        m_http.setBody(QStringLiteral("/fast.gif"), "FAST");
+        m_http.setBody(u"/ad/banner.PNG"_s, "PNGDATA");
+        m_http.setBody(u"/ad/banner.gif"_s, "GIFDATA");
+        m_http.setBody(u"/ad/run.sh"_s, "rm -rf");
+        m_http.setResponse(u"/slow.gif"_s, HttpResponder::Response::stalled());
+        m_http.setBody(u"/fast.gif"_s, "FAST");
     }
     void init()
     {
         m_f = std::make_unique<Fixture>();
         m_f->state.dataDir = m_f->dir.path();
-        QFile f(m_f->dir.filePath(QStringLiteral("AddressHost.txt")));
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(m_http.base().toUtf8());
-        f.close();
+        QVERIFY(TestFiles::pointAt(m_f->dir.path(), m_http.port()));
         m_f->notices.registerOn(m_f->link.dispatcher());
     }
 
     // Only the picture type of the address's last characters names the file.
     void announcementFileName()
     {
-        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/b.png?v=1/../x.exe"_qs),
-                 u"add.png"_qs);
-        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/x/..\\..\\a.bat"_qs), QString());
-        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/v1.2/banner"_qs), QString());
+        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/b.png?v=1/../x.exe"_s),
+                 u"add.png"_s);
+        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/x/..\\..\\a.bat"_s), QString());
+        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/v1.2/banner"_s), QString());
     }
 
     void announcement_data()
@@ -49,11 +49,11 @@ private slots:
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("linkKept");
-        QTest::newRow("picture and web link") << u"/ad/banner.PNG"_qs << u"https://spotters.example/news"_qs
-                                              << u"add.png"_qs << u"https://spotters.example/news"_qs;
+        QTest::newRow("picture and web link") << u"/ad/banner.PNG"_s << u"https://spotters.example/news"_s
+                                              << u"add.png"_s << u"https://spotters.example/news"_s;
         QTest::newRow("program link refused")
-            << u"/ad/banner.gif"_qs << u"file:///usr/bin/xterm"_qs << u"add.gif"_qs << QString();
-        QTest::newRow("not a picture") << u"/ad/run.sh"_qs << QString() << QString() << QString();
+            << u"/ad/banner.gif"_s << u"file:///usr/bin/xterm"_s << u"add.gif"_s << QString();
+        QTest::newRow("not a picture") << u"/ad/run.sh"_s << QString() << QString() << QString();
     }
     void announcement()
     {
@@ -67,19 +67,19 @@ private slots:
         const QString expected = file.isEmpty() ? QString() : m_f->dir.filePath(file);
         QCOMPARE(ready.at(0).at(0).toString(), expected);
         QCOMPARE(ready.at(0).at(2).toString(), linkKept);
-        QCOMPARE(m_http.requestCount(QStringLiteral("/ad/run.sh")), 0);
-        QCOMPARE(QDir(m_f->dir.path()).entryList({QStringLiteral("add.*")}),
+        QCOMPARE(m_http.requestCount(u"/ad/run.sh"_s), 0);
+        QCOMPARE(QDir(m_f->dir.path()).entryList({u"add.*"_s}),
                  file.isEmpty() ? QStringList() : QStringList{file});
     }
 
     void newerAnnouncementWins()
     {
         QSignalSpy ready(&m_f->notices, &ServerNotices::announcementReady);
-        m_f->notices.HandleGraphicAnnouncement(gad(u"/slow.gif"_qs, QString()));
-        m_f->notices.HandleGraphicAnnouncement(gad(u"/fast.gif"_qs, QString()));
+        m_f->notices.HandleGraphicAnnouncement(gad(u"/slow.gif"_s, QString()));
+        m_f->notices.HandleGraphicAnnouncement(gad(u"/fast.gif"_s, QString()));
         QTRY_COMPARE_WITH_TIMEOUT(ready.size(), 1, 5000);
-        QCOMPARE(ready.at(0).at(0).toString(), m_f->dir.filePath(u"add.gif"_qs));
-        QCOMPARE(ready.at(0).at(1).toString(), u"/fast.gif"_qs);
+        QCOMPARE(ready.at(0).at(0).toString(), m_f->dir.filePath(u"add.gif"_s));
+        QCOMPARE(ready.at(0).at(1).toString(), u"/fast.gif"_s);
         QVERIFY(!m_f->downloader.busy());
     }
 
@@ -91,10 +91,10 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("banned");
         QTest::addColumn<bool>("ends");
-        QTest::newRow("BAN this user, other case") << u"Storm1"_qs << u":BAN|STORM1|^"_qs << true << false;
-        QTest::newRow("BAN name prefix") << u"Storm1"_qs << u":BAN|Storm|^"_qs << false << false;
-        QTest::newRow("C12 this user") << u"Storm1"_qs << u":C12|storm1|^"_qs << false << true;
-        QTest::newRow("C12 not signed in yet") << QString() << u":C12|Storm9|^"_qs << false << true;
+        QTest::newRow("BAN this user, other case") << u"Storm1"_s << u":BAN|STORM1|^"_s << true << false;
+        QTest::newRow("BAN name prefix") << u"Storm1"_s << u":BAN|Storm|^"_s << false << false;
+        QTest::newRow("C12 this user") << u"Storm1"_s << u":C12|storm1|^"_s << false << true;
+        QTest::newRow("C12 not signed in yet") << QString() << u":C12|Storm9|^"_s << false << true;
     }
     void userNotices()
     {
@@ -114,22 +114,20 @@ private slots:
 
     void redirect()
     {
-        ScriptedServer first;
-        ScriptedServer second;
-        QVERIFY(first.listen());
-        QVERIFY(second.listen());
-        m_f->link.connectTo(QStringLiteral("127.0.0.1"), QString::number(first.port()));
+        ScriptedServer first, second;
+        QVERIFY(first.listen() && second.listen());
+        m_f->link.connectTo(u"127.0.0.1"_s, QString::number(first.port()));
         QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, 5000);
-        m_f->state.pendingMessage = QStringLiteral(":SGN|x|^");
+        m_f->state.pendingMessage = u":SGN|x|^"_s;
         QTRY_VERIFY_WITH_TIMEOUT(first.hasClient(), 5000);
         // Redirected from inside the socket's own arrival.
-        first.send(QStringLiteral(":HUB|127.0.0.1|") + QString::number(second.port()) + QStringLiteral("|^"));
+        first.send(ServerMessage(u"HUB", {u"127.0.0.1"_s, QString::number(second.port())}));
         QTRY_COMPARE_WITH_TIMEOUT(second.connectionCount(), 1, 5000);
         QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, 5000);
-        QCOMPARE(m_http.requestCount(QStringLiteral("/weather/WXIP.txt")), 0);
-        QCOMPARE(m_f->state.pendingMessage, QStringLiteral(":SGN|x|^"));
+        QCOMPARE(m_http.requestCount(u"/weather/WXIP.txt"_s), 0);
+        QCOMPARE(m_f->state.pendingMessage, u":SGN|x|^"_s);
 
-        m_f->link.dispatcher().dispatch(QStringLiteral(":HUB|127.0.0.1||^"));
+        m_f->link.dispatcher().dispatch(u":HUB|127.0.0.1||^"_s);
         QCOMPARE(m_f->link.state(), LinkState::Closed);
     }
 
@@ -137,7 +135,7 @@ private:
     // The tool tip carries the picture's path so a test can tell which one won.
     QString gad(const QString &imagePath, const QString &link) const
     {
-        return u":GAD|"_qs + m_http.url(imagePath) + u"|"_qs + imagePath + u"|"_qs + link + u"|^"_qs;
+        return ServerMessage(u"GAD", {m_http.url(imagePath), imagePath, link});
     }
 
     struct Fixture

@@ -6,7 +6,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
-using namespace Qt::StringLiterals;
+using namespace Qt::Literals::StringLiterals;
 
 class TstSignOn : public QObject
 {

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::Literals::StringLiterals;
+
 class TestWireProtocol : public QObject
 {
     Q_OBJECT
@@ -26,10 +28,10 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("wire");
-        QTest::newRow("cjk") << QStringLiteral("a\u4E2Db") << QByteArray("a?b");
-        QTest::newRow("latin1 C1 with a code-page byte") << QStringLiteral("\u0080") << QByteArray("?");
-        QTest::newRow("euro") << QStringLiteral("\u20AC") << QByteArray("\x80");
-        QTest::newRow("emoji surrogates") << QStringLiteral("x\U0001F32Ay") << QByteArray("x??y");
+        QTest::newRow("cjk") << u"a\u4E2Db"_s << "a?b"_ba;
+        QTest::newRow("latin1 C1 with a code-page byte") << u"\u0080"_s << "?"_ba;
+        QTest::newRow("euro") << u"\u20AC"_s << "\x80"_ba;
+        QTest::newRow("emoji surrogates") << u"x\U0001F32Ay"_s << "x??y"_ba;
     }
     void charactersOutsideTheCodePage()
     {
@@ -40,7 +42,7 @@ private slots:
 
     void escapingPutsTheEscapeBytesOnTheWire()
     {
-        const QString typed = QStringLiteral("it's 5:30 | hail ^ big");
+        const QString typed = u"it's 5:30 | hail ^ big"_s;
         const QString escaped = EscapeOutgoing(typed);
         QCOMPARE(escaped.size(), typed.size());
         const QByteArray wire = WireCodec::encode(escaped);
@@ -50,20 +52,17 @@ private slots:
         // Byte 128 typed by the user travels unchanged and reads as a bar.
         QCOMPARE(CleanIncoming(WireCodec::decode(QByteArray("a\x80"
                                                             "b"))),
-                 QStringLiteral("a|b"));
+                 u"a|b"_s);
     }
 
     void splitFields_data()
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QStringList>("expected"); // the fields a handler reads
-        QTest::newRow("no fields") << QStringLiteral(":HUB|^") << QStringList{QString()};
-        QTest::newRow("empty middle") << QStringLiteral(":RPT|a||c|^")
-                                      << QStringList{QStringLiteral("a"), QString(), QStringLiteral("c")};
-        QTest::newRow("position five not examined")
-            << QStringLiteral(":MSGxA|B|^") << QStringList{QStringLiteral("A"), QStringLiteral("B")};
-        QTest::newRow("colon inside") << QStringLiteral(":RPT|R: hail|KS|^")
-                                      << QStringList{QStringLiteral("R: hail"), QStringLiteral("KS")};
+        QTest::newRow("no fields") << u":HUB|^"_s << QStringList{QString()};
+        QTest::newRow("empty middle") << u":RPT|a||c|^"_s << QStringList{u"a"_s, QString(), u"c"_s};
+        QTest::newRow("position five not examined") << u":MSGxA|B|^"_s << QStringList{u"A"_s, u"B"_s};
+        QTest::newRow("colon inside") << u":RPT|R: hail|KS|^"_s << QStringList{u"R: hail"_s, u"KS"_s};
     }
     void splitFields()
     {
@@ -78,14 +77,13 @@ private slots:
 
     void buildingMessages()
     {
-        QCOMPARE(ServerMessage(u"GOB"), QStringLiteral(":GOB|^"));
-        QCOMPARE(ServerMessage(u"RPT", {QStringLiteral("a"), QString(), QStringLiteral("c")}),
-                 QStringLiteral(":RPT|a||c|^"));
-        QCOMPARE(CommandCode(u":C12|bob|^"), QStringLiteral("C12"));
+        QCOMPARE(ServerMessage(u"GOB"), u":GOB|^"_s);
+        QCOMPARE(ServerMessage(u"RPT", {u"a"_s, QString(), u"c"_s}), u":RPT|a||c|^"_s);
+        QCOMPARE(CommandCode(u":C12|bob|^"), u"C12"_s);
 
         // Sign-off is upper-cased whole; escape characters and the length stay.
-        const QString dob = ServerMessage(u"DOB", {EscapeOutgoing(u"ks"), EscapeOutgoing(u"o'brien"),
-                                                   QStringLiteral("6\u00DF"), QStringLiteral("b\u00FFb")});
+        const QString dob = ServerMessage(
+            u"DOB", {EscapeOutgoing(u"ks"), EscapeOutgoing(u"o'brien"), u"6\u00DF"_s, u"b\u00FFb"_s});
         const QByteArray wire = WireCodec::encode(UpperCaseWire(dob));
         QCOMPARE(wire, QByteArray(":DOB|KS|O\x7F"
                                   "BRIEN|6\xDF|B\x9F"

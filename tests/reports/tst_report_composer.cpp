@@ -61,7 +61,7 @@ private slots:
         QTest::addColumn<QByteArray>("wire");
         QTest::newRow("routine prefix")
             << "Heavy rain" << false
-            << QByteArray(":RPT|R: Heavy rain|MD|HARFORD|21014|JOE'S|NAME|Bel Air\x81 north|^");
+            << ":RPT|R: Heavy rain|MD|HARFORD|21014|JOE'S|NAME|Bel Air\x81 north|^"_ba;
         QTest::newRow("trimmed, then escaped")
             << "  a|b:c^d'e:  " << true
             << QByteArray(":RPT|a\x80"

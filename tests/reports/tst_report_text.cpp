@@ -144,9 +144,9 @@ private slots:
     void observationsLineBytes()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("Observations.txt"));
+        const QString path = dir.filePath(u"Observations.txt"_s);
         const QDateTime now(QDate(2026, 7, 4), QTime(9, 5, 33));
-        const QString text = QStringLiteral("Hail \u00bd\" caf\u00e9 | \u20ac");
+        const QString text = u"Hail \u00bd\" caf\u00e9 | \u20ac"_s;
         QVERIFY(AppendObservationsLine(
             path, ObservationsLine(now, text, u"MD"_s, u"HARFORD"_s, u"21014"_s, u"JOE"_s, u"Bel Air"_s)));
         QVERIFY(AppendObservationsLine(path,
