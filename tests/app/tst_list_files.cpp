@@ -1,5 +1,6 @@
 #include "base/client_state.h"
 #include "base/list_files.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,7 +13,7 @@ namespace {
 
 QString fixtureDir()
 {
-    return qEnvironmentVariable("NIMBREL_TESTDATA") + u"/lists"_s;
+    return TestFiles::testData(u"lists"_s);
 }
 
 QByteArray lines(int count, const char *prefix)
@@ -21,12 +22,6 @@ QByteArray lines(int count, const char *prefix)
     for (int i = 1; i <= count; ++i)
         out += prefix + QByteArray::number(i) + "\r\n";
     return out;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
@@ -147,9 +142,9 @@ private slots:
         QVERIFY(SavePhraseListFile(state, 7));
         QVERIFY(SaveGroupListFile(state));
         QVERIFY(SaveUrlListFile(state));
-        QCOMPARE(readAll(dir.filePath(u"List7.txt"_s)), "Flood\r\nSnow > 4\"\r\ntwo lines\r\n"_ba);
-        QCOMPARE(readAll(dir.filePath(u"GroupList.txt"_s)), "ALL\r\ncaf\xe9\r\n"_ba);
-        QCOMPARE(readAll(dir.filePath(u"URLLists.txt"_s)),
+        QCOMPARE(TestFiles::read(dir.filePath(u"List7.txt"_s)), "Flood\r\nSnow > 4\"\r\ntwo lines\r\n"_ba);
+        QCOMPARE(TestFiles::read(dir.filePath(u"GroupList.txt"_s)), "ALL\r\ncaf\xe9\r\n"_ba);
+        QCOMPARE(TestFiles::read(dir.filePath(u"URLLists.txt"_s)),
                  "1.5\r\nhttp://h/a.gif\r\n1\r\nhttp://h/b.jpg\r\n0\r\n"_ba);
 
         // A blank address cannot be written without pairing the next

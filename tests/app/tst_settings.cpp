@@ -1,6 +1,7 @@
 #include "base/client_state.h"
 #include "base/settings.h"
 #include "fakes.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,10 +16,7 @@ namespace {
 
 QByteArray fixture(const char *name)
 {
-    QFile f(qEnvironmentVariable("NIMBREL_TESTDATA") + QLatin1Char('/') + QLatin1String(name));
-    if (!f.open(QIODevice::ReadOnly))
-        qFatal("missing fixture %s", name);
-    return f.readAll();
+    return TestFiles::read(TestFiles::testData(QString::fromLatin1(name)));
 }
 
 // What settings_complete.dat holds.
@@ -134,7 +132,7 @@ private slots:
         if (file == u"/")
             QVERIFY(QDir().mkdir(path));
         else if (file != u"-")
-            QVERIFY(QFile::copy(qEnvironmentVariable("NIMBREL_TESTDATA") + QLatin1Char('/') + file, path));
+            QVERIFY(QFile::copy(TestFiles::testData(file), path));
         ClientState state;
         state.dataDir = dir.path();
         FakeDialogs dialogs;
@@ -154,10 +152,8 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"Settings.dat"_s);
         // An older file readable by everybody becomes private when rewritten.
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("stale") == 5);
-        old.close();
-        QVERIFY(old.setPermissions(old.permissions() | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+        QVERIFY(TestFiles::write(path, "stale"));
+        QVERIFY(QFile::setPermissions(path, QFile::permissions(path) | QFile::ReadGroup | QFile::ReadOther));
         ClientState state;
         state.dataDir = dir.path();
         state.settings = completeRecord();
@@ -165,8 +161,7 @@ private slots:
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, 0600u);
-        QVERIFY(old.open(QIODevice::ReadOnly));
-        QCOMPARE(old.readAll(), fixture("settings_complete.dat"));
+        QCOMPARE(TestFiles::read(path), fixture("settings_complete.dat"));
         state.dataDir = dir.filePath(u"no/such/folder"_s);
         QVERIFY(!SaveSettings(state));
     }

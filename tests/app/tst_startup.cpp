@@ -1,9 +1,8 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "base/settings.h"
+#include "test_files.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -14,14 +13,19 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
+    // Upper-cased whole after escaping: escape characters, and letters whose
+    // capital is not on the wire, keep their bytes.
     void signOffMessage_data()
     {
         QTest::addColumn<QStringList>("profile"); // state, county, zip, user
         QTest::addColumn<QString>("wire");
         QTest::newRow("plain") << QStringList{u"ok"_s, u"Cleveland"_s, u"73069"_s, u"ann"_s}
-                               << ":DOB|OK|CLEVELAND|73069|ANN|^";
+                               << u":DOB|OK|CLEVELAND|73069|ANN|^"_s;
         QTest::newRow("delimiters escaped") << QStringList{u"ok"_s, u"a|b:c"_s, u"1^2"_s, u"ann"_s}
                                             << u":DOB|OK|A\u20ACB\u0081C|1\u201A2|ANN|^"_s;
+        QTest::newRow("apostrophe, sharp s, y diaeresis")
+            << QStringList{u"ks"_s, u"o'brien"_s, u"6\u00DF"_s, u"b\u00FFb"_s}
+            << u":DOB|KS|O\u007FBRIEN|6\u00DF|B\u0178B|^"_s;
     }
     void signOffMessage()
     {
@@ -37,19 +41,14 @@ private slots:
     void defaultsAreCopiedOnlyWhenMissing()
     {
         QTemporaryDir source, target;
-        for (const char *name : {"Terms.txt", "Help.txt"}) {
-            QFile f(QDir(source.path()).filePath(QString::fromLatin1(name)));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("default");
-        }
-        QFile mine(QDir(target.path()).filePath(u"Terms.txt"_s));
-        QVERIFY(mine.open(QIODevice::WriteOnly));
-        mine.write("my own terms");
-        mine.close();
+        for (const QString &name : {u"Terms.txt"_s, u"Help.txt"_s})
+            QVERIFY(TestFiles::write(source.filePath(name), "default"));
+        const QString mine = target.filePath(u"Terms.txt"_s);
+        QVERIFY(TestFiles::write(mine, "my own terms"));
         const QStringList copied = Startup::CopyMissingDefaults(source.path(), target.path(),
                                                                 {u"Terms.txt"_s, u"Help.txt"_s, u"qc.wav"_s});
         QCOMPARE(copied, QStringList{u"Help.txt"_s});
-        QCOMPARE(Startup::ReadTextFile(mine.fileName()), u"my own terms"_s);
+        QCOMPARE(Startup::ReadTextFile(mine), u"my own terms"_s);
     }
 
     void nightlyTime()
@@ -74,10 +73,9 @@ private slots:
         QVERIFY(p.waitForFinished(5000));
         const qint64 deadPid = p.readAllStandardOutput().trimmed().toLongLong();
         QVERIFY(deadPid > 0);
-        QFile lock(QDir(stale.path()).filePath(u"nimbrel.lock"_s));
-        QVERIFY(lock.open(QIODevice::WriteOnly));
-        lock.write(QByteArray::number(deadPid) + "\nnimbrel\n" + QSysInfo::machineHostName().toUtf8() + "\n");
-        lock.close();
+        QVERIFY(TestFiles::write(stale.filePath(u"nimbrel.lock"_s),
+                                 QByteArray::number(deadPid) + "\nnimbrel\n" +
+                                     QSysInfo::machineHostName().toUtf8() + "\n"));
         SingleInstance next(stale.path());
         QVERIFY(next.tryAcquire());
     }

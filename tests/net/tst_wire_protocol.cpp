@@ -80,14 +80,6 @@ private slots:
         QCOMPARE(ServerMessage(u"GOB"), u":GOB|^"_s);
         QCOMPARE(ServerMessage(u"RPT", {u"a"_s, QString(), u"c"_s}), u":RPT|a||c|^"_s);
         QCOMPARE(CommandCode(u":C12|bob|^"), u"C12"_s);
-
-        // Sign-off is upper-cased whole; escape characters and the length stay.
-        const QString dob = ServerMessage(
-            u"DOB", {EscapeOutgoing(u"ks"), EscapeOutgoing(u"o'brien"), u"6\u00DF"_s, u"b\u00FFb"_s});
-        const QByteArray wire = WireCodec::encode(UpperCaseWire(dob));
-        QCOMPARE(wire, QByteArray(":DOB|KS|O\x7F"
-                                  "BRIEN|6\xDF|B\x9F"
-                                  "B|^"));
     }
 };
 

@@ -22,6 +22,12 @@ inline QByteArray read(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// A file of the test's own testdata folder.
+inline QString testData(const QString &name)
+{
+    return qEnvironmentVariable("NIMBREL_TESTDATA") + u'/' + name;
+}
+
 // Points the client whose data folder this is at the address file served
 // on 127.0.0.1:httpPort.
 inline bool pointAt(const QString &dataDir, quint16 httpPort)
