@@ -144,7 +144,7 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
 ClientApp::~ClientApp()
 {
     // The window goes first: its panels use the subsystems' models.
-    m_form1Owner.reset();
+    m_form1.reset();
     delete m_rawView;
 }
 
@@ -200,8 +200,7 @@ Form1 &ClientApp::createMainWindow()
 {
     if (m_form1)
         return *m_form1;
-    m_form1Owner = std::make_unique<Form1>(m_state, *m_link, *m_statusLine, m_services);
-    m_form1 = m_form1Owner.get();
+    m_form1 = std::make_unique<Form1>(m_state, *m_link, *m_statusLine, m_services);
     Form1 &form = *m_form1;
     m_windowActions->target = &form.windowActions();
     connect(&form, &Form1::observerIdRequested, m_spotter.get(), &frmSpotter::ShowAsSettings);

@@ -44,7 +44,7 @@ public:
     void ShowMainWindow();
 
     frmSpotter &spotter() { return *m_spotter; }
-    Form1 *mainWindow() const { return m_form1; }
+    Form1 *mainWindow() const { return m_form1.get(); }
     ServerLink &link() { return *m_link; }
     UrlDownloader &downloader() { return *m_downloader; }
     ServerNotices &notices() { return *m_notices; }
@@ -80,7 +80,6 @@ private:
     std::unique_ptr<WarningsModel> m_warnings;
     std::unique_ptr<ReportsSubsystem> m_reports;
     std::unique_ptr<CommunitySubsystem> m_community;
-    std::unique_ptr<Form1> m_form1Owner;
-    Form1 *m_form1 = nullptr;
+    std::unique_ptr<Form1> m_form1;
     QPointer<frmBuffer> m_rawView;
 };
