@@ -63,7 +63,7 @@ QString StatusText(int index)
     }
 }
 
-int LinkStateFromSocket(QAbstractSocket::SocketState state)
+LinkState LinkStateFromSocket(QAbstractSocket::SocketState state)
 {
     switch (state) {
     case QAbstractSocket::UnconnectedState:
@@ -297,7 +297,7 @@ void ServerLink::start()
     m_timer1.start();
 }
 
-int ServerLink::state() const
+LinkState ServerLink::state() const
 {
     return LinkStateFromSocket(m_socket.state());
 }
@@ -401,7 +401,7 @@ void ServerLink::sendPending()
 
 void ServerLink::Timer1_Timer()
 {
-    const int current = state();
+    const LinkState current = state();
     if (current != LinkState::Connected && m_state.signedOn)
         m_state.pendingMessage = SignOn::BuildReSignOnMessage(m_state.settings);
     showState();

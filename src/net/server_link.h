@@ -15,20 +15,6 @@
 struct ClientState;
 class UrlDownloader;
 
-// The server socket's states as the status line numbers them.
-namespace LinkState {
-inline constexpr int Closed = 0;
-inline constexpr int Open = 1;
-inline constexpr int Listening = 2;
-inline constexpr int ConnectPending = 3;
-inline constexpr int ResolvingHost = 4;
-inline constexpr int HostResolved = 5;
-inline constexpr int Connecting = 6;
-inline constexpr int Connected = 7;
-inline constexpr int PeerClosing = 8;
-inline constexpr int Error = 9;
-} // namespace LinkState
-
 struct ServerAddress
 {
     QString host;
@@ -43,7 +29,6 @@ ServerAddress ParseServerAddress(QStringView text);
 
 // StatusText(0..10); empty outside.
 QString StatusText(int index);
-int LinkStateFromSocket(QAbstractSocket::SocketState state);
 // The error number shown for a socket error (see the table in the .cpp), and
 // the status-line text of an error number.
 int SocketErrorNumber(QAbstractSocket::SocketError error);
@@ -59,11 +44,26 @@ QString AddressFileUrl(const QString &baseAddress);
 // Owns the server socket (Winsock1), the receive buffer and the dispatcher,
 // the supervision timer (Timer1) and the idle count. Sends through SendData,
 // reports through signals carrying plain values.
-class ServerLink : public QObject, public MessageSender
+class ServerLink final : public QObject, public MessageSender
 {
     Q_OBJECT
 
 public:
+    // The server socket's states, numbered as the status line numbers them.
+    enum class LinkState {
+        Closed = 0,
+        Open = 1,
+        Listening = 2,
+        ConnectPending = 3,
+        ResolvingHost = 4,
+        HostResolved = 5,
+        Connecting = 6,
+        Connected = 7,
+        PeerClosing = 8,
+        Error = 9,
+    };
+    Q_ENUM(LinkState)
+
     static constexpr int StartInterval = 2'000;
     static constexpr int ConnectedInterval = 60'000;
     static constexpr int LostInterval = 50'000;
@@ -109,7 +109,7 @@ public:
     // writes the link's state, waits one full interval.
     void restartSupervisionInterval();
 
-    int state() const;
+    LinkState state() const;
     int idleMinutes() const { return m_idleMinutes; }
     int timer1Interval() const { return m_timer1.interval(); }
     void setTimer1Interval(int ms);
@@ -121,7 +121,7 @@ signals:
     void statusChanged(const QString &text, StatusStyle style);
     // Every piece of text received, before it is buffered.
     void rawArrival(const QString &data);
-    void stateChanged(int linkState);
+    void stateChanged(ServerLink::LinkState linkState);
     void socketError(int number, const QString &text);
 
 private:
@@ -141,3 +141,10 @@ private:
     int m_idleMinutes = 0;
     quint64 m_addressFetch = 0;
 };
+
+using LinkState = ServerLink::LinkState;
+LinkState LinkStateFromSocket(QAbstractSocket::SocketState state);
+inline QString StatusText(LinkState state)
+{
+    return StatusText(static_cast<int>(state));
+}

@@ -117,8 +117,9 @@ private slots:
     {
         connectLink();
         QStringList seen;
-        m_f->link.dispatcher().setHandler(
-            u"SMG", [&](const QString &m) { seen.append(m + QString::number(m_f->link.state())); });
+        m_f->link.dispatcher().setHandler(u"SMG", [&](const QString &m) {
+            seen.append(m + QString::number(static_cast<int>(m_f->link.state())));
+        });
         m_f->server.send(u":DIS|^:SMG|after|^:SMG|cut off"_s);
         QTRY_COMPARE_WITH_TIMEOUT(seen, QStringList{u":SMG|after|^0"_s}, Wait);
         QCOMPARE(m_f->link.state(), LinkState::Closed);
