@@ -153,7 +153,7 @@ private slots:
             QTest::keyClick(fx.panel.cmdSend, Qt::Key_Return);
         const QString sentText = expected.trimmed().replace(u':', QChar(0x81));
         QCOMPARE(fx.lastWire(),
-                 WireCodec::encode(u":RPT|"_s + sentText + u"|MD|HARFORD|21014|JOE|Bel Air|^"_s));
+                 WireCodec::encode(QString(u":RPT|"_s + sentText + u"|MD|HARFORD|21014|JOE|Bel Air|^"_s)));
     }
 };
 

@@ -55,7 +55,7 @@ public:
 
     static Predicate hasCode(const QString &code)
     {
-        return [prefix = u':' + code + u'|'](const QString &m) { return m.startsWith(prefix); };
+        return [prefix = QString(u':' + code + u'|')](const QString &m) { return m.startsWith(prefix); };
     }
 
 private:
