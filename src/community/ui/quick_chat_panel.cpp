@@ -1,4 +1,5 @@
 #include "community/ui/quick_chat_panel.h"
+#include "community/ui/frm_msg.h"
 
 #include "base/ui/program_art.h"
 #include "platform/shell.h"
@@ -152,4 +153,10 @@ bool QuickChatPanel::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void QuickChatPanel::AddQuickChatLine(const QString &line)
+{
+    m_received->setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgb(0, 255, 255); }"));
+    AppendCapped(m_received, line);
 }

@@ -29,6 +29,7 @@ public:
     void switchPlace();
     bool sendBoxEmpty() const;
     void clearSendBox();
+    void AddQuickChatLine(const QString &line);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
