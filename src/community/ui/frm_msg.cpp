@@ -30,7 +30,10 @@ void AppendCapped(QPlainTextEdit *pane, const QString &line, int cap)
 {
     QTextCursor end(pane->document());
     end.movePosition(QTextCursor::End);
-    end.insertText(u"\n\n"_s + line);
+    // The pane's lines end in one break, so a CR LF counts as one character.
+    QString text = line;
+    text.replace(u"\r\n"_s, u"\n"_s);
+    end.insertText(pane->document()->isEmpty() ? text : u"\n\n"_s + text);
     // characterCount includes the document's closing paragraph mark.
     const int excess = pane->document()->characterCount() - 1 - cap;
     if (excess > 0) {
