@@ -1,8 +1,11 @@
 #include "community/ui/community_subsystem.h"
 
+#include "base/client_state.h"
+#include "community/content_filters.h"
 #include "community/ui/frm_filter.h"
 #include "community/ui/frm_msg.h"
 #include "community/ui/quick_chat_panel.h"
+#include "net/protocol.h"
 #include "net/server_link.h"
 
 #include <QAction>
@@ -29,6 +32,24 @@ frmMsg &CommunitySubsystem::messenger()
     return *m_msg;
 }
 
+void CommunitySubsystem::sendQuickChat(const QString &text)
+{
+    if (!m_context.state.signedOn) {
+        emit signOnRequested();
+        return;
+    }
+    if (ProfanityCheck(text, m_context.services.dialogs)) {
+        m_quickChat->clearSendBox();
+        return;
+    }
+    const QString user = CleanIncoming(m_context.state.settings.UserName);
+    if (user.size() < 2)
+        return;
+    const QString escaped = EscapeOutgoing(text);
+    m_context.link.SendData(ServerMessage(u"MSG", {Messages::QuickChatAddress, user, escaped.trimmed()}));
+    m_quickChat->clearSendBox();
+}
+
 void CommunitySubsystem::mnuMessaging_Click()
 {
     frmMsg &msg = messenger();
@@ -49,6 +70,7 @@ void CommunitySubsystem::buildWindows(SubsystemHost &host)
     m_window = host.window();
     m_quickChat = new QuickChatPanel(m_context.services.shell);
     host.addPanel(PanelSlot::QuickChat, m_quickChat);
+    connect(m_quickChat, &QuickChatPanel::sendRequested, this, &CommunitySubsystem::sendQuickChat);
     connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuFilter"), QStringLiteral("&Filter")),
             &QAction::triggered, this, &CommunitySubsystem::mnuFilter_Click);
     QAction *messaging =

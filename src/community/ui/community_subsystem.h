@@ -33,6 +33,7 @@ public:
     QuickChatPanel *quickChat() const { return m_quickChat; }
     void startMessageTo(const QString &user) override;
     void mnuMessaging_Click();
+    void sendQuickChat(const QString &text);
     // Created on first use: the first message for the user creates it.
     frmMsg &messenger();
     MessageAddressing &messageAddressing() { return *this; }
