@@ -138,6 +138,7 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     m_reports = std::make_unique<ReportsSubsystem>(context, *m_warnings);
     connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_community = std::make_unique<CommunitySubsystem>(context);
+    connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     wireNotices();
 }
 

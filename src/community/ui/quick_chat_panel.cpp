@@ -1,4 +1,9 @@
 #include "community/ui/quick_chat_panel.h"
+#include "community/content_filters.h"
+#include "community/ui/frm_msg.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
 
 #include "base/ui/program_art.h"
 #include "platform/shell.h"
@@ -44,6 +49,7 @@ QuickChatPanel::QuickChatPanel(Shell &shell, QWidget *parent) : QWidget(parent),
     m_image->setCursor(Qt::PointingHandCursor);
     m_image->setMinimumHeight(60);
     m_image->installEventFilter(this);
+    m_send->installEventFilter(this);
     // Until the server's picture arrives the area shows our own banner, not a blank band.
     m_image->setPixmap(DefaultBanner(QSize(480, 60)));
 
@@ -151,5 +157,34 @@ bool QuickChatPanel::eventFilter(QObject *watched, QEvent *event)
         ImageAdd_Click();
         return true;
     }
+    if (watched == m_send && event->type() == QEvent::FocusIn &&
+        m_send->toPlainText() == QStringLiteral("Type quick chat text here and press enter to send!\n"))
+        m_send->clear();
+    if (watched == m_send && event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = m_send->toPlainText();
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (!text.trimmed().isEmpty())
+                emit sendRequested(text);
+            return true;
+        }
+        const QString typed = key->text();
+        if (text.isEmpty() && typed.size() == 1 && typed != typed.toUpper()) {
+            QKeyEvent upper(QEvent::KeyPress, key->key(), key->modifiers(), Capital(typed));
+            QCoreApplication::sendEvent(m_send, &upper);
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void QuickChatPanel::setSendText(const QString &text)
+{
+    m_send->setPlainText(text);
+}
+
+void QuickChatPanel::AddQuickChatLine(const QString &line)
+{
+    m_received->setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgb(0, 255, 255); }"));
+    AppendCapped(m_received, line);
 }

@@ -29,6 +29,12 @@ public:
     void switchPlace();
     bool sendBoxEmpty() const;
     void clearSendBox();
+    void AddQuickChatLine(const QString &line);
+    void setSendText(const QString &text);
+
+signals:
+    // Enter with text in the send box; the sender empties the box.
+    void sendRequested(const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+#include <optional>
+
+class BlockedUsers;
+
+namespace Messages {
+inline constexpr int PaneCap = 15'000;
+inline constexpr int MaxGroups = 1'000;
+inline const QString QuickChatAddress = QStringLiteral("QUICKCHAT");
+inline const QString EveryMessageGroup = QStringLiteral("&(2)ALL&");
+QString AwayText();
+QString InitialMessageText();
+QString HelpText();
+QString GroupListFullMessage();
+} // namespace Messages
+
+// What the messenger shows at the moment a message arrives.
+struct MessengerView
+{
+    QString userName; // unescaped
+    QStringList groupList;
+    QStringList filterList;
+    bool windowVisible = false;
+    bool dontMoveToFront = false; // Check1
+    bool away = false;            // chkAway
+    QString messageBox;           // txtMsg: what an away reply sends
+    QTime localTime;
+};
+
+// What an inbound MSG or SMG makes the messenger do.
+struct MessageDecision
+{
+    bool dropped = false;               // blocked sender: nothing at all happens
+    QString line;                       // the message line: chat, monitor and log
+    bool showInChat = false;            // ShowInChatWindow(line)
+    bool showWindow = false;            // make the messenger visible
+    std::optional<QString> toBox;       // put into txtCall
+    QString quickChatLine;              // non-empty for quick chat
+    std::optional<QString> awayReplyTo; // send the message box to this user
+    bool activeChat = false;            // UpdateList(from, to)
+    QString from, to;
+    QString statusLine; // held status line, flashed white on blue; empty: none
+    bool monitor = false;
+};
+
+// "h:nn AMPM"
+QString MessageTime(const QTime &time);
+QString MessageLine(const QString &sender, const QString &addressee, const QString &text, const QTime &time);
+MessageDecision HandleMessage(const QString &message, const MessengerView &view, BlockedUsers &blocked);
+MessageDecision HandleSystemMessage(const QString &message, const MessengerView &view);
+
+// The word under the caret of a pane, for the To box.
+QString PickNameFromText(const QString &text, int caret);
+
+// The text a send needs a Yes to, or nothing: ALL and SOS in any case.
+struct SendQuestion
+{
+    QString title;
+    QString text;
+};
+std::optional<SendQuestion> SendConfirmation(const QString &to);
+// Sorted insert into the group list; false when it is full.
+bool AddGroup(QStringList &sortedGroups, const QString &typed);

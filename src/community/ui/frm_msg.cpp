@@ -1,0 +1,355 @@
+#include "community/ui/frm_msg.h"
+
+#include "base/client_state.h"
+#include "base/list_files.h"
+#include "base/status_line.h"
+#include "base/ui/subsystem.h"
+#include "net/protocol.h"
+#include "net/server_link.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/sound_player.h"
+#include "reports/alert_sounds.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+void AppendCapped(QPlainTextEdit *pane, const QString &line, int cap)
+{
+    QTextCursor end(pane->document());
+    end.movePosition(QTextCursor::End);
+    // The pane's lines end in one break, so a CR LF counts as one character.
+    QString text = line;
+    text.replace(u"\r\n"_s, u"\n"_s);
+    end.insertText(pane->document()->isEmpty() ? text : u"\n\n"_s + text);
+    // characterCount includes the document's closing paragraph mark.
+    const int excess = pane->document()->characterCount() - 1 - cap;
+    if (excess > 0) {
+        QTextCursor front(pane->document());
+        front.setPosition(excess, QTextCursor::KeepAnchor);
+        front.removeSelectedText();
+    }
+    pane->moveCursor(QTextCursor::End);
+}
+
+frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_context(context)
+{
+    setObjectName(u"frmMsg"_s);
+    setWindowTitle(u"WX Messenger (Ctrl M)"_s);
+    auto *grid = new QGridLayout(this);
+    auto pane = [this](const QString &name) {
+        auto *p = new QPlainTextEdit(this);
+        p->setObjectName(name);
+        p->setReadOnly(true);
+        p->viewport()->installEventFilter(this);
+        return p;
+    };
+    txtMessage = pane(u"txtMessage"_s);
+    txtMessage->setPlainText(Messages::HelpText());
+    txtMonitor = pane(u"txtMonitor"_s);
+    grid->addWidget(new QLabel(u"Your Chat Window"_s, this), 0, 0);
+    grid->addWidget(txtMessage, 1, 0, 1, 2);
+    grid->addWidget(new QLabel(u"Monitor Window - monitors all Nimbrel activity"_s, this), 2, 0);
+    grid->addWidget(txtMonitor, 3, 0, 1, 2);
+    auto *clearChat = new QPushButton(u"Clear"_s, this);
+    clearChat->setObjectName(u"Command5"_s);
+    auto *clearMonitor = new QPushButton(u"Clear"_s, this);
+    clearMonitor->setObjectName(u"Command8"_s);
+    grid->addWidget(clearChat, 0, 1, Qt::AlignRight);
+    grid->addWidget(clearMonitor, 2, 1, Qt::AlignRight);
+
+    grid->addWidget(new QLabel(u"To:"_s, this), 4, 0);
+    txtCall = new QLineEdit(this);
+    txtCall->setObjectName(u"txtCall"_s);
+    txtCall->installEventFilter(this);
+    grid->addWidget(txtCall, 5, 0, 1, 2);
+    grid->addWidget(new QLabel(u"Message"_s, this), 6, 0);
+    txtMsg = new QPlainTextEdit(Messages::InitialMessageText(), this);
+    txtMsg->setObjectName(u"txtMsg"_s);
+    txtMsg->setMaximumHeight(90);
+    txtMsg->installEventFilter(this);
+    grid->addWidget(txtMsg, 7, 0, 1, 2);
+
+    auto *side = new QGridLayout;
+    side->addWidget(new QLabel(u"Receive Messages Addressed to these groups:"_s, this), 0, 0, 1, 2);
+    List1 = new QListWidget(this);
+    List1->setObjectName(u"List1"_s);
+    List1->setToolTip(u"Double Click to remove a group.  Click once to place a group in the To field."_s);
+    List1->setSortingEnabled(true);
+    List1->addItems(m_context.state.groupList);
+    side->addWidget(List1, 1, 0, 1, 2);
+    Text1 = new QLineEdit(this);
+    Text1->setObjectName(u"Text1"_s);
+    auto *add = new QPushButton(u"&Add"_s, this);
+    add->setObjectName(u"Command2"_s);
+    side->addWidget(Text1, 2, 0);
+    side->addWidget(add, 2, 1);
+    chkAway = new QCheckBox(u"Send away reply for messages addressed to "_s +
+                                CleanIncoming(m_context.state.settings.UserName),
+                            this);
+    chkAway->setObjectName(u"chkAway"_s);
+    chkAway->setToolTip(u"Setting is not saved when program is closed."_s);
+    Check1 = new QCheckBox(u"Don't move to front for this session"_s, this);
+    Check1->setObjectName(u"Check1"_s);
+    Check1->setToolTip(u"Setting is not saved when program is closed."_s);
+    Check2 = new QCheckBox(u"Disable audio alert for this session"_s, this);
+    Check2->setObjectName(u"Check2"_s);
+    int row = 3;
+    for (QCheckBox *c : {chkAway, Check1, Check2})
+        side->addWidget(c, row++, 0, 1, 2);
+    side->addWidget(new QLabel(u"Font Size"_s, this), row++, 0, 1, 2);
+    auto *bigger = new QPushButton(u"Bigger"_s, this);
+    bigger->setObjectName(u"Command3"_s);
+    auto *smaller = new QPushButton(u"Smaller"_s, this);
+    smaller->setObjectName(u"Command4"_s);
+    side->addWidget(bigger, row, 0);
+    side->addWidget(smaller, row++, 1);
+    Command1 = new QPushButton(u"&Minimize"_s, this);
+    Command1->setObjectName(u"Command1"_s);
+    Command7 = new QPushButton(u"&Close"_s, this);
+    Command7->setObjectName(u"Command7"_s);
+    side->addWidget(Command1, row, 0);
+    side->addWidget(Command7, row++, 1);
+    side->setRowStretch(1, 1);
+    grid->addLayout(side, 0, 2, 8, 1);
+    grid->setColumnStretch(0, 1);
+    resize(820, 620);
+
+    m_timer1 = new QTimer(this);
+    m_timer1->setInterval(500);
+    m_timer1->setSingleShot(true);
+    connect(m_timer1, &QTimer::timeout, this, [this] {
+        for (QPlainTextEdit *p : {txtMessage, txtMonitor})
+            p->setStyleSheet(QString());
+    });
+    connect(clearChat, &QPushButton::clicked, this, [this] {
+        txtMessage->clear();
+        txtCall->setFocus();
+    });
+    connect(clearMonitor, &QPushButton::clicked, this, [this] {
+        txtMonitor->clear();
+        txtCall->setFocus();
+    });
+    auto scale = [this](double f) {
+        for (QPlainTextEdit *p : {txtMessage, txtMonitor}) {
+            QFont font = p->font();
+            font.setPointSizeF(font.pointSizeF() * f);
+            p->setFont(font);
+        }
+        Command1->setFocus();
+    };
+    connect(bigger, &QPushButton::clicked, this, [scale] { scale(1.15); });
+    connect(smaller, &QPushButton::clicked, this, [this, scale] {
+        if (txtMessage->font().pointSizeF() > 3)
+            scale(0.85);
+    });
+    connect(Command1, &QPushButton::released, this, &QWidget::showMinimized);
+    connect(Command7, &QPushButton::clicked, this, &QWidget::hide);
+    connect(chkAway, &QCheckBox::toggled, this, [this](bool on) {
+        Command7->setEnabled(!on);
+        if (on) {
+            txtMsg->setPlainText(Messages::AwayText());
+            Command1->setFocus();
+        } else {
+            txtMsg->clear();
+            txtMsg->setFocus();
+        }
+    });
+    auto addTyped = [this] {
+        addGroup(Text1->text());
+        Text1->clear();
+    };
+    connect(add, &QPushButton::clicked, this, addTyped);
+    connect(Text1, &QLineEdit::returnPressed, this, addTyped);
+    connect(Text1, &QLineEdit::textEdited, this, [this](const QString &t) {
+        if (t != t.toUpper())
+            Text1->setText(Capital(t));
+    });
+    connect(List1, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
+        txtCall->setText(item->text());
+        txtMsg->setFocus();
+    });
+    connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) {
+        delete item;
+        txtMsg->setFocus();
+        SaveGroupList();
+    });
+}
+
+void frmMsg::addGroup(const QString &typed)
+{
+    if (typed.trimmed().isEmpty())
+        return;
+    if (List1->count() >= Messages::MaxGroups) {
+        m_context.services.dialogs.messageBox(Messages::GroupListFullMessage(), u"Nimbrel"_s);
+        return;
+    }
+    List1->addItem(typed.trimmed());
+    SaveGroupList();
+}
+
+void frmMsg::SaveGroupList()
+{
+    QStringList groups;
+    for (int i = 0; i < List1->count(); ++i)
+        groups << List1->item(i)->text();
+    m_context.state.groupList = groups;
+    SaveGroupListFile(m_context.state);
+}
+
+MessengerView frmMsg::view() const
+{
+    return {CleanIncoming(m_context.state.settings.UserName),
+            m_context.state.groupList,
+            m_context.state.filterList,
+            isVisible(),
+            Check1->isChecked(),
+            chkAway->isChecked(),
+            txtMsg->toPlainText(),
+            m_context.services.clock.localNow().time()};
+}
+
+void frmMsg::HandleMessage(const QString &message)
+{
+    const MessageDecision d = ::HandleMessage(message, view(), m_blocked);
+    if (d.dropped)
+        return;
+    if (!d.quickChatLine.isEmpty())
+        emit quickChatLine(d.quickChatLine);
+    if (d.showInChat) {
+        if (!isVisible() && d.showWindow)
+            show();
+        if (d.toBox)
+            txtCall->setText(*d.toBox);
+        ShowInChatWindow(d.line);
+    }
+    if (d.awayReplyTo) {
+        const QString kept = txtMsg->toPlainText();
+        txtCall->setText(*d.awayReplyTo);
+        SendMsg();
+        txtMsg->setPlainText(kept);
+    }
+    m_context.statusLine.showHeld(d.statusLine);
+    m_context.statusLine.flash({255, 255, 255}, {0, 0, 255});
+    AppendToMonitor(d.line);
+}
+
+void frmMsg::HandleSystemMessage(const QString &message)
+{
+    const MessageDecision d = ::HandleSystemMessage(message, view());
+    ShowInChatWindow(d.line);
+    AppendToMonitor(d.line);
+    if (d.showWindow && !isVisible())
+        show();
+}
+
+void frmMsg::highlight(QPlainTextEdit *pane)
+{
+    pane->setStyleSheet(u"QPlainTextEdit { background: rgb(0, 255, 255); }"_s);
+    m_timer1->start();
+}
+
+void frmMsg::ShowInChatWindow(const QString &line)
+{
+    if (!Check1->isChecked())
+        show();
+    highlight(txtMessage);
+    AppendCapped(txtMessage, line);
+    if (!Check2->isChecked())
+        AlertSounds(m_context.services.sound, m_context.state.dataDir).PlayMessageSound();
+    if (!Check1->isChecked()) {
+        if (isMinimized() || isMaximized())
+            showNormal();
+        raise();
+        activateWindow();
+    }
+}
+
+void frmMsg::AppendToMonitor(const QString &line)
+{
+    highlight(txtMonitor);
+    AppendCapped(txtMonitor, line);
+}
+
+void frmMsg::SendMsg()
+{
+    txtCall->setText(txtCall->text().trimmed());
+    if (!m_context.state.signedOn) {
+        emit signOnRequested();
+        return;
+    }
+    if (ProfanityCheck(txtMsg->toPlainText(), m_context.services.dialogs)) {
+        txtMsg->clear();
+        return;
+    }
+    const QString to = txtCall->text();
+    if (const auto question = SendConfirmation(to)) {
+        if (m_context.services.dialogs.messageBox(question->text, question->title, Dialogs::YesNo,
+                                                  Dialogs::Question, Dialogs::No) != Dialogs::Yes)
+            return;
+    }
+    const QString user = CleanIncoming(m_context.state.settings.UserName);
+    if (user.size() < 2 || to.isEmpty() || txtMsg->toPlainText().isEmpty())
+        return;
+    txtMsg->setPlainText(EscapeOutgoing(txtMsg->toPlainText()));
+    m_context.link.SendData(ServerMessage(u"MSG", {to, user, txtMsg->toPlainText()}));
+}
+
+void frmMsg::startMessageTo(const QString &user)
+{
+    txtCall->setText(user);
+    showNormal();
+    raise();
+    activateWindow();
+    txtMsg->setFocus();
+}
+
+bool frmMsg::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && (watched == txtMsg || watched == txtCall)) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        if (key->key() == Qt::Key_Escape) {
+            txtMsg->clear();
+            return true;
+        }
+        if (enter && !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
+            if (!chkAway->isChecked())
+                SendMsg();
+            if (watched == txtMsg)
+                txtMsg->clear();
+            return true;
+        }
+        const QString typed = key->text();
+        const bool capital = watched == txtCall || txtMsg->toPlainText().isEmpty();
+        if (capital && typed.size() == 1 && typed != typed.toUpper()) {
+            QKeyEvent upper(QEvent::KeyPress, key->key(), key->modifiers(), Capital(typed));
+            QCoreApplication::sendEvent(watched, &upper);
+            return true;
+        }
+    }
+    if (event->type() == QEvent::FocusIn && watched == txtMsg &&
+        txtMsg->toPlainText() == Messages::InitialMessageText().trimmed() + u'\n')
+        txtMsg->clear();
+    if (event->type() == QEvent::MouseButtonRelease &&
+        (watched == txtMessage->viewport() || watched == txtMonitor->viewport())) {
+        auto *pane = watched == txtMessage->viewport() ? txtMessage : txtMonitor;
+        const QTextCursor c = pane->textCursor();
+        if (!c.hasSelection())
+            txtCall->setText(PickNameFromText(pane->toPlainText(), c.position()));
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "community/content_filters.h"
+#include "community/messages.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+struct ClientContext;
+
+// The messenger: the chat pane (messages for this user), the monitor pane
+// (all traffic), the group list and the message being written.
+class frmMsg final : public QWidget
+{
+    Q_OBJECT
+public:
+    frmMsg(const ClientContext &context, QWidget *parent = nullptr);
+
+    void HandleMessage(const QString &message);
+    void HandleSystemMessage(const QString &message);
+    void AppendToMonitor(const QString &line);
+    void ShowInChatWindow(const QString &line);
+    void SendMsg();
+    void startMessageTo(const QString &user);
+
+    QPlainTextEdit *txtMessage = nullptr;
+    QPlainTextEdit *txtMonitor = nullptr;
+    QLineEdit *txtCall = nullptr;
+    QPlainTextEdit *txtMsg = nullptr;
+    QListWidget *List1 = nullptr;
+    QCheckBox *chkAway = nullptr;
+    QCheckBox *Check1 = nullptr;
+    QCheckBox *Check2 = nullptr;
+
+signals:
+    void quickChatLine(const QString &line);
+    void signOnRequested();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    MessengerView view() const;
+    void highlight(QPlainTextEdit *pane);
+    void SaveGroupList();
+    void addGroup(const QString &typed);
+
+    const ClientContext &m_context;
+    BlockedUsers m_blocked;
+    QTimer *m_timer1 = nullptr;
+    QLineEdit *Text1 = nullptr;
+    QPushButton *Command7 = nullptr;
+    QPushButton *Command1 = nullptr;
+};
+
+// Appends a line after an empty line and drops characters from the front so
+// the pane keeps its last `cap` characters, without rebuilding its text.
+void AppendCapped(QPlainTextEdit *pane, const QString &line, int cap = Messages::PaneCap);
