@@ -7,7 +7,7 @@
 
 // One running copy per data folder. The lock lives in the folder; a lock left
 // behind by a process that no longer exists is stale and taken over.
-class SingleInstance
+class SingleInstance final
 {
 public:
     explicit SingleInstance(const QString &dataDir);

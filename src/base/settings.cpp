@@ -91,7 +91,7 @@ const std::array<Field, 36> kFields = {
 // one of these groups (1-based first field of each group).
 constexpr std::array<int, 13> kGroupStarts = {18, 22, 24, 25, 26, 28, 29, 30, 32, 33, 34, 35, 36};
 
-class LineReader
+class LineReader final
 {
 public:
     explicit LineReader(QByteArrayView bytes) : m_lines(FileLines::split(bytes)) {}

@@ -31,7 +31,7 @@ QString Capital(const QString &typed);
 // Blocked-user test: the upper-cased name equals an upper-cased entry.
 // Keeps an upper-cased set of the list, rebuilt only when the list changes,
 // so screening a burst of records costs one lookup each.
-class BlockedUsers
+class BlockedUsers final
 {
 public:
     bool IsBlocked(const QStringList &filterList, const QString &name);

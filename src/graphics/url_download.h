@@ -63,7 +63,7 @@ QString UserAgent();
 // A continuation given a context object is dropped when that object is
 // destroyed first. A continuation may run before the call returns (empty
 // arguments, local files).
-class UrlDownloader : public QObject
+class UrlDownloader final : public QObject
 {
     Q_OBJECT
 

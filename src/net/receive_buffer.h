@@ -13,7 +13,7 @@
 // Dispatched text is not copied away after every message: the buffer keeps
 // an offset to its first unprocessed character and compacts once per
 // arrival, so an arrival costs time in proportion to its length.
-class ReceiveBuffer
+class ReceiveBuffer final
 {
 public:
     static constexpr qsizetype Cap = 5'000'000;

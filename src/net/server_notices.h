@@ -13,7 +13,7 @@ class UrlDownloader;
 
 // The server steering this client: HUB, GAD, BAN and C12. Decisions are
 // made here; the window only applies the signals.
-class ServerNotices : public QObject
+class ServerNotices final : public QObject
 {
     Q_OBJECT
 

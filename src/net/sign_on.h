@@ -109,7 +109,7 @@ QString ForgotAgainText();
 
 // The sign-on form's three actions, without the form. The window collects
 // the boxes, calls one of these, and applies the outcome.
-class SignOnActions
+class SignOnActions final
 {
 public:
     struct Outcome
@@ -138,7 +138,7 @@ private:
 
 // The server's replies to SGN and NEW. Decides; the window opens the boxes
 // on a later event-loop pass (connect with Qt::QueuedConnection).
-class SignOnReplies : public QObject
+class SignOnReplies final : public QObject
 {
     Q_OBJECT
 

@@ -8,7 +8,7 @@ class SoundPlayer;
 // message players stay silent when their file is missing, the alert and
 // quick-chat players leave that to the player. Every new sound cuts off the
 // one still playing.
-class AlertSounds
+class AlertSounds final
 {
 public:
     AlertSounds(SoundPlayer &player, QString dataDir);

@@ -12,7 +12,7 @@ struct SettingsRecord;
 // What pressing Send does with the report box: the interval since the last
 // report (tornado reports skip it), the offensive-word check, the "R: "
 // prefix for reports not marked severe, and the RPT message.
-class ReportComposer
+class ReportComposer final
 {
 public:
     enum class Outcome { Empty, NotSignedOn, TooSoon, Offensive, Sent };

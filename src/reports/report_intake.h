@@ -18,7 +18,7 @@ struct ClientState;
 // Turns RPT, WRN, GLD and DEL messages into rows of the report and warnings
 // lists, screens them against the user's filter and area, runs the alert
 // stage and writes the optional Observations.txt log.
-class ReportIntake : public QObject
+class ReportIntake final : public QObject
 {
     Q_OBJECT
 public:

@@ -15,7 +15,7 @@
 // records becomes one insertion the view lays out once, not one per row.
 // The result is the same as inserting each row at the top and trimming the
 // tail after every insertion.
-class ReportListModel : public QAbstractTableModel
+class ReportListModel final : public QAbstractTableModel
 {
     Q_OBJECT
 public:

@@ -21,7 +21,7 @@ struct WarningRow
 };
 
 // The warnings list: newest row at the top, at most MaxRows rows.
-class WarningsModel : public QAbstractTableModel
+class WarningsModel final : public QAbstractTableModel
 {
     Q_OBJECT
 public:

@@ -9,7 +9,7 @@ class QPushButton;
 struct ClientState;
 
 // "Terms of Use": Terms.txt from the data folder and a yes/no question.
-class frmDisclaimer : public QDialog
+class frmDisclaimer final : public QDialog
 {
     Q_OBJECT
 public:
@@ -24,7 +24,7 @@ public:
 bool RunTermsWindow(const ClientState &state, Dialogs &dialogs, QWidget *parent = nullptr);
 
 // "Help": Help.txt from the data folder.
-class frmHelp : public QDialog
+class frmHelp final : public QDialog
 {
     Q_OBJECT
 public:
@@ -36,7 +36,7 @@ public:
 void ShowHelpWindow(const ClientState &state, QWidget *parent);
 
 // "Startup Options": the three start-up switches.
-class FrmStartupOptions : public QDialog
+class FrmStartupOptions final : public QDialog
 {
     Q_OBJECT
 public:

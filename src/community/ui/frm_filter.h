@@ -6,7 +6,7 @@ struct ClientState;
 
 // "Filter Reports and Messages": the blocked user names. Changes take
 // effect only through Done, which saves the list.
-class frmFilter : public ListEditorWindow
+class frmFilter final : public ListEditorWindow
 {
     Q_OBJECT
 public:

@@ -7,7 +7,7 @@ class QPushButton;
 
 // "Buffer Data": the maintainer's view of every piece received from the
 // server, as it arrived.
-class frmBuffer : public QWidget
+class frmBuffer final : public QWidget
 {
     Q_OBJECT
 public:

@@ -17,7 +17,7 @@ struct ClientState;
 // the "Observer ID and Location" settings window once signed on. It stays
 // loaded for the whole run. The rules live in SignOnActions; this window
 // collects the boxes and applies the outcome.
-class frmSpotter : public QWidget
+class frmSpotter final : public QWidget
 {
     Q_OBJECT
 public:

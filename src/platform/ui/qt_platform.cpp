@@ -98,10 +98,7 @@ std::optional<Dialogs::Font> QtDialogs::chooseFont(const Font &current)
 
 QtSoundPlayer::QtSoundPlayer() = default;
 
-QtSoundPlayer::~QtSoundPlayer()
-{
-    delete m_effect;
-}
+QtSoundPlayer::~QtSoundPlayer() = default;
 
 void QtSoundPlayer::play(const QString &wavPath)
 {
@@ -110,7 +107,7 @@ void QtSoundPlayer::play(const QString &wavPath)
     if (QMediaDevices::audioOutputs().isEmpty() || !QFileInfo::exists(wavPath))
         return;
     if (!m_effect)
-        m_effect = new QSoundEffect;
+        m_effect = std::make_unique<QSoundEffect>();
     m_effect->setSource(QUrl::fromLocalFile(wavPath));
     m_effect->play();
 }

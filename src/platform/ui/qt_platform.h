@@ -7,6 +7,8 @@
 
 #include <QPointer>
 
+#include <memory>
+
 class QSoundEffect;
 class QSystemTrayIcon;
 class QWidget;
@@ -38,7 +40,7 @@ public:
     void stop() override;
 
 private:
-    QSoundEffect *m_effect = nullptr;
+    std::unique_ptr<QSoundEffect> m_effect;
 };
 
 class QtShell final : public Shell

@@ -6,7 +6,7 @@ struct ClientState;
 
 // "Additional Counties": whole states or single counties that count as the
 // user's own area at the COUNTY level.
-class frmAddCounties : public ListEditorWindow
+class frmAddCounties final : public ListEditorWindow
 {
     Q_OBJECT
 public:

@@ -13,7 +13,7 @@ struct SettingsRecord;
 // "Alert and Display Options": the four area levels and the two routine
 // switches. Each button changes its setting the moment it is clicked; the
 // caller saves the settings when the window closes.
-class frmOptions : public QDialog
+class frmOptions final : public QDialog
 {
     Q_OBJECT
 public:

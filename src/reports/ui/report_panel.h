@@ -14,7 +14,7 @@ struct ClientState;
 
 // The report list with its total, the report box with Send, and the main
 // window's two phrase lists.
-class ReportPanel : public QWidget
+class ReportPanel final : public QWidget
 {
     Q_OBJECT
 public:
