@@ -42,6 +42,9 @@ run_ctest() {
 }
 run_ctest build || status=1
 
+echo "== package (.deb built, installed, run, removed)"
+if scripts/package.sh build; then passed=$((passed + 1)); else status=1; failed=$((failed + 1)); fi
+
 if command -v clang++ >/dev/null 2>&1; then
   echo "== sanitizer build (clang, ASan + UBSan, fuzz targets)"
   CC=clang CXX=clang++ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug \

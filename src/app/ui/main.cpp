@@ -96,6 +96,8 @@ int main(int argc, char **argv)
     QApplication::setApplicationName(name);
     QApplication::setApplicationVersion(version);
     QApplication::setWindowIcon(ProgramIcon());
+    // Lets the desktop match the window to the installed menu entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("nimbrel"));
     // Hidden in the tray the program keeps running.
     QApplication::setQuitOnLastWindowClosed(false);
 
