@@ -10,8 +10,10 @@
 #include "net/wire_codec.h"
 #include "platform/clock.h"
 
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 
 #include <cerrno>
 #include <sys/socket.h>
@@ -20,6 +22,8 @@ namespace {
 
 constexpr int MaxHistoryHours = 168;
 constexpr int MaxNameLength = 64;
+// Messages a client may send while its password is checked.
+constexpr qsizetype MaxHeldMessages = 1000;
 const QString SystemSender = QStringLiteral("SYSTEM");
 
 QByteArray wire(const QString &code, const QStringList &fields = {})
@@ -44,12 +48,6 @@ bool fitsUnescaped(const QString &text)
     return !text.contains(u'|') && !text.contains(u'^');
 }
 
-// Taken over the password's wire bytes, as it arrives from any client.
-QByteArray passwordDigest(const QString &password, const QByteArray &salt, int iterations)
-{
-    return PasswordHash::pbkdf2Sha256(WireCodec::encode(password), salt, iterations, PasswordHash::KeyLength);
-}
-
 } // namespace
 
 struct RelayServer::Connection
@@ -66,6 +64,9 @@ struct RelayServer::Connection
     bool gone = false;
     bool signedOn = false;
     bool toldNotSignedOn = false;
+    // A password is being hashed; what arrives meanwhile waits here.
+    bool hashing = false;
+    QList<QByteArray> held;
     QString user;
     QString state;
     QString county;
@@ -77,6 +78,8 @@ RelayServer::RelayServer(RelayStore &store, const Clock &clock, const RelayLog &
     : QObject(parent), m_store(store), m_clock(clock), m_log(log), m_settings(settings),
       m_server(new QTcpServer(this))
 {
+    // One core stays free for the event loop.
+    m_hashPool.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
     m_monotonic.start();
     connect(m_server, &QTcpServer::newConnection, this, &RelayServer::onNewConnection);
     m_keepAlive.setInterval(std::max(1, m_settings.keepaliveSeconds) * 1000);
@@ -88,6 +91,9 @@ RelayServer::RelayServer(RelayStore &store, const Clock &clock, const RelayLog &
 
 RelayServer::~RelayServer()
 {
+    // Results still on their way are dropped with this object's events.
+    m_hashPool.clear();
+    m_hashPool.waitForDone();
     shutdown();
 }
 
@@ -175,7 +181,14 @@ void RelayServer::onReadyRead(QTcpSocket *socket)
             return;
         switch (c.limiter.take(m_monotonic.elapsed())) {
         case RateLimiter::Verdict::Accept:
-            handleMessage(c, m);
+            if (!c.hashing) {
+                handleMessage(c, m);
+            } else if (c.held.size() < MaxHeldMessages) {
+                c.held.append(m);
+            } else {
+                close(c, QStringLiteral("sent too much while its password was checked"), false);
+                return;
+            }
             break;
         case RateLimiter::Verdict::Drop:
             if (c.limiter.dropsInWindow() == 1)
@@ -276,11 +289,17 @@ void RelayServer::handleNewAccount(Connection &c, const QStringList &fields)
     account.name = name;
     account.salt = PasswordHash::newSalt();
     account.iterations = m_settings.pbkdf2Iterations;
-    account.hash = passwordDigest(password, account.salt, account.iterations);
-    const bool created = m_store.createAccount(account);
-    m_log.line(created ? QStringLiteral("%1: account %2 created").arg(describe(c), name)
-                       : QStringLiteral("%1: account %2 refused, name taken").arg(describe(c), name));
-    send(c, wire(QStringLiteral("NEW"), {created ? QStringLiteral("1") : QStringLiteral("2")}));
+    digestThen(
+        c, password, account.salt, account.iterations,
+        [this, account](Connection &c, const QByteArray &digest) mutable {
+            account.hash = digest;
+            const bool created = m_store.createAccount(account);
+            m_log.line(
+                created
+                    ? QStringLiteral("%1: account %2 created").arg(describe(c), account.name)
+                    : QStringLiteral("%1: account %2 refused, name taken").arg(describe(c), account.name));
+            send(c, wire(QStringLiteral("NEW"), {created ? QStringLiteral("1") : QStringLiteral("2")}));
+        });
 }
 
 void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
@@ -293,7 +312,21 @@ void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
     const std::optional<AccountRecord> account = validName(name) ? m_store.account(name) : std::nullopt;
     if (!account)
         return reply("1", QStringLiteral("unknown user"));
-    const QByteArray digest = passwordDigest(FieldAt(fields, 1), account->salt, account->iterations);
+    digestThen(c, FieldAt(fields, 1), account->salt, account->iterations,
+               [this, fields](Connection &c, const QByteArray &digest) { finishSignOn(c, fields, digest); });
+}
+
+void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const QByteArray &digest)
+{
+    const QString name = FieldAt(fields, 0);
+    const auto reply = [&](const char *code, const QString &why) {
+        m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), name, why));
+        send(c, wire(QStringLiteral("SGN"), {QString::fromLatin1(code)}));
+    };
+    // Read again: the account may have been banned while the password was checked.
+    const std::optional<AccountRecord> account = m_store.account(name);
+    if (!account)
+        return reply("1", QStringLiteral("unknown user"));
     if (digest.isEmpty() || !PasswordHash::constantTimeEquals(digest, account->hash))
         return reply("2", QStringLiteral("wrong password"));
     if (!account->eligible)
@@ -329,6 +362,37 @@ void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
     reply("3", reSignOn ? QStringLiteral("signed on again")
                         : QStringLiteral("signed on (client %1)").arg(FieldAt(fields, 12)));
     broadcast(observerMessage(QStringLiteral("GOB"), c, true));
+}
+
+void RelayServer::digestThen(Connection &c, const QString &password, const QByteArray &salt, int iterations,
+                             std::function<void(Connection &, const QByteArray &)> then)
+{
+    c.hashing = true;
+    const QPointer<QTcpSocket> socket = c.socket;
+    const quint64 id = c.id;
+    // Taken over the password's wire bytes, as it arrives from any client.
+    m_hashPool.start([this, socket, id, bytes = WireCodec::encode(password), salt, iterations,
+                      then = std::move(then)]() mutable {
+        const QByteArray digest =
+            PasswordHash::pbkdf2Sha256(bytes, salt, iterations, PasswordHash::KeyLength);
+        QMetaObject::invokeMethod(
+            this,
+            [this, socket, id, digest, then = std::move(then)] { digestDone(socket, id, digest, then); },
+            Qt::QueuedConnection);
+    });
+}
+
+void RelayServer::digestDone(QTcpSocket *socket, quint64 id, const QByteArray &digest,
+                             const std::function<void(Connection &, const QByteArray &)> &then)
+{
+    const auto it = socket ? m_connections.find(socket) : m_connections.end();
+    if (it == m_connections.end() || it->second->id != id || it->second->closing)
+        return;
+    Connection &c = *it->second;
+    c.hashing = false;
+    then(c, digest);
+    while (!c.hashing && !c.closing && !c.held.isEmpty())
+        handleMessage(c, c.held.takeFirst());
 }
 
 void RelayServer::handleForgot(Connection &c, const QStringList &fields)

@@ -134,6 +134,21 @@ private slots:
         QVERIFY(stranger.messages().isEmpty());
     }
 
+    // Passwords are checked off the event loop: what a client sends right
+    // behind its new account and sign-on still follows them, in order.
+    void messagesBehindASignOnWaitForIt()
+    {
+        RawClient a, c;
+        QVERIFY(JoinRelay(a, m_relay->tcpPort(), u"ANN"_s));
+        QVERIFY(c.connectTo(m_relay->tcpPort()));
+        const QString msg = ServerMessage(u"MSG", {u"ALL"_s, u"CAT"_s, u"first words"_s});
+        c.sendText(NewAccount(u"CAT"_s, u"pw"_s) + SignOn(u"CAT"_s, u"pw"_s) + msg);
+        QCOMPARE(reply(c, u"NEW"_s), u"1"_s);
+        QCOMPARE(reply(c, u"SGN"_s), u"3"_s);
+        QCOMPARE(a.waitForCode(u"MSG"_s), msg);
+        QCOMPARE(c.waitForCode(u"MSG"_s), msg);
+    }
+
     void observersArriveListAndLeaveOnce()
     {
         RawClient a, b, c;
