@@ -1,6 +1,7 @@
 #include "warnlink/warnings_model.h"
 
 #include "reports/report_text.h"
+#include "warnlink/warnings_parser.h"
 
 namespace {
 
@@ -106,6 +107,15 @@ void WarningsModel::Clear()
     beginResetModel();
     m_rows.clear();
     endResetModel();
+}
+
+void WarningsModel::HighlightWarnings()
+{
+    if (m_rows.isEmpty())
+        return;
+    for (WarningRow &r : m_rows)
+        WarningsParser::Highlight(r);
+    emit dataChanged(index(0, 0), index(int(m_rows.size() - 1), WarningRow::ColumnCount - 1));
 }
 
 WarningRow WarningsModel::FromRelayedWarning(const QString &text, const QString &timeText,

@@ -46,6 +46,8 @@ public:
     // Inserts at the top and trims the oldest row beyond MaxRows.
     void InsertAtTop(WarningRow row);
     void Clear();
+    // Bold and red by each row's Severity cell (see WarningsParser::Highlight).
+    void HighlightWarnings();
     const WarningRow &row(int r) const { return m_rows.at(r); }
 
     // A warning relayed by the server as a report: its text, time, state

@@ -3,11 +3,10 @@
 #include "app/startup.h"
 #include "app/ui/form1.h"
 #include "base/status_line.h"
-#include "base/ui/colour.h"
 #include "community/ui/community_subsystem.h"
 #include "platform/window_actions.h"
 #include "reports/ui/reports_subsystem.h"
-#include "warnlink/warnings_model.h"
+#include "warnlink/ui/warnlink_subsystem.h"
 
 #include "app/ui/info_windows.h"
 #include "base/client_state.h"
@@ -21,6 +20,7 @@
 #include "platform/dialogs.h"
 
 #include <QDateTime>
+#include <QLineEdit>
 #include <QTextStream>
 
 namespace {
@@ -83,7 +83,7 @@ public:
     }
 };
 
-ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *parent)
+ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *parent, quint16 warnPort)
     : QObject(parent), m_state(state), m_services(std::move(services))
 {
     m_downloader = std::make_unique<UrlDownloader>();
@@ -133,9 +133,14 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     // The subsystems, in the order their steps run.
     const ClientContext context{m_state,       m_services,       *m_link,           *m_downloader,
                                 *m_statusLine, *m_windowActions, [this] { save(); }};
-    m_warnings = std::make_unique<WarningsModel>();
-    m_warnings->setForegroundProvider(ForegroundBrush);
-    m_reports = std::make_unique<ReportsSubsystem>(context, *m_warnings);
+    m_warnLink = std::make_unique<WarnLinkSubsystem>(context, warnPort);
+    m_reports = std::make_unique<ReportsSubsystem>(context, m_warnLink->model());
+    connect(m_warnLink.get(), &WarnLinkSubsystem::tavrelAudioAlertChanged, this,
+            [this](bool on) { m_reports->intake().setTavrelAudioAlert(on); });
+    connect(m_warnLink.get(), &WarnLinkSubsystem::focusReportText, this, [this] {
+        if (m_reports->panel())
+            m_reports->panel()->txtData->setFocus();
+    });
     connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_community = std::make_unique<CommunitySubsystem>(context);
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
@@ -147,6 +152,11 @@ ClientApp::~ClientApp()
     // The window goes first: its panels use the subsystems' models.
     m_form1.reset();
     delete m_rawView;
+}
+
+WarningsModel &ClientApp::warnings()
+{
+    return m_warnLink->model();
 }
 
 void ClientApp::save()
@@ -217,6 +227,7 @@ Form1 &ClientApp::createMainWindow()
     });
     form.addSubsystem(*m_reports);
     form.addSubsystem(*m_community);
+    form.addSubsystem(*m_warnLink);
     return form;
 }
 

@@ -17,6 +17,7 @@ class ServerNotices;
 class SignOnReplies;
 class StatusLine;
 class UrlDownloader;
+class WarnLinkSubsystem;
 class WarningsModel;
 struct ClientState;
 
@@ -29,7 +30,9 @@ class ClientApp final : public QObject
 {
     Q_OBJECT
 public:
-    ClientApp(ClientState &state, ClientServices services, QObject *parent = nullptr);
+    // warnPort: where the warning program connects; tests pass a free one.
+    ClientApp(ClientState &state, ClientServices services, QObject *parent = nullptr,
+              quint16 warnPort = 1003);
     ~ClientApp() override;
 
     // Start-up after the single-instance check: settings, the profile into
@@ -52,7 +55,8 @@ public:
     StatusLine &statusLine() { return *m_statusLine; }
     ReportsSubsystem &reports() { return *m_reports; }
     CommunitySubsystem &community() { return *m_community; }
-    WarningsModel &warnings() { return *m_warnings; }
+    WarningsModel &warnings();
+    WarnLinkSubsystem &warnLink() { return *m_warnLink; }
 
     // Start-up step 4: the built-in graphics defaults.
     std::function<void()> graphicsDefaults;
@@ -77,7 +81,7 @@ private:
     std::unique_ptr<SignOnReplies> m_replies;
     std::unique_ptr<ServerNotices> m_notices;
     std::unique_ptr<frmSpotter> m_spotter;
-    std::unique_ptr<WarningsModel> m_warnings;
+    std::unique_ptr<WarnLinkSubsystem> m_warnLink;
     std::unique_ptr<ReportsSubsystem> m_reports;
     std::unique_ptr<CommunitySubsystem> m_community;
     std::unique_ptr<Form1> m_form1;
