@@ -1,0 +1,211 @@
+#include "graphics/graphics_rules.h"
+
+#include <QtTest>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace Graphics;
+
+namespace {
+// Entries of "a", "b", ... with the given flags.
+UrlList listOf(const QList<int> &flags, double minutes = 1)
+{
+    UrlList list;
+    list.rotationMinutes = minutes;
+    for (int i = 0; i < flags.size(); ++i)
+        list.entries.append({QString(QChar(u'a' + i)), flags[i]});
+    return list;
+}
+} // namespace
+
+class TstGraphicsRules : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Each row: the entries shown by consecutive Timer2 ticks (0 = none).
+    void rotation_data()
+    {
+        QTest::addColumn<QList<int>>("flags");
+        QTest::addColumn<double>("minutes");
+        QTest::addColumn<QList<int>>("shown");
+        QTest::newRow("all marked, every minute")
+            << QList<int>{1, 1, 1, 1} << 1.0 << QList<int>{2, 3, 4, 1, 2};
+        QTest::newRow("only 3 marked") << QList<int>{0, 0, 1, 0} << 1.0 << QList<int>{3, 3, 3};
+        QTest::newRow("none marked") << QList<int>{0, 0, 0, 0} << 1.0 << QList<int>{0, 0};
+        QTest::newRow("every third tick") << QList<int>{1, 1, 1, 1} << 3.0 << QList<int>{0, 0, 2, 0, 0, 3};
+        // Five skips end a step; the next one goes on from where it stopped.
+        QTest::newRow("gives up after five skips")
+            << QList<int>{0, 0, 0, 0, 0, 0, 1} << 1.0 << QList<int>{0, 7, 0};
+        QTest::newRow("empty table") << QList<int>{} << 1.0 << QList<int>{0, 0};
+        QTest::newRow("flag 2 is not marked") << QList<int>{2, 1} << 1.0 << QList<int>{2, 2};
+    }
+    void rotation()
+    {
+        QFETCH(QList<int>, flags);
+        QFETCH(double, minutes);
+        QFETCH(QList<int>, shown);
+        const UrlList list = listOf(flags, minutes);
+        Rotation r;
+        QList<int> got;
+        for (int i = 0; i < shown.size(); ++i)
+            got << RotateGraphics(list, r).value_or(0);
+        QCOMPARE(got, shown);
+    }
+
+    void doneMakesTheNextTickChange()
+    {
+        UrlList list = listOf({1, 1, 1, 1});
+        Rotation r;
+        std::array<FixedEntry, FixedEntries> fixed;
+        for (int i = 0; i < FixedEntries; ++i)
+            fixed[i] = {u"u%1"_s.arg(i + 1), i != 1};
+        ApplySelection(list, fixed, u"5"_s, r);
+        QCOMPARE(list.rotationMinutes, 5.0);
+        QCOMPARE(list.entries[1], (UrlEntry{u"u2"_s, 0}));
+        QCOMPARE(RotateGraphics(list, r), std::optional<int>(3)); // 2 is off
+        QCOMPARE(RotateGraphics(list, r), std::nullopt);
+    }
+
+    void ext_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("page");
+        QTest::addColumn<bool>("picture");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("gif") << u"http://x/radar.GIF"_s << false << true << u"MessageGraphic.gif"_s;
+        QTest::newRow("jpeg") << u"http://x/a.jpeg"_s << false << true << u"MessageGraphic.peg"_s;
+        QTest::newRow("htm") << u"http://x/page.htm"_s << true << false << u"MessageGraphic.htm"_s;
+        QTest::newRow("html") << u"http://x/page.html"_s << true << false << u"MessageGraphic.tml"_s;
+        QTest::newRow("gov") << u"https://weather.gov"_s << true << false << u"MessageGraphic.gov"_s;
+        QTest::newRow("us") << u"http://state.ia.us"_s << true << false << u"MessageGraphic..us"_s;
+        QTest::newRow("png neither") << u"http://x/a.png"_s << false << false << u"MessageGraphic.png"_s;
+        QTest::newRow("short") << u"us"_s << true << false << u"MessageGraphic.us"_s;
+    }
+    void ext()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, page);
+        QFETCH(bool, picture);
+        QFETCH(QString, file);
+        QCOMPARE(IsWebPage(address), page);
+        QCOMPARE(IsPicture(address), picture);
+        QCOMPARE(PictureFileName(address), file);
+    }
+
+    void page_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("height");
+        QTest::addColumn<QByteArray>("page");
+        QTest::newRow("plain") << u"http://x/a.gif"_s << 4500.0 << 3000.0
+                               << "<html>\r\n<p align=\"center\"><img src=\"http://x/a.gif\" width=\"270\" "
+                                  "height=\"176\" border=\"0\"></p></body>\r\n</html>\r\n"_ba;
+        QTest::newRow("fractions") << u"a"_s << 4515.0 << 3015.0
+                                   << "<html>\r\n<p align=\"center\"><img src=\"a\" width=\"270.9\" "
+                                      "height=\"176.88\" border=\"0\"></p></body>\r\n</html>\r\n"_ba;
+        // An address cannot close the attribute or open markup of its own.
+        QTest::newRow("quote and markup")
+            << u"x\" onerror=\"alert(1)\"><script>&'"_s << 150.0 << 150.0
+            << "<html>\r\n<p align=\"center\"><img src=\"x&quot; "
+               "onerror=&quot;alert(1)&quot;&gt;&lt;script&gt;"
+               "&amp;&#39;\" width=\"9\" height=\"8.8\" border=\"0\"></p></body>\r\n</html>\r\n"_ba;
+        QTest::newRow("non-ASCII") << u"http://x/\u00e9\n.gif"_s << 0.0 << 0.0
+                                   << "<html>\r\n<p align=\"center\"><img src=\"http://x/&#233;&#10;.gif\" "
+                                      "width=\"0\" height=\"0\" border=\"0\"></p></body>\r\n</html>\r\n"_ba;
+    }
+    void page()
+    {
+        QFETCH(QString, address);
+        QFETCH(double, width);
+        QFETCH(double, height);
+        QFETCH(QByteArray, page);
+        QCOMPARE(GraphicPage(address, width, height), page);
+    }
+
+    void refresh_data()
+    {
+        QTest::addColumn<bool>("mainBusy");
+        QTest::addColumn<bool>("mainVisible");
+        QTest::addColumn<bool>("fullOpen");
+        QTest::addColumn<bool>("fullBusy");
+        QTest::addColumn<QString>("action"); // r reload, s stop main, f stop full, k keep timer
+        QTest::newRow("idle visible") << false << true << false << false << u"r"_s;
+        QTest::newRow("idle hidden") << false << false << false << false << u""_s;
+        QTest::newRow("full window busy") << false << true << true << true << u"rfk"_s;
+        QTest::newRow("full window idle") << false << true << true << false << u"r"_s;
+        QTest::newRow("main busy") << true << true << true << true << u"sk"_s;
+    }
+    void refresh()
+    {
+        QFETCH(bool, mainBusy);
+        QFETCH(bool, mainVisible);
+        QFETCH(bool, fullOpen);
+        QFETCH(bool, fullBusy);
+        QFETCH(QString, action);
+        const RefreshAction a = RefreshTick(mainBusy, mainVisible, fullOpen, fullBusy);
+        QString got;
+        got += a.reloadMain ? u"r" : u"";
+        got += a.stopMain ? u"s" : u"";
+        got += a.stopFull ? u"f" : u"";
+        got += a.keepTimer ? u"k" : u"";
+        QCOMPARE(got, action);
+    }
+
+    void minutesText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("normalized");
+        QTest::addColumn<double>("preview");
+        QTest::newRow("stays") << u"2.5"_s << u"2.5"_s << 2.5;
+        QTest::newRow("below one") << u"0"_s << u"1"_s << 0.0;
+        QTest::newRow("negative") << u"-4"_s << u"1"_s << -4.0;
+        QTest::newRow("not numeric") << u"abc"_s << u"3"_s << 1.0;
+        QTest::newRow("empty") << QString() << u"3"_s << 1.0;
+    }
+    void minutesText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, normalized);
+        QFETCH(double, preview);
+        QCOMPARE(NormalizeMinutesText(text), normalized);
+        QCOMPARE(PreviewMinutes(text), preview);
+    }
+
+    void links_data()
+    {
+        QTest::addColumn<int>("fixedBefore");
+        QTest::addColumn<int>("links");
+        QTest::addColumn<int>("countAfter");
+        QTest::newRow("empty list keeps four") << 7 << 0 << 4;
+        QTest::newRow("two links") << 4 << 2 << 6;
+        QTest::newRow("short table padded") << 2 << 1 << 5;
+        QTest::newRow("capped at 251") << 4 << 300 << 255;
+    }
+    void links()
+    {
+        QFETCH(int, fixedBefore);
+        QFETCH(int, links);
+        QFETCH(int, countAfter);
+        UrlList list = listOf(QList<int>(fixedBefore, 0), 2);
+        QStringList extra;
+        for (int i = 0; i < links; ++i)
+            extra << u"l%1"_s.arg(i);
+        Rotation r;
+        ApplyLinkList(list, extra, r);
+        QCOMPARE(list.entries.size(), countAfter);
+        QCOMPARE(r.counter, 3.0);
+        for (int i = FixedEntries; i < countAfter; ++i)
+            QCOMPARE(list.entries[i], (UrlEntry{u"l%1"_s.arg(i - FixedEntries), 1}));
+    }
+
+    void addLink()
+    {
+        QCOMPARE(CanAddLink(u"   "_s, 0), AddResult::Blank);
+        QCOMPARE(CanAddLink(u"x"_s, MaxExtraLinks - 1), AddResult::Added);
+        QCOMPARE(CanAddLink(u"x"_s, MaxExtraLinks), AddResult::Full);
+    }
+};
+
+QTEST_APPLESS_MAIN(TstGraphicsRules)
+#include "tst_graphics_rules.moc"
