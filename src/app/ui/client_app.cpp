@@ -5,6 +5,8 @@
 #include "base/status_line.h"
 #include "base/ui/colour.h"
 #include "community/ui/community_subsystem.h"
+#include "graphics/ui/graphics_panel.h"
+#include "graphics/ui/graphics_subsystem.h"
 #include "platform/window_actions.h"
 #include "reports/ui/reports_subsystem.h"
 #include "warnlink/warnings_model.h"
@@ -21,6 +23,9 @@
 #include "platform/dialogs.h"
 
 #include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QTextStream>
 
 namespace {
@@ -139,6 +144,8 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_community = std::make_unique<CommunitySubsystem>(context);
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
+    m_graphics = std::make_unique<GraphicsSubsystem>(context);
+    graphicsDefaults = [this] { m_graphics->SetDefaults(); };
     wireNotices();
 }
 
@@ -217,7 +224,27 @@ Form1 &ClientApp::createMainWindow()
     });
     form.addSubsystem(*m_reports);
     form.addSubsystem(*m_community);
+    form.addSubsystem(*m_graphics);
+    wireGraphicsPlace();
     return form;
+}
+
+// The phrase lists and the graphic share one place; either view hands the
+// focus back to the report box.
+void ClientApp::wireGraphicsPlace()
+{
+    GraphicsPanel *graphics = m_graphics->panel();
+    ReportPanel *reports = m_reports->panel();
+    if (!graphics || !reports)
+        return;
+    connect(graphics, &GraphicsPanel::listsShown, reports, [reports](bool shown) {
+        for (QWidget *w : {static_cast<QWidget *>(reports->Lbl1), static_cast<QWidget *>(reports->lst1),
+                           static_cast<QWidget *>(reports->Lbl2), static_cast<QWidget *>(reports->lst2)})
+            w->setVisible(shown);
+        if (auto *more = reports->findChild<QWidget *>(QStringLiteral("cmdMoreLists")))
+            more->setVisible(shown);
+    });
+    connect(graphics, &GraphicsPanel::focusReportBox, reports, [reports] { reports->txtData->setFocus(); });
 }
 
 void ClientApp::openRawView()

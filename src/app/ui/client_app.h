@@ -11,6 +11,7 @@ class CommunitySubsystem;
 class Form1;
 class frmBuffer;
 class frmSpotter;
+class GraphicsSubsystem;
 class ReportsSubsystem;
 class ServerLink;
 class ServerNotices;
@@ -52,6 +53,7 @@ public:
     StatusLine &statusLine() { return *m_statusLine; }
     ReportsSubsystem &reports() { return *m_reports; }
     CommunitySubsystem &community() { return *m_community; }
+    GraphicsSubsystem &graphics() { return *m_graphics; }
     WarningsModel &warnings() { return *m_warnings; }
 
     // Start-up step 4: the built-in graphics defaults.
@@ -67,6 +69,7 @@ private:
     void wireNotices();
     void showSignOnForm();
     void openRawView();
+    void wireGraphicsPlace();
 
     ClientState &m_state;
     ClientServices m_services;
@@ -80,6 +83,7 @@ private:
     std::unique_ptr<WarningsModel> m_warnings;
     std::unique_ptr<ReportsSubsystem> m_reports;
     std::unique_ptr<CommunitySubsystem> m_community;
+    std::unique_ptr<GraphicsSubsystem> m_graphics;
     std::unique_ptr<Form1> m_form1;
     QPointer<frmBuffer> m_rawView;
 };
