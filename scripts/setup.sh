@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-multimedia-dev libqt6sql6-sqlite libgl-dev
+  qt6-base-dev qt6-multimedia-dev qt6-webengine-dev libqt6sql6-sqlite libgl-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool

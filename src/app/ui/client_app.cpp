@@ -4,6 +4,8 @@
 #include "app/ui/form1.h"
 #include "base/status_line.h"
 #include "community/ui/community_subsystem.h"
+#include "graphics/ui/graphics_panel.h"
+#include "graphics/ui/graphics_subsystem.h"
 #include "platform/window_actions.h"
 #include "reports/ui/reports_subsystem.h"
 #include "warnlink/ui/warnlink_subsystem.h"
@@ -20,7 +22,9 @@
 #include "platform/dialogs.h"
 
 #include <QDateTime>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTextStream>
 
 namespace {
@@ -144,6 +148,8 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_community = std::make_unique<CommunitySubsystem>(context);
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
+    m_graphics = std::make_unique<GraphicsSubsystem>(context);
+    graphicsDefaults = [this] { m_graphics->SetDefaults(); };
     wireNotices();
 }
 
@@ -228,7 +234,27 @@ Form1 &ClientApp::createMainWindow()
     form.addSubsystem(*m_reports);
     form.addSubsystem(*m_community);
     form.addSubsystem(*m_warnLink);
+    form.addSubsystem(*m_graphics);
+    wireGraphicsPlace();
     return form;
+}
+
+// The phrase lists and the graphic share one place; either view hands the
+// focus back to the report box.
+void ClientApp::wireGraphicsPlace()
+{
+    GraphicsPanel *graphics = m_graphics->panel();
+    ReportPanel *reports = m_reports->panel();
+    if (!graphics || !reports)
+        return;
+    connect(graphics, &GraphicsPanel::listsShown, reports, [reports](bool shown) {
+        for (QWidget *w : {static_cast<QWidget *>(reports->Lbl1), static_cast<QWidget *>(reports->lst1),
+                           static_cast<QWidget *>(reports->Lbl2), static_cast<QWidget *>(reports->lst2)})
+            w->setVisible(shown);
+        if (auto *more = reports->findChild<QWidget *>(QStringLiteral("cmdMoreLists")))
+            more->setVisible(shown);
+    });
+    connect(graphics, &GraphicsPanel::focusReportBox, reports, [reports] { reports->txtData->setFocus(); });
 }
 
 void ClientApp::openRawView()

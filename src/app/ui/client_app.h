@@ -11,6 +11,7 @@ class CommunitySubsystem;
 class Form1;
 class frmBuffer;
 class frmSpotter;
+class GraphicsSubsystem;
 class ReportsSubsystem;
 class ServerLink;
 class ServerNotices;
@@ -57,6 +58,7 @@ public:
     CommunitySubsystem &community() { return *m_community; }
     WarningsModel &warnings();
     WarnLinkSubsystem &warnLink() { return *m_warnLink; }
+    GraphicsSubsystem &graphics() { return *m_graphics; }
 
     // Start-up step 4: the built-in graphics defaults.
     std::function<void()> graphicsDefaults;
@@ -71,6 +73,7 @@ private:
     void wireNotices();
     void showSignOnForm();
     void openRawView();
+    void wireGraphicsPlace();
 
     ClientState &m_state;
     ClientServices m_services;
@@ -84,6 +87,7 @@ private:
     std::unique_ptr<WarnLinkSubsystem> m_warnLink;
     std::unique_ptr<ReportsSubsystem> m_reports;
     std::unique_ptr<CommunitySubsystem> m_community;
+    std::unique_ptr<GraphicsSubsystem> m_graphics;
     std::unique_ptr<Form1> m_form1;
     QPointer<frmBuffer> m_rawView;
 };
