@@ -21,6 +21,8 @@
 #include "platform/dialogs.h"
 
 #include <QDateTime>
+#include <QEvent>
+#include <QLabel>
 #include <QTextStream>
 
 namespace {
@@ -139,6 +141,9 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_community = std::make_unique<CommunitySubsystem>(context);
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
+    // Every report's status line is also written to the monitor pane.
+    connect(&m_reports->intake(), &ReportIntake::statusLine, m_community.get(),
+            [this](const QString &text) { m_community->AppendToMonitor(text); });
     wireNotices();
 }
 
@@ -217,7 +222,18 @@ Form1 &ClientApp::createMainWindow()
     });
     form.addSubsystem(*m_reports);
     form.addSubsystem(*m_community);
+    // A click on the status line opens the messenger.
+    if (auto *status = form.findChild<QLabel *>(QStringLiteral("lblStatus")))
+        status->installEventFilter(this);
     return form;
+}
+
+bool ClientApp::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && m_form1 &&
+        watched == m_form1->findChild<QLabel *>(QStringLiteral("lblStatus")))
+        m_community->mnuMessaging_Click();
+    return QObject::eventFilter(watched, event);
 }
 
 void ClientApp::openRawView()
