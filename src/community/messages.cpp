@@ -2,6 +2,9 @@
 
 #include "community/content_filters.h"
 #include "net/protocol.h"
+#include "net/wire_codec.h"
+
+#include <QFile>
 
 using namespace Qt::StringLiterals;
 
@@ -173,4 +176,15 @@ bool AddGroup(QStringList &sortedGroups, const QString &typed)
     auto at = std::lower_bound(sortedGroups.begin(), sortedGroups.end(), entry);
     sortedGroups.insert(at, entry);
     return true;
+}
+
+std::optional<QString> AppendMessageLog(const QString &path, const QString &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return file.errorString();
+    const QByteArray bytes = WireCodec::encode(text);
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return file.errorString();
+    return std::nullopt;
 }

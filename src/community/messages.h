@@ -66,3 +66,7 @@ struct SendQuestion
 std::optional<SendQuestion> SendConfirmation(const QString &to);
 // Sorted insert into the group list; false when it is full.
 bool AddGroup(QStringList &sortedGroups, const QString &typed);
+
+// Appends to the message log; the system's description of the failure, or
+// nothing when it was written.
+std::optional<QString> AppendMessageLog(const QString &path, const QString &text);

@@ -1,10 +1,15 @@
 // ctest-label: ui
 #include "community/ui/community_subsystem.h"
+#include "community/ui/frm_active_chats.h"
 #include "community/ui/frm_msg.h"
+#include "community/ui/frm_observers.h"
 #include "reports_window_fixture.h"
 
+#include <QAction>
+#include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTreeView>
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -28,7 +33,7 @@ private slots:
         QCOMPARE(msg.txtCall->text(), u"BOB"_s);
         QVERIFY(w.form->findChild<QPlainTextEdit *>(u"QCRec"_s)->toPlainText().contains(u"BOB:   quick  "_s));
         QVERIFY(w.statusLabel()->text().startsWith(u"Active Chat  -  From: BOB  To: QUICKCHAT - quick"_s));
-        msg.grab().save(u"/tmp/frmMsg.png"_s);
+        msg.grab().save(u"/tmp/shots/frmMsg.png"_s);
 
         // the pane keeps exactly its last characters
         const QString big(Messages::PaneCap, u'x');
@@ -43,6 +48,54 @@ private slots:
         msg.SendMsg();
         QCOMPARE(w.dialogs.shown.last().title, u"Confirm Send to All"_s);
         QCOMPARE(msg.txtMsg->toPlainText(), u"hello"_s);
+    }
+
+    // The conversation list and the observer list address the messenger.
+    void listsAddressTheMessenger()
+    {
+        ReportsWindow w(u"ME"_s);
+        CommunitySubsystem &community = w.client->community();
+        w.arrive(ServerMessage(u"MSG", {u"WXCHAT"_s, u"SPOTTER2"_s, u"hi"_s}));
+        w.clock.advance(3600);
+        w.arrive(ServerMessage(u"MSG", {u"QUICKCHAT"_s, u"BOB"_s, u"q"_s}));
+        w.form->findChild<QAction *>(u"mnuActiveChats"_s)->trigger();
+        frmActiveChats *chats = community.activeChatsWindow();
+        QVERIFY(chats->isVisible());
+        QCOMPARE(chats->ListView1->model()->rowCount(), 2);
+        chats->grab().save(u"/tmp/shots/frmActiveChats.png"_s);
+        // the minute step drops the row past two hours
+        w.clock.advance(3601);
+        w.form->Timer2_Timer();
+        QCOMPARE(chats->ListView1->model()->rowCount(), 1);
+        const QModelIndex row = chats->ListView1->model()->index(0, 2);
+        emit chats->ListView1->clicked(row);
+        QVERIFY(!chats->isVisible());
+        QCOMPARE(community.messenger().txtCall->text(), u"BOB"_s);
+
+        // while listing, arrivals are rows; a click addresses and ends it
+        community.mnuListObservers_Click();
+        frmObservers *list = community.observersWindow();
+        for (const QString &user : {u"SPOTTER7"_s, u"ALICE"_s})
+            w.arrive(ServerMessage(u"GOB", {u"MD"_s, u"HARFORD"_s, u"21014"_s, user, u"7"_s}));
+        QCOMPARE(list->lblTotal->text(), u"Total = 2"_s);
+        QCOMPARE(community.lblRecentContacts()->toolTip(), u"There are 7 observers currently connected."_s);
+        list->grab().save(u"/tmp/shots/frmObservers.png"_s);
+        emit list->List1->itemClicked(list->List1->item(1));
+        QCOMPARE(community.messenger().txtCall->text(), u"SPOTTER7"_s);
+        QVERIFY(!community.observers().listing());
+        // closing by the title bar ends the listing too; later arrivals are announced
+        community.mnuListObservers_Click();
+        list->close();
+        QVERIFY(!community.observers().listing());
+        QFile wav(w.state.filePath(AlertSounds::MessageFile));
+        QVERIFY(wav.open(QIODevice::WriteOnly));
+        w.form->findChild<QAction *>(u"mnuNewObserverAlert"_s)->trigger();
+        w.arrive(ServerMessage(u"GOB", {u"MD"_s, u"HARFORD"_s, u"21014"_s, u"CAROL"_s, QString()}));
+        QCOMPARE(w.statusLabel()->text(), u"New Observer!  -  MD  HARFORD  21014  CAROL"_s);
+        QVERIFY(community.messenger().txtMonitor->toPlainText().endsWith(
+            u"New Observer!  -  MD  HARFORD  21014  CAROL"_s));
+        QVERIFY(community.newObserverAlertWindow()->isVisible());
+        QCOMPARE(w.sound.played, QStringList{wav.fileName()});
     }
 };
 

@@ -115,6 +115,18 @@ private slots:
         QFETCH(int, caret);
         QTEST(PickNameFromText(text, caret), "name");
     }
+
+    void messageLog()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"Messages.txt"_s);
+        QVERIFY(!AppendMessageLog(path, u"one\r\n"_s));
+        QVERIFY(!AppendMessageLog(path, u"two|\r\n"_s));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), "one\r\ntwo|\r\n"_ba);
+        QVERIFY(AppendMessageLog(dir.filePath(u"missing/Messages.txt"_s), u"x"_s).has_value());
+    }
 };
 
 QTEST_APPLESS_MAIN(TstMessages)

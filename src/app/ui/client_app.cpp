@@ -22,6 +22,7 @@
 #include "platform/dialogs.h"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -150,6 +151,9 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_graphics = std::make_unique<GraphicsSubsystem>(context);
     graphicsDefaults = [this] { m_graphics->SetDefaults(); };
+    // Every report's status line is also written to the monitor pane.
+    connect(&m_reports->intake(), &ReportIntake::statusLine, m_community.get(),
+            [this](const QString &text) { m_community->AppendToMonitor(text); });
     wireNotices();
 }
 
@@ -236,7 +240,18 @@ Form1 &ClientApp::createMainWindow()
     form.addSubsystem(*m_warnLink);
     form.addSubsystem(*m_graphics);
     wireGraphicsPlace();
+    // A click on the status line opens the messenger.
+    if (auto *status = form.findChild<QLabel *>(QStringLiteral("lblStatus")))
+        status->installEventFilter(this);
     return form;
+}
+
+bool ClientApp::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && m_form1 &&
+        watched == m_form1->findChild<QLabel *>(QStringLiteral("lblStatus")))
+        m_community->mnuMessaging_Click();
+    return QObject::eventFilter(watched, event);
 }
 
 // The phrase lists and the graphic share one place; either view hands the

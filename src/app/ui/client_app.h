@@ -66,6 +66,9 @@ public:
     // With NIMBREL_TRACE=1 the client marks its progress on stderr.
     static void trace(const char *mark);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     class MainWindowActions;
 

@@ -80,6 +80,7 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     txtMsg = new QPlainTextEdit(Messages::InitialMessageText(), this);
     txtMsg->setObjectName(u"txtMsg"_s);
     txtMsg->setMaximumHeight(90);
+    txtMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtMsg->installEventFilter(this);
     grid->addWidget(txtMsg, 7, 0, 1, 2);
 
@@ -107,8 +108,10 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     Check1->setToolTip(u"Setting is not saved when program is closed."_s);
     Check2 = new QCheckBox(u"Disable audio alert for this session"_s, this);
     Check2->setObjectName(u"Check2"_s);
+    Check3 = new QCheckBox(u"Save message text to file for this session"_s, this);
+    Check3->setObjectName(u"Check3"_s);
     int row = 3;
-    for (QCheckBox *c : {chkAway, Check1, Check2})
+    for (QCheckBox *c : {chkAway, Check1, Check2, Check3})
         side->addWidget(c, row++, 0, 1, 2);
     side->addWidget(new QLabel(u"Font Size"_s, this), row++, 0, 1, 2);
     auto *bigger = new QPushButton(u"Bigger"_s, this);
@@ -117,6 +120,15 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     smaller->setObjectName(u"Command4"_s);
     side->addWidget(bigger, row, 0);
     side->addWidget(smaller, row++, 1);
+    auto *invite = new QPushButton(u"&Invite others to your group!"_s, this);
+    invite->setObjectName(u"Command6"_s);
+    side->addWidget(invite, row++, 0, 1, 2);
+    auto *activeChats = new QPushButton(u"&View Active Chats"_s, this);
+    activeChats->setObjectName(u"cmdActiveChat"_s);
+    auto *observers = new QPushButton(u"&List Observers"_s, this);
+    observers->setObjectName(u"Command9"_s);
+    side->addWidget(activeChats, row, 0);
+    side->addWidget(observers, row++, 1);
     Command1 = new QPushButton(u"&Minimize"_s, this);
     Command1->setObjectName(u"Command1"_s);
     Command7 = new QPushButton(u"&Close"_s, this);
@@ -124,6 +136,8 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     side->addWidget(Command1, row, 0);
     side->addWidget(Command7, row++, 1);
     side->setRowStretch(1, 1);
+    side->setColumnStretch(0, 1);
+    side->setColumnStretch(1, 1);
     grid->addLayout(side, 0, 2, 8, 1);
     grid->setColumnStretch(0, 1);
     resize(820, 620);
@@ -156,6 +170,15 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
         if (txtMessage->font().pointSizeF() > 3)
             scale(0.85);
     });
+    connect(invite, &QPushButton::clicked, this, &frmMsg::Command6_Click);
+    connect(activeChats, &QPushButton::clicked, this, &frmMsg::activeChatsRequested);
+    connect(observers, &QPushButton::clicked, this, [this] {
+        txtMsg->setFocus();
+        emit listObserversRequested();
+    });
+    connect(Check3, &QCheckBox::clicked, this, &frmMsg::Check3_Click);
+    for (QCheckBox *c : {Check1, Check2})
+        connect(c, &QCheckBox::clicked, Command1, [this] { Command1->setFocus(); });
     connect(Command1, &QPushButton::released, this, &QWidget::showMinimized);
     connect(Command7, &QPushButton::clicked, this, &QWidget::hide);
     connect(chkAway, &QCheckBox::toggled, this, [this](bool on) {
@@ -236,6 +259,7 @@ void frmMsg::HandleMessage(const QString &message)
             txtCall->setText(*d.toBox);
         ShowInChatWindow(d.line);
     }
+    emit activeChat(d.from, d.to);
     if (d.awayReplyTo) {
         const QString kept = txtMsg->toPlainText();
         txtCall->setText(*d.awayReplyTo);
@@ -276,6 +300,8 @@ void frmMsg::ShowInChatWindow(const QString &line)
         raise();
         activateWindow();
     }
+    if (!MessageLogPath.isEmpty() && Check3->isChecked())
+        (void)AppendMessageLog(MessageLogPath, line + u"\r\n\r\n"_s);
 }
 
 void frmMsg::AppendToMonitor(const QString &line)
@@ -315,6 +341,88 @@ void frmMsg::startMessageTo(const QString &user)
     raise();
     activateWindow();
     txtMsg->setFocus();
+}
+
+void frmMsg::Command6_Click()
+{
+    const QString user = CleanIncoming(m_context.state.settings.UserName);
+    Dialogs &dialogs = m_context.services.dialogs;
+    const QString group = dialogs
+                              .inputBox(u"Please enter your group name that you would like to use."_s,
+                                        u"Enter Group Name"_s, u"CHAT-"_s + user)
+                              .value_or(QString())
+                              .toUpper()
+                              .trimmed();
+    if (group.isEmpty()) {
+        Command1->setFocus();
+        return;
+    }
+    const bool known = std::any_of(m_context.state.groupList.cbegin(), m_context.state.groupList.cend(),
+                                   [&](const QString &g) { return g.toUpper() == group; });
+    if (!known)
+        addGroup(group);
+    for (;;) {
+        const QString name =
+            dialogs
+                .inputBox(
+                    u"Please enter each user name that you would like to invite.  Enter one user name at a "
+                    u"time and press enter.  When you have invited all the users that you wish, press "
+                    u"enter while the field is blank."_s,
+                    u"Invite Users!"_s)
+                .value_or(QString())
+                .toUpper()
+                .trimmed();
+        if (name.isEmpty())
+            break;
+        txtCall->setText(name);
+        txtMsg->setPlainText(u"You have been invited to join a chat group by "_s + user +
+                             u".  Please add "_s + group +
+                             u" to your group list now if you would like to join!"_s);
+        SendMsg();
+        txtMsg->clear();
+        txtCall->clear();
+    }
+    txtCall->setText(group);
+    txtMsg->setFocus();
+}
+
+void frmMsg::Check3_Click()
+{
+    if (Check3->isChecked()) {
+        const QString path =
+            m_context.services.dialogs
+                .inputBox(u"Please enter a valid path and file name."_s, u"Save Message Text"_s,
+                          m_context.state.filePath(u"Messages.txt"_s))
+                .value_or(QString());
+        MessageLogPath = path;
+        if (path.isEmpty()) {
+            Check3->setChecked(false);
+        } else {
+            QString text = txtMessage->toPlainText();
+            text.replace(u'\n', u"\r\n"_s);
+            if (const auto error = AppendMessageLog(path, text + u"\r\n"_s)) {
+                m_context.services.dialogs.messageBox(u"Unable to open "_s + path + u".\r\n\r\n"_s + *error,
+                                                      u"Unable to Open File"_s);
+                Check3->setChecked(false);
+                MessageLogPath.clear();
+            }
+        }
+    } else {
+        MessageLogPath.clear();
+    }
+    txtMsg->setFocus();
+}
+
+void frmMsg::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (!txtCall->text().isEmpty())
+            txtMsg->setFocus();
+        if (++m_activations >= 2)
+            txtMessage->moveCursor(QTextCursor::End);
+        txtMonitor->moveCursor(QTextCursor::End);
+    }
+    QWidget::changeEvent(event);
 }
 
 bool frmMsg::eventFilter(QObject *watched, QEvent *event)

@@ -29,6 +29,8 @@ public:
     void ShowInChatWindow(const QString &line);
     void SendMsg();
     void startMessageTo(const QString &user);
+    void Command6_Click(); // invitations
+    void Check3_Click();   // the message log
 
     QPlainTextEdit *txtMessage = nullptr;
     QPlainTextEdit *txtMonitor = nullptr;
@@ -38,13 +40,20 @@ public:
     QCheckBox *chkAway = nullptr;
     QCheckBox *Check1 = nullptr;
     QCheckBox *Check2 = nullptr;
+    QCheckBox *Check3 = nullptr;
+    QString MessageLogPath;
 
 signals:
     void quickChatLine(const QString &line);
     void signOnRequested();
+    // Every message that passed the block list, quick chat included.
+    void activeChat(const QString &from, const QString &to);
+    void activeChatsRequested();
+    void listObserversRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     MessengerView view() const;
@@ -58,6 +67,7 @@ private:
     QLineEdit *Text1 = nullptr;
     QPushButton *Command7 = nullptr;
     QPushButton *Command1 = nullptr;
+    int m_activations = 0;
 };
 
 // Appends a line after an empty line and drops characters from the front so
