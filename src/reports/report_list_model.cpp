@@ -37,6 +37,11 @@ QString ReportListModel::ColumnTitle(int column)
     return QString::fromUtf16(columns[std::size_t(column)].title);
 }
 
+int ReportListModel::TwipsToPixels(int twips, int dpi)
+{
+    return int(qint64(std::clamp(twips, 0, MaxWidthTwips)) * std::max(dpi, 1) / 1440);
+}
+
 int ReportListModel::DefaultWidthTwips(int column)
 {
     if (column < 0 || column >= ReportRow::ColumnCount)

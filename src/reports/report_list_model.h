@@ -27,6 +27,10 @@ public:
 
     static QString ColumnTitle(int column);
     static int DefaultWidthTwips(int column);
+    // A width from ColmW.txt, which a user may have edited by hand, in
+    // pixels: held to what a wide screen can show, never overflowing.
+    static constexpr int MaxWidthTwips = 57'600;
+    static int TwipsToPixels(int twips, int dpi);
     // "<count>  Listed Reports"
     static QString ListTotalText(int count);
 

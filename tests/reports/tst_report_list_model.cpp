@@ -67,6 +67,15 @@ private slots:
         QCOMPARE(total.last().at(0).toString(), ReportListModel::ListTotalText(expected));
     }
 
+    // A hand-edited ColmW.txt width must not overflow on the way to pixels.
+    void columnWidthsHeldToTheScreen()
+    {
+        QCOMPARE(ReportListModel::TwipsToPixels(1440, 96), 96);
+        QCOMPARE(ReportListModel::TwipsToPixels(99'999'999, 192),
+                 ReportListModel::MaxWidthTwips * 192 / 1440);
+        QCOMPARE(ReportListModel::TwipsToPixels(-5, 96), 0);
+    }
+
     void deleteRemovesWholeTextMatchesInAnyCase()
     {
         ReportListModel m;

@@ -160,7 +160,7 @@ void ReportPanel::SetColumnWidthsTwips(const QList<int> &twips)
     const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
     for (int c = 0; c < twips.size() && c < m_model.columnCount(); ++c)
         if (twips.at(c) >= 0)
-            ListView1->setColumnWidth(c, twips.at(c) * dpi / 1440);
+            ListView1->setColumnWidth(c, ReportListModel::TwipsToPixels(twips.at(c), dpi));
 }
 
 void ReportPanel::ReloadPhraseLists()
