@@ -145,11 +145,33 @@ void Form1::buildCentral()
 void Form1::addPanel(PanelSlot slot, QWidget *panel)
 {
     m_slots[int(slot)]->addWidget(panel);
-    // A slot takes its share of the row only once it holds a panel, so a
-    // panel alone in its row gets the whole width.
+    panel->setProperty("panelSlot", int(slot));
+    panel->installEventFilter(this);
+    updateSlotStretch(slot);
+}
+
+// A slot takes its share of the row only while it shows a panel, so a panel
+// alone in its row, or beside a hidden one, gets the whole width.
+void Form1::updateSlotStretch(PanelSlot slot)
+{
+    QVBoxLayout *layout = m_slots[int(slot)];
+    bool shown = false;
+    for (int i = 0; i < layout->count(); ++i)
+        if (QWidget *w = layout->itemAt(i)->widget(); w && !w->isHidden())
+            shown = true;
     const bool upper = slot == PanelSlot::Reports || slot == PanelSlot::Warnings;
     const bool main = slot == PanelSlot::Reports || slot == PanelSlot::QuickChat;
-    m_rows[upper ? 0 : 1]->setStretchFactor(m_slots[int(slot)], main ? 3 : 1);
+    m_rows[upper ? 0 : 1]->setStretchFactor(layout, shown ? (main ? 3 : 1) : 0);
+}
+
+bool Form1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) {
+        const QVariant slot = watched->property("panelSlot");
+        if (slot.isValid())
+            updateSlotStretch(PanelSlot(slot.toInt()));
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 QMenu *Form1::menuOf(MenuSlot slot) const

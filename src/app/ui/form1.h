@@ -38,6 +38,7 @@ public:
     // --- SubsystemHost ---
     QWidget *window() override { return this; }
     void addPanel(PanelSlot slot, QWidget *panel) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     QAction *addMenuItem(MenuSlot slot, const QString &objectName, const QString &caption) override;
 
     // First use: the load steps in order (the constructor does not run them).
@@ -85,6 +86,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    void updateSlotStretch(PanelSlot slot);
     void buildMenus();
     void buildCentral();
     void buildTray();
