@@ -61,13 +61,19 @@ std::optional<double> parseNumber(QByteArrayView text)
 }
 
 bool writeAtomically(const QString &path, const QByteArray &bytes,
-                     std::optional<QFileDevice::Permissions> permissions)
+                     std::optional<QFileDevice::Permissions> permissions, QString *error)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    const auto fail = [&file, error] {
+        if (error)
+            *error = file.errorString();
         return false;
+    };
+    if (!file.open(QIODevice::WriteOnly))
+        return fail();
     // Committing a cancelled file removes its temporary copy.
-    const auto abandon = [&file] {
+    const auto abandon = [&file, &fail] {
+        fail();
         file.cancelWriting();
         file.commit();
         return false;
@@ -76,7 +82,7 @@ bool writeAtomically(const QString &path, const QByteArray &bytes,
         return abandon();
     if (file.write(bytes) != bytes.size())
         return abandon();
-    return file.commit();
+    return file.commit() || fail();
 }
 
 std::optional<QByteArray> readFile(const QString &path)

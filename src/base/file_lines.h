@@ -23,9 +23,11 @@ std::optional<double> parseNumber(QByteArrayView text);
 
 // Writes through QSaveFile so a crash or a full disk never leaves a partial
 // file. permissions, when given, are set before the file appears under its
-// name. False when anything failed; the old file is then untouched.
+// name. False when anything failed; the old file is then untouched and
+// error, when given, says why.
 bool writeAtomically(const QString &path, const QByteArray &bytes,
-                     std::optional<QFileDevice::Permissions> permissions = std::nullopt);
+                     std::optional<QFileDevice::Permissions> permissions = std::nullopt,
+                     QString *error = nullptr);
 
 // The whole file, or nullopt when it does not exist or cannot be read.
 std::optional<QByteArray> readFile(const QString &path);

@@ -32,9 +32,9 @@ std::optional<int> wholeNumber(QByteArrayView text, int lowest, int highest)
     return int(r);
 }
 
-bool saveTo(const ClientState &state, const QString &name, const QByteArray &bytes)
+bool saveTo(const ClientState &state, const QString &name, const QByteArray &bytes, QString *error = nullptr)
 {
-    return FileLines::writeAtomically(state.filePath(name), bytes);
+    return FileLines::writeAtomically(state.filePath(name), bytes, std::nullopt, error);
 }
 
 } // namespace
@@ -289,11 +289,11 @@ void LoadListFiles(ClientState &state)
         state.filterList = ReadEntryList(*bytes, ListLimits::Filters);
 }
 
-bool SavePhraseListFile(const ClientState &state, int n)
+bool SavePhraseListFile(const ClientState &state, int n, QString *error)
 {
     if (n < 1 || n > PhraseListCount)
         return false;
-    return saveTo(state, PhraseListFileName(n), WritePhraseList(state.phraseLists[n - 1]));
+    return saveTo(state, PhraseListFileName(n), WritePhraseList(state.phraseLists[n - 1]), error);
 }
 
 bool SaveUrlListFile(const ClientState &state)
@@ -311,9 +311,9 @@ bool SaveAdditionalCountiesFile(const ClientState &state)
     return saveTo(state, AddCountiesFileName, WriteEntryList(state.additionalCounties));
 }
 
-bool SaveColumnWidthsFile(const ClientState &state)
+bool SaveColumnWidthsFile(const ClientState &state, QString *error)
 {
-    return saveTo(state, ColumnWidthsFileName, WriteColumnWidths(state.columnWidths));
+    return saveTo(state, ColumnWidthsFileName, WriteColumnWidths(state.columnWidths), error);
 }
 
 bool SaveFilterListFile(const ClientState &state)

@@ -87,10 +87,11 @@ QByteArray WriteColumnWidths(const QList<int> &widths);
 void LoadListFiles(ClientState &state);
 
 // Each rewrites its file in state.dataDir from state, atomically; false when
-// the file could not be written (the old one is then untouched).
-bool SavePhraseListFile(const ClientState &state, int n); // n = 1..7
+// the file could not be written (the old one is then untouched), and error,
+// when given, says why.
+bool SavePhraseListFile(const ClientState &state, int n, QString *error = nullptr); // n = 1..7
 bool SaveUrlListFile(const ClientState &state);
 bool SaveGroupListFile(const ClientState &state);
 bool SaveAdditionalCountiesFile(const ClientState &state);
-bool SaveColumnWidthsFile(const ClientState &state);
+bool SaveColumnWidthsFile(const ClientState &state, QString *error = nullptr);
 bool SaveFilterListFile(const ClientState &state);

@@ -165,3 +165,25 @@ void ReportListModel::Clear()
     endResetModel();
     emit listTotalChanged(ListTotalText(0));
 }
+
+void ReportListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ReportRow::ColumnCount)
+        return;
+    flush();
+    beginResetModel();
+    std::stable_sort(m_rows.begin(), m_rows.end(), [column, order](const ReportRow &a, const ReportRow &b) {
+        const int c = a.cell(column).compare(b.cell(column), Qt::CaseInsensitive);
+        return order == Qt::AscendingOrder ? c < 0 : c > 0;
+    });
+    endResetModel();
+}
+
+QStringList ReportListModel::cells(int r) const
+{
+    QStringList out;
+    const ReportRow &row = m_rows.at(r);
+    for (int c = 0; c < ReportRow::ColumnCount; ++c)
+        out << row.cell(c);
+    return out;
+}

@@ -51,6 +51,11 @@ public:
     int RemoveMatching(const QString &text);
     // Empties the list, staged rows included.
     void Clear();
+    // Sorts once by the column's text, ignoring case; rows that arrive
+    // afterwards still go on top.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // The row's seven cells in column order, as the clipboard takes them.
+    QStringList cells(int r) const;
 
     const ReportRow &row(int r) const { return m_rows.at(r); }
 

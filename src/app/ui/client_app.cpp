@@ -7,6 +7,7 @@
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
 #include "platform/window_actions.h"
+#include "reports/ui/report_tool_windows.h"
 #include "reports/ui/reports_subsystem.h"
 #include "warnlink/ui/warnlink_subsystem.h"
 
@@ -149,6 +150,10 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_community = std::make_unique<CommunitySubsystem>(context);
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
+    m_reports->tools().setMessageAddressing(&m_community->messageAddressing());
+    // A new list font is the warnings list's font too.
+    connect(&m_reports->tools(), &ReportToolWindows::listFontChanged, this,
+            [this] { m_warnLink->loadStep(LoadStep::Fonts); });
     m_graphics = std::make_unique<GraphicsSubsystem>(context);
     graphicsDefaults = [this] { m_graphics->SetDefaults(); };
     // Every report's status line is also written to the monitor pane.

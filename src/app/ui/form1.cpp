@@ -192,6 +192,8 @@ QMenu *Form1::menuOf(MenuSlot slot) const
     case MenuSlot::Observers:
         return m_observers;
     case MenuSlot::MenuBar:
+    case MenuSlot::MenuBarReports:
+    case MenuSlot::MenuBarStations:
         return nullptr;
     case MenuSlot::Help:
         return m_help;

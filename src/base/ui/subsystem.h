@@ -105,7 +105,9 @@ enum class MenuSlot {
     // Observers
     Observers,
     // The menu bar, between "&Observers" and "&Help"
-    MenuBar,
+    MenuBar,        // messaging
+    MenuBarReports, // the routine report and the phrase lists
+    MenuBarStations,
     // Help
     Help,
 };

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -94,6 +95,10 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
         widths << ReportListModel::DefaultWidthTwips(c);
     SetColumnWidthsTwips(widths);
 
+    ListView1->viewport()->installEventFilter(this);
+    ListView1->header()->setSectionsClickable(true);
+    connect(ListView1->header(), &QHeaderView::sectionClicked, this, &ReportPanel::SortByColumn);
+
     lblListTotal = new QLabel(ReportListModel::ListTotalText(0), this);
     lblListTotal->setObjectName(QStringLiteral("lblListTotal"));
     lblListTotal->setTextFormat(Qt::PlainText);
@@ -131,6 +136,22 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
     lst2->installEventFilter(this);
     connect(chkSevere, &QCheckBox::clicked, txtData, [this] { txtData->setFocus(); });
 
+    cmdGetLast = new QPushButton(QStringLiteral("&Get Historical Data"), this);
+    cmdGetLast->setObjectName(QStringLiteral("cmdGetLast"));
+    connect(cmdGetLast, &QPushButton::clicked, this, &ReportPanel::historicalDataRequested);
+    cmdClear = new QPushButton(QStringLiteral("&Clear"), this);
+    cmdClear->setObjectName(QStringLiteral("cmdClear"));
+    connect(cmdClear, &QPushButton::clicked, this, [this] {
+        m_model.Clear();
+        txtData->setFocus();
+    });
+    cmdMoreLists = new QPushButton(QStringLiteral("More Lists"), this);
+    cmdMoreLists->setObjectName(QStringLiteral("cmdMoreLists"));
+    connect(cmdMoreLists, &QPushButton::clicked, this, [this] {
+        txtData->setFocus();
+        emit moreListsRequested();
+    });
+
     auto *listColumn1 = new QVBoxLayout;
     listColumn1->addWidget(Lbl1);
     listColumn1->addWidget(lst1);
@@ -140,6 +161,15 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
     auto *phrases = new QHBoxLayout;
     phrases->addLayout(listColumn1);
     phrases->addLayout(listColumn2);
+    auto *listButtons = new QVBoxLayout;
+    listButtons->addStretch(1);
+    listButtons->addWidget(cmdMoreLists);
+    phrases->addLayout(listButtons);
+
+    auto *totalRow = new QHBoxLayout;
+    totalRow->addWidget(lblListTotal, 1);
+    totalRow->addWidget(cmdGetLast);
+    totalRow->addWidget(cmdClear);
 
     auto *sendRow = new QHBoxLayout;
     sendRow->addWidget(lblReport);
@@ -150,7 +180,7 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(ListView1, 3);
-    layout->addWidget(lblListTotal);
+    layout->addLayout(totalRow);
     layout->addLayout(phrases, 1);
     layout->addLayout(sendRow);
 }
@@ -190,12 +220,34 @@ void ReportPanel::PhraseClicked(QListWidget *list, int row, Qt::KeyboardModifier
 {
     if (row < 0 || row >= list->count())
         return;
-    const QString phrase = list->item(row)->text();
+    list->clearSelection();
+    PickPhrase(list->item(row)->text(), modifiers);
+}
+
+void ReportPanel::PickPhrase(const QString &phrase, Qt::KeyboardModifiers modifiers)
+{
     const bool append = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier;
     txtData->setText(ReportComposer::WithPhrase(txtData->text(), phrase, append));
-    list->clearSelection();
     chkSevere->setChecked(true);
     cmdSend->setFocus();
+}
+
+void ReportPanel::SortByColumn(int column)
+{
+    m_sortAscending = !m_sortAscending;
+    const Qt::SortOrder order = m_sortAscending ? Qt::AscendingOrder : Qt::DescendingOrder;
+    m_model.sort(column, order);
+    ListView1->header()->setSortIndicator(column, order);
+    ListView1->header()->setSortIndicatorShown(true);
+}
+
+QList<int> ReportPanel::ColumnWidthsTwips() const
+{
+    const int dpi = logicalDpiX() > 0 ? logicalDpiX() : 96;
+    QList<int> out;
+    for (int c = 0; c < m_model.columnCount(); ++c)
+        out << int(qint64(ListView1->columnWidth(c)) * 1440 / dpi);
+    return out;
 }
 
 bool ReportPanel::EscapePressed()
@@ -211,6 +263,14 @@ bool ReportPanel::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::MouseButtonRelease && (watched == Lbl1 || watched == Lbl2)) {
         emit phraseTitleClicked(watched == Lbl1 ? 6 : 7);
         return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease && watched == ListView1->viewport()) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        const auto held = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
+        const QModelIndex at = ListView1->indexAt(mouse->position().toPoint());
+        if (mouse->button() == Qt::LeftButton && !(mouse->modifiers() & held) && at.isValid())
+            emit reportClicked(at.row());
+        return QWidget::eventFilter(watched, event);
     }
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);

@@ -25,6 +25,13 @@ public:
     // A phrase picked from lst1 or lst2 with the keyboard modifiers held at
     // the click: Ctrl alone chains it to the text already in the box.
     void PhraseClicked(QListWidget *list, int row, Qt::KeyboardModifiers modifiers);
+    // A phrase from any phrase list, the main window's or the Lists window's.
+    void PickPhrase(const QString &phrase, Qt::KeyboardModifiers modifiers);
+    // A column title was clicked: one sort by it, the order alternating on
+    // every click whichever column it is.
+    void SortByColumn(int column);
+    // The widths of the report list's columns in twips.
+    QList<int> ColumnWidthsTwips() const;
     // Escape in the main window: empties the report box and clears the
     // severe mark. Returns whether the box was empty already.
     bool EscapePressed();
@@ -39,6 +46,9 @@ public:
     QLineEdit *txtData;
     QCheckBox *chkSevere;
     QPushButton *cmdSend;
+    QPushButton *cmdGetLast;
+    QPushButton *cmdClear;
+    QPushButton *cmdMoreLists;
     QLabel *Lbl1;
     QListWidget *lst1;
     QLabel *Lbl2;
@@ -49,6 +59,10 @@ signals:
     void signOnRequested();
     // The blue title of lst1 (6) or lst2 (7) was clicked.
     void phraseTitleClicked(int listNumber);
+    void moreListsRequested();
+    void historicalDataRequested();
+    // A row was clicked with no Shift, Ctrl or Alt held.
+    void reportClicked(int row);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -57,4 +71,5 @@ private:
     ReportListModel &m_model;
     ReportComposer &m_composer;
     ClientState &m_state;
+    bool m_sortAscending = false; // the order flag all columns share
 };

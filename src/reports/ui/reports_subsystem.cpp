@@ -9,6 +9,7 @@
 #include "reports/ui/frm_options.h"
 #include "reports/ui/report_menus.h"
 #include "reports/ui/report_panel.h"
+#include "reports/ui/report_tool_windows.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -29,6 +30,7 @@ ReportsSubsystem::ReportsSubsystem(const ClientContext &context, WarningsModel &
                 line.flash(fore, back);
             });
     m_menus = new ReportMenus(context.state, context.save, this);
+    m_tools = new ReportToolWindows(context, m_reports, m_intake, this);
 }
 
 ReportsSubsystem::~ReportsSubsystem() = default;
@@ -47,6 +49,12 @@ void ReportsSubsystem::buildWindows(SubsystemHost &host)
     connect(host.addMenuItem(MenuSlot::AdditionalCounties, QStringLiteral("mnuAdditionalCounties"),
                              QStringLiteral("Add Additional &Counties")),
             &QAction::triggered, this, &ReportsSubsystem::mnuAdditionalCounties_Click);
+    m_tools->build(host, m_panel);
+}
+
+void ReportsSubsystem::closeWindows()
+{
+    m_tools->closeWindows();
 }
 
 void ReportsSubsystem::loadStep(LoadStep step)

@@ -11,6 +11,7 @@
 #include <QPointer>
 
 class ReportMenus;
+class ReportToolWindows;
 class WarningsModel;
 
 // The reports flow: the intake on the link's dispatcher, the composer
@@ -30,12 +31,14 @@ public:
     void minuteStep(MinuteStep step) override;
     bool inputEmpty() const override;
     void escape(bool allInputWasEmpty) override;
+    void closeWindows() override;
 
     ReportListModel &reports() { return m_reports; }
     ReportIntake &intake() { return m_intake; }
     ReportComposer &composer() { return m_composer; }
     AlertSounds &sounds() { return m_sounds; }
     ReportPanel *panel() const { return m_panel; }
+    ReportToolWindows &tools() { return *m_tools; }
 
     void mnuAlertOptions_Click();
     void mnuAdditionalCounties_Click();
@@ -53,4 +56,5 @@ private:
     QWidget *m_window = nullptr;
     QPointer<ReportPanel> m_panel;
     ReportMenus *m_menus = nullptr;
+    ReportToolWindows *m_tools = nullptr;
 };
