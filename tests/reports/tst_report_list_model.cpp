@@ -104,6 +104,27 @@ private slots:
         QCOMPARE(m.rowCount(), 0);
         QCOMPARE(total.last().at(0).toString(), u"0  Listed Reports"_s);
     }
+
+    // Sorted once as text: "12/..." comes before "9/..." although it is later
+    // in the year, and a row that arrives afterwards still goes on top.
+    void sortsOnceByText()
+    {
+        ReportListModel m;
+        for (const auto &[text, time] :
+             {std::pair{u"b"_s, u"9/01 10:00"_s}, {u"A"_s, u"12/24 08:00"_s}, {u"c"_s, u"10/15 23:00"_s}}) {
+            ReportRow r = row(text);
+            r.timeText = time;
+            m.AddRow(r);
+        }
+        m.sort(1, Qt::AscendingOrder); // flushes the staged rows first
+        QCOMPARE(texts(m), (QStringList{u"c"_s, u"A"_s, u"b"_s}));
+        m.sort(0, Qt::DescendingOrder);
+        QCOMPARE(texts(m), (QStringList{u"c"_s, u"b"_s, u"A"_s}));
+        m.AddRow(row(u"a"_s));
+        m.flush();
+        QCOMPARE(texts(m).first(), u"a"_s);
+        QCOMPARE(m.cells(0).size(), 7);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstReportListModel)

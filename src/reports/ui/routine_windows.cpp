@@ -18,7 +18,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 using namespace ReportTools;
@@ -247,9 +246,6 @@ ReportViewer::ReportViewer(const QString &objectName, const QString &caption, QW
     Command2 = button(this, "Command2", QStringLiteral("&Send Message"));
     Command1 = button(this, "Command1", QStringLiteral("&Done"));
 
-    // The hidden way to retract a report: the server decides who may.
-    auto *reveal = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_K), this);
-    connect(reveal, &QShortcut::activated, cmdDelete, &QWidget::show);
     connect(cmdDelete, &QPushButton::clicked, this, [this] {
         emit deleteRequested();
         done();
@@ -289,6 +285,26 @@ void ReportViewer::finishLayout(QWidget *body)
     layout->addLayout(columns);
     layout->addWidget(body, 1);
     layout->addLayout(buttons);
+    // Ctrl+K is also a text box's "delete to the end of the line": the key
+    // must be taken before any box in the window sees it.
+    installEventFilter(this);
+    for (QWidget *w : findChildren<QWidget *>())
+        w->installEventFilter(this);
+}
+
+bool ReportViewer::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_K && (key->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier) {
+            // The hidden way to retract a report: the server decides who may.
+            if (event->type() == QEvent::KeyPress)
+                cmdDelete->show();
+            event->accept();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ReportViewer::ShowColumns(const ReportRow &row)

@@ -88,6 +88,7 @@ protected:
     // The columns' grid with the viewer's own part above the buttons.
     void finishLayout(QWidget *body);
     void done();
+    bool eventFilter(QObject *watched, QEvent *event) override;
 };
 
 // "Current Report": any report but a routine one, as plain text.

@@ -1,0 +1,291 @@
+// ctest-label: ui
+#include "reports_window_fixture.h"
+#include "scripted_server.h"
+
+#include "reports/ui/phrase_windows.h"
+#include "reports/ui/report_tool_windows.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTcpServer>
+#include <QTreeView>
+#include <QtTest>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// A client in a real window, signed on to a scripted server, so that what
+// the windows send can be read back.
+struct Connected : ReportsWindow
+{
+    ScriptedServer server;
+    explicit Connected(HttpResponder &http) : ReportsWindow(u"CARL"_s, http.port())
+    {
+        server.listen();
+        http.setAddressFile("127.0.0.1:" + QByteArray::number(server.port()));
+        form->resize(1000, 700);
+        form->show();
+        link->Connect();
+    }
+    bool ready()
+    {
+        return QTest::qWaitFor([this] { return link->state() == LinkState::Connected; }, 5000);
+    }
+    ReportToolWindows &tools() { return reports->tools(); }
+    void clickRow(int row, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTreeView *view = panel().ListView1;
+        const QRect r = view->visualRect(reports->reports().index(row, 0));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, r.center());
+    }
+    QStringList sent(const QString &code)
+    {
+        QTest::qWait(100);
+        return server.receivedWithCode(code);
+    }
+};
+
+QByteArray fileText(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TstReportToolWindows : public QObject
+{
+    Q_OBJECT
+private slots:
+    void editingAList_data()
+    {
+        QTest::addColumn<int>("list");
+        QTest::addColumn<QString>("title");   // typed over the title
+        QTest::addColumn<QString>("typed");   // into the entry box, then Enter
+        QTest::addColumn<QString>("pasted");  // inserted, then Add
+        QTest::addColumn<bool>("unwritable"); // the list's file cannot be replaced
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("lastPhrase");
+        QTest::newRow("done without changes")
+            << 6 << QString() << QString() << QString() << false << u"Severe / Wind"_s << u"Funnel Cloud: "_s;
+        QTest::newRow("rename and add") << 7 << u"Water: Flood|"_s << u"Sleet: heavy"_s << u"Ice ^jam:"_s
+                                        << false << u"Water Flood"_s << u"Ice jam"_s;
+        QTest::newRow("lists window, file cannot be written")
+            << 3 << u"Rain"_s << u"Downpour"_s << QString() << true << u"Rain"_s << u"Downpour"_s;
+    }
+    void editingAList()
+    {
+        QFETCH(int, list);
+        QFETCH(QString, title);
+        QFETCH(QString, typed);
+        QFETCH(QString, pasted);
+        QFETCH(bool, unwritable);
+        QFETCH(QString, label);
+        QFETCH(QString, lastPhrase);
+        ReportsWindow fx;
+        const QString file = fx.state.filePath(PhraseListFileName(list));
+        if (unwritable)
+            QVERIFY(QDir().mkpath(file)); // a folder where the file would go
+        PhraseLists &lists = fx.reports->tools().phraseLists();
+        lists.runEditor = [&](frmEditList &e) {
+            QCOMPARE(e.windowTitle(), u"Edit "_s + e.txtTitle->text());
+            if (!title.isEmpty()) {
+                e.txtTitle->clear();
+                QTest::keyClicks(e.txtTitle, title);
+            }
+            if (!typed.isEmpty()) {
+                QTest::keyClicks(e.Text1, typed);
+                QTest::keyClick(e.Text1, Qt::Key_Return);
+            }
+            if (!pasted.isEmpty()) {
+                e.Text1->insert(pasted);
+                e.Command1->click();
+            }
+            e.Command2->click();
+        };
+        const QString menu = list == 6 ? u"mnuList6"_s : list == 7 ? u"mnuList7"_s : u"mnuList%1"_s.arg(list);
+        QAction *item = fx.form->findChild<QAction *>(menu);
+        const QString caption = item->text();
+        item->trigger();
+
+        QLabel *shown = list >= 6 ? (list == 6 ? fx.panel().Lbl1 : fx.panel().Lbl2)
+                                  : lists.listsWindow()->titles[std::size_t(list - 1)];
+        QListWidget *box = list >= 6 ? (list == 6 ? fx.panel().lst1 : fx.panel().lst2)
+                                     : lists.listsWindow()->lists[std::size_t(list - 1)];
+        QCOMPARE(shown->text(), label);
+        QCOMPARE(box->item(box->count() - 1)->text(), lastPhrase);
+        QCOMPARE(item->text(), caption);
+        const PhraseList &kept = fx.state.phraseLists[std::size_t(list - 1)];
+        if (unwritable) {
+            QVERIFY(fx.dialogs.lastText().contains(PhraseListFileName(list)));
+        } else {
+            QVERIFY(fx.dialogs.shown.isEmpty());
+            QCOMPARE(fileText(file), WritePhraseList(kept));
+        }
+    }
+
+    // Ctrl on the Lists window chains the phrase, as on the main window.
+    void listsWindowPhrasesGoToTheReportBox()
+    {
+        ReportsWindow fx;
+        fx.panel().txtData->setText(u"Tornado"_s);
+        fx.form->findChild<QAction *>(u"mnuLists"_s)->trigger();
+        frmLists *w = fx.reports->tools().phraseLists().listsWindow();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(w->lists[3]->count(), 14);
+        emit w->phraseClicked(u"Hail - 1\" Quarter Size "_s, Qt::ControlModifier);
+        QCOMPARE(fx.panel().txtData->text(), u"Tornado > Hail - 1\" Quarter Size "_s);
+        QVERIFY(fx.panel().chkSevere->isChecked());
+        w->Command1->click();
+        QVERIFY(!w->isVisible());
+    }
+
+    void routineEntry()
+    {
+        ReportsWindow fx;
+        fx.form->show();
+        fx.panel().txtData->setText(u"clear"_s);
+        fx.panel().chkSevere->setChecked(true);
+        ReportToolWindows &tools = fx.reports->tools();
+        tools.mnuRoutineReport_Click();
+        frmRoutineReport *w = tools.routineWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QCOMPARE(w->txtObserved->text(), u"clear"_s);
+        QVERIFY(fx.panel().txtData->text().isEmpty() && !fx.panel().chkSevere->isChecked());
+
+        QLineEdit *temp = w->box(ReportTools::Temperature);
+        temp->setFocus();
+        QTest::keyClicks(temp, u"7a/5"_s);
+        QCOMPARE(temp->text(), u"75"_s);
+        QTest::keyClick(temp, Qt::Key_Space);
+        QVERIFY(w->box(ReportTools::WindSpeed)->hasFocus());
+        QTest::keyClicks(w->box(ReportTools::WindSpeed), u"10"_s);
+        QTest::keyClick(w->box(ReportTools::WindSpeed), Qt::Key_Down);
+        QTest::keyClicks(w->box(ReportTools::WindDirection), u"nw"_s);
+        QCOMPARE(w->box(ReportTools::WindDirection)->text(), u"NW"_s);
+        w->Option2->click();
+
+        // Not signed on: the formatted text waits in the report box.
+        w->Command1->click();
+        QCOMPARE(fx.panel().txtData->text(),
+                 u"[ clear / Temp = 75C / Wnd Spd = 10 MPH / Wnd Dir = NW /////]"_s);
+        QTRY_VERIFY(!tools.routineWindow());
+        ClientState reread;
+        ReadSettings(fileText(fx.state.filePath(SettingsFileName)), reread.settings);
+        QCOMPARE(reread.settings.RoutineCelsius, 1);
+
+        // Celsius is remembered; an empty report sends nothing; the first
+        // letter typed is a capital; no station: the setup message.
+        fx.panel().txtData->clear();
+        tools.mnuRoutineReport_Click();
+        w = tools.routineWindow();
+        QVERIFY(w->Option2->isChecked() && w->Option7->isChecked());
+        QTest::keyClicks(w->txtObserved, u"sunny"_s);
+        QCOMPARE(w->txtObserved->text(), u"Sunny"_s);
+        w->Command3->click();
+        QCOMPARE(fx.dialogs.shown.last().title, u"Home Weather Station Setup"_s);
+        w->txtObserved->clear();
+        w->Command1->click();
+        QVERIFY(fx.panel().txtData->text().isEmpty());
+    }
+
+    // Which viewer a click opens, and that it shows peers' text as text.
+    void viewers()
+    {
+        QTcpServer trap;
+        QVERIFY(trap.listen(QHostAddress::LocalHost, 0));
+        const QString html = u"<b>x</b><img src=\"http://127.0.0.1:%1/x.gif\">"_s.arg(trap.serverPort());
+        HttpResponder http;
+        QVERIFY(http.listen());
+        Connected fx(http);
+        QVERIFY(fx.ready());
+        fx.arrive(report(html));
+        // "/" ends a routine field, so the routine row's markup has none.
+        const QString markup = u"<b>x<img src=x.gif>"_s;
+        fx.arrive(report(u"R: [ " + markup + u" / Temp = 75F //////]"));
+        QTRY_COMPARE(fx.rows(), 2);
+        ReportToolWindows &tools = fx.tools();
+
+        fx.clickRow(0, Qt::ControlModifier);
+        QVERIFY(!tools.routineViewer() && !tools.reportWindow());
+        fx.clickRow(0);
+        frmDisplayRoutine *routine = tools.routineViewer();
+        QVERIFY(routine && routine->isVisible());
+        QCOMPARE(routine->box(ReportTools::Observed)->text(), u' ' + markup + u' ');
+        QCOMPARE(routine->box(ReportTools::Temperature)->text(), u" 75F "_s);
+        QCOMPARE(routine->txtUser->text(), u"SPOTTER"_s);
+
+        // Ctrl+K reveals Delete; Delete asks the relay to retract the row.
+        QVERIFY(!routine->cmdDelete->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(routine));
+        // A read-only box would take Ctrl+K as "delete to the end of the line".
+        QTest::keyClick(routine->txtUser, Qt::Key_K, Qt::ControlModifier);
+        QVERIFY(routine->cmdDelete->isVisible());
+        routine->cmdDelete->click();
+        QVERIFY(!routine->isVisible() && !routine->cmdDelete->isVisibleTo(routine));
+        QCOMPARE(fx.sent(u"XRP"_s), QStringList{u":XRP|R: [ "_s + markup + u" / Temp = 75F //////]|^"_s});
+
+        fx.clickRow(1);
+        FrmReport *plain = tools.reportWindow();
+        QVERIFY(plain && plain->isVisible());
+        QCOMPARE(plain->txtReport->toPlainText(), html);
+        plain->repaint();
+        QTest::qWait(200);
+        QVERIFY(!trap.hasPendingConnections());
+    }
+
+    void listCommands()
+    {
+        HttpResponder http;
+        QVERIFY(http.listen());
+        Connected fx(http);
+        QVERIFY(fx.ready());
+        fx.arrive(report(u"Hail"_s));
+        QTRY_COMPARE(fx.rows(), 1);
+
+        // History: a word for hours asks for 2; the list empties only when
+        // the first record comes.
+        fx.dialogs.inputs.enqueue(u"abc"_s);
+        fx.panel().cmdGetLast->click();
+        QCOMPARE(fx.sent(u"GLD"_s), QStringList{u":GLD|2|^"_s});
+        QCOMPARE(fx.rows(), 1);
+        fx.server.send(u":GLD|Old flood|MD|HARFORD|21014|ANN|Bel Air|12/06 10:00|^"_s);
+        QTRY_COMPARE(fx.topText(), u"Old flood"_s);
+        QCOMPARE(fx.rows(), 1);
+
+        // Copy with nothing selected gives the header line alone.
+        fx.form->findChild<QAction *>(u"mnuCopySelcted"_s)->trigger();
+        QCOMPARE(QApplication::clipboard()->text(),
+                 u"Report\tDate/Time\tST\tCounty\tZip\tObserver\tLocation\r\n"_s);
+        fx.form->findChild<QAction *>(u"mnuCopyList"_s)->trigger();
+        const QString all = QApplication::clipboard()->text();
+        QVERIFY2(all.startsWith(u"Report\t"_s) && all.count(u"\r\n"_s) == 2 &&
+                     all.contains(u"\r\nOld flood\t"_s) &&
+                     all.endsWith(u"\tMD\tHARFORD\t21014\tANN\tBel Air\r\n"_s),
+                 qPrintable(all));
+
+        // A column dragged shut is saved as 50 twips; the font goes to both lists.
+        fx.panel().ListView1->setColumnWidth(2, 0);
+        fx.form->findChild<QAction *>(u"mnuSaveColumns"_s)->trigger();
+        QCOMPARE(ReadColumnWidths(fileText(fx.state.filePath(ColumnWidthsFileName))).at(2), 50);
+        fx.dialogs.fonts.enqueue(Dialogs::Font{u"Courier"_s, 14, true, false});
+        fx.form->findChild<QAction *>(u"mnuFont"_s)->trigger();
+        for (const char *name : {"ListView1", "ListView2"}) {
+            const QFont f = fx.form->findChild<QTreeView *>(QString::fromLatin1(name))->font();
+            QVERIFY2(f.pointSize() == 14 && f.bold(), name);
+        }
+        QCOMPARE(fx.state.settings.FontName, u"Courier"_s);
+
+        fx.panel().cmdClear->click();
+        QCOMPARE(fx.panel().lblListTotal->text(), u"0  Listed Reports"_s);
+    }
+};
+
+QTEST_MAIN(TstReportToolWindows)
+#include "tst_report_tool_windows.moc"
