@@ -10,6 +10,7 @@
 #include "raw_client.h"
 #include "relay_process.h"
 #include "reports/ui/report_panel.h"
+#include "reports/ui/report_tool_windows.h"
 #include "reports/ui/reports_subsystem.h"
 #include "test_files.h"
 
@@ -17,6 +18,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -160,6 +162,28 @@ private slots:
             QTRY_COMPARE_WITH_TIMEOUT(bob.reports().rowCount(), 1, 5000);
             QCOMPARE(bob.listed(0, 0), u"Large hail falling"_s);
             QCOMPARE(bob.app->reports().panel()->lblListTotal->text(), u"1  Listed Reports"_s);
+            QTRY_COMPARE_WITH_TIMEOUT(c.reports().rowCount(), 1, 5000);
+
+            // A routine observation: Bob reads it field by field, Ann takes it back.
+            c.clock.advance(60);
+            ReportToolWindows &tools = c.app->reports().tools();
+            tools.mnuRoutineReport_Click();
+            tools.routineWindow()->txtObserved->setText(u"Clear"_s);
+            tools.routineWindow()->box(ReportTools::Temperature)->setText(u"75"_s);
+            tools.routineWindow()->Command1->click();
+            const QString routine = u"R: [ Clear / Temp = 75F ///////]"_s;
+            QTRY_COMPARE_WITH_TIMEOUT(bob.listed(0, 0), routine, 5000);
+            bob.app->reports().tools().ShowReport(0);
+            frmDisplayRoutine *seen = bob.app->reports().tools().routineViewer();
+            QVERIFY(seen && seen->isVisible());
+            QCOMPARE(seen->windowTitle(), u"Routine Observation"_s);
+            QCOMPARE(seen->box(ReportTools::Temperature)->text(), u" 75F "_s);
+            QCOMPARE(seen->txtUser->text(), u"annlee"_s);
+            QTRY_COMPARE_WITH_TIMEOUT(c.listed(0, 0), routine, 5000);
+            tools.ShowReport(0);
+            QTest::keyClick(tools.routineViewer()->txtUser, Qt::Key_K, Qt::ControlModifier);
+            tools.routineViewer()->cmdDelete->click();
+            QTRY_COMPARE_WITH_TIMEOUT(bob.reports().rowCount(), 1, 5000);
             QTRY_COMPARE_WITH_TIMEOUT(c.reports().rowCount(), 1, 5000);
         }
 

@@ -125,7 +125,7 @@ frmLists::frmLists(QWidget *parent) : QWidget(parent, Qt::Window)
     grid->addWidget(Command1, 3, 2, Qt::AlignRight | Qt::AlignBottom);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    resize(760, 480);
+    resize(940, 480);
 }
 
 bool frmLists::eventFilter(QObject *watched, QEvent *event)
