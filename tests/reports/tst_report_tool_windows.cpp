@@ -1,4 +1,6 @@
 // ctest-label: ui
+#include "community/ui/community_subsystem.h"
+#include "community/ui/frm_msg.h"
 #include "reports_window_fixture.h"
 #include "scripted_server.h"
 
@@ -238,6 +240,11 @@ private slots:
         plain->repaint();
         QTest::qWait(200);
         QVERIFY(!trap.hasPendingConnections());
+
+        // "Send Message" addresses the messenger to the report's user.
+        plain->Command2->click();
+        QVERIFY(!plain->isVisible());
+        QCOMPARE(fx.client->community().messenger().txtCall->text(), u"SPOTTER"_s);
     }
 
     void listCommands()
