@@ -4,7 +4,7 @@
 #include "platform/dialogs.h"
 #include "reports/report_tools.h"
 #include "reports/ui/report_panel.h"
-#include "reports/ui/text_filter.h"
+#include "base/ui/text_filter.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>

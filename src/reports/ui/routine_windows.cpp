@@ -5,7 +5,7 @@
 #include "community/content_filters.h"
 #include "platform/dialogs.h"
 #include "reports/report_text.h"
-#include "reports/ui/text_filter.h"
+#include "base/ui/text_filter.h"
 
 #include <QButtonGroup>
 #include <QFormLayout>
