@@ -26,19 +26,32 @@ private slots:
         w.arrive(ServerMessage(u"MSG", {u"SKYWARN"_s, u"BOB"_s, u"not mine"_s}));
         w.arrive(ServerMessage(u"MSG", {u"QUICKCHAT"_s, u"BOB"_s, u"quick"_s}));
         frmMsg &msg = w.client->community().messenger();
+        msg.flushPanes();
         QVERIFY(msg.txtMessage->toPlainText().endsWith(u"\na|b"_s));
         QVERIFY(!msg.txtMessage->toPlainText().contains(u"not mine"_s));
         QVERIFY(msg.txtMonitor->toPlainText().contains(u"not mine"_s));
         QVERIFY(msg.txtMonitor->toPlainText().endsWith(u"quick"_s));
         QCOMPARE(msg.txtCall->text(), u"BOB"_s);
-        QVERIFY(w.form->findChild<QPlainTextEdit *>(u"QCRec"_s)->toPlainText().contains(u"BOB:   quick  "_s));
+        QTRY_VERIFY(
+            w.form->findChild<QPlainTextEdit *>(u"QCRec"_s)->toPlainText().contains(u"BOB:   quick  "_s));
         QVERIFY(w.statusLabel()->text().startsWith(u"Active Chat  -  From: BOB  To: QUICKCHAT - quick"_s));
-        msg.grab().save(u"/tmp/shots/frmMsg.png"_s);
 
         // the pane keeps exactly its last characters
         const QString big(Messages::PaneCap, u'x');
         AppendCapped(msg.txtMonitor, big + u"END"_s);
         QCOMPARE(msg.txtMonitor->toPlainText(), big.mid(3) + u"END"_s);
+        // a burst written in one piece ends with the same text as line by line
+        for (int lines : {3, 4000}) {
+            QPlainTextEdit oneByOne, together;
+            PaneWriter writer(&together, 500);
+            for (int i = 0; i < lines; ++i) {
+                const QString line = u"line %1\r\nmore"_s.arg(i);
+                AppendCapped(&oneByOne, line, 500);
+                writer.append(line);
+            }
+            writer.flush();
+            QCOMPARE(together.toPlainText(), oneByOne.toPlainText());
+        }
 
         // "all" asks first; No sends nothing and keeps the text
         w.state.signedOn = true;
@@ -92,6 +105,7 @@ private slots:
         w.form->findChild<QAction *>(u"mnuNewObserverAlert"_s)->trigger();
         w.arrive(ServerMessage(u"GOB", {u"MD"_s, u"HARFORD"_s, u"21014"_s, u"CAROL"_s, QString()}));
         QCOMPARE(w.statusLabel()->text(), u"New Observer!  -  MD  HARFORD  21014  CAROL"_s);
+        community.messenger().flushPanes();
         QVERIFY(community.messenger().txtMonitor->toPlainText().endsWith(
             u"New Observer!  -  MD  HARFORD  21014  CAROL"_s));
         QVERIFY(community.newObserverAlertWindow()->isVisible());

@@ -176,6 +176,10 @@ void CommunitySubsystem::buildWindows(SubsystemHost &host)
     m_quickChat = new QuickChatPanel(m_context.services.shell);
     host.addPanel(PanelSlot::QuickChat, m_quickChat);
     connect(m_quickChat, &QuickChatPanel::sendRequested, this, &CommunitySubsystem::sendQuickChat);
+    connect(&m_context.statusLine, &StatusLine::changed, m_quickChat, [this] {
+        if (!m_context.statusLine.flashing())
+            m_quickChat->EndHighlight();
+    });
     connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuListObservers"),
                              QStringLiteral("&List Observers")),
             &QAction::triggered, this, &CommunitySubsystem::mnuListObservers_Click);

@@ -44,6 +44,44 @@ void AppendCapped(QPlainTextEdit *pane, const QString &line, int cap)
     pane->moveCursor(QTextCursor::End);
 }
 
+PaneWriter::PaneWriter(QPlainTextEdit *pane, int cap)
+    : QObject(pane), m_pane(pane), m_cap(cap), m_timer(new QTimer(this))
+{
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(0);
+    connect(m_timer, &QTimer::timeout, this, &PaneWriter::flush);
+}
+
+void PaneWriter::append(const QString &line)
+{
+    m_pending << line;
+    m_pendingChars += line.size() + 2;
+    // Lines pushed out by later ones in the same burst need not be kept.
+    while (m_pending.size() > 1 && m_pendingChars - m_pending.first().size() - 2 > 2 * qsizetype(m_cap)) {
+        m_pendingChars -= m_pending.first().size() + 2;
+        m_pending.removeFirst();
+    }
+    m_timer->start();
+}
+
+void PaneWriter::flush()
+{
+    m_timer->stop();
+    if (m_pending.isEmpty())
+        return;
+    QString joined = m_pending.join(u"\n\n"_s);
+    m_pending.clear();
+    m_pendingChars = 0;
+    joined.replace(u"\r\n"_s, u"\n"_s);
+    if (joined.size() >= m_cap) {
+        // Everything the pane held goes out at the front.
+        m_pane->setPlainText(joined.right(m_cap));
+        m_pane->moveCursor(QTextCursor::End);
+    } else {
+        AppendCapped(m_pane, joined, m_cap);
+    }
+}
+
 frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     : QWidget(parent, Qt::Window), m_context(context)
 {
@@ -142,18 +180,25 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     grid->setColumnStretch(0, 1);
     resize(820, 620);
 
+    m_chatWriter = new PaneWriter(txtMessage);
+    m_monitorWriter = new PaneWriter(txtMonitor);
     m_timer1 = new QTimer(this);
     m_timer1->setInterval(500);
     m_timer1->setSingleShot(true);
     connect(m_timer1, &QTimer::timeout, this, [this] {
         for (QPlainTextEdit *p : {txtMessage, txtMonitor})
-            p->setStyleSheet(QString());
+            if (p->property("highlighted").toBool()) {
+                p->setProperty("highlighted", false);
+                p->setPalette(palette());
+            }
     });
     connect(clearChat, &QPushButton::clicked, this, [this] {
+        m_chatWriter->flush();
         txtMessage->clear();
         txtCall->setFocus();
     });
     connect(clearMonitor, &QPushButton::clicked, this, [this] {
+        m_monitorWriter->flush();
         txtMonitor->clear();
         txtCall->setFocus();
     });
@@ -282,7 +327,14 @@ void frmMsg::HandleSystemMessage(const QString &message)
 
 void frmMsg::highlight(QPlainTextEdit *pane)
 {
-    pane->setStyleSheet(u"QPlainTextEdit { background: rgb(0, 255, 255); }"_s);
+    // Once per highlight, not per message: a burst must not restyle the
+    // pane thousands of times.
+    if (!pane->property("highlighted").toBool()) {
+        pane->setProperty("highlighted", true);
+        QPalette cyan = palette();
+        cyan.setColor(QPalette::Base, QColor(0, 255, 255));
+        pane->setPalette(cyan);
+    }
     m_timer1->start();
 }
 
@@ -291,7 +343,7 @@ void frmMsg::ShowInChatWindow(const QString &line)
     if (!Check1->isChecked())
         show();
     highlight(txtMessage);
-    AppendCapped(txtMessage, line);
+    m_chatWriter->append(line);
     if (!Check2->isChecked())
         AlertSounds(m_context.services.sound, m_context.state.dataDir).PlayMessageSound();
     if (!Check1->isChecked()) {
@@ -307,7 +359,13 @@ void frmMsg::ShowInChatWindow(const QString &line)
 void frmMsg::AppendToMonitor(const QString &line)
 {
     highlight(txtMonitor);
-    AppendCapped(txtMonitor, line);
+    m_monitorWriter->append(line);
+}
+
+void frmMsg::flushPanes()
+{
+    m_chatWriter->flush();
+    m_monitorWriter->flush();
 }
 
 void frmMsg::SendMsg()

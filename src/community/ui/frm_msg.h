@@ -3,6 +3,7 @@
 #include "community/content_filters.h"
 #include "community/messages.h"
 
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -10,6 +11,7 @@
 class QCheckBox;
 class QLineEdit;
 class QListWidget;
+class PaneWriter;
 class QPlainTextEdit;
 class QPushButton;
 class QTimer;
@@ -24,6 +26,8 @@ public:
     frmMsg(const ClientContext &context, QWidget *parent = nullptr);
 
     void HandleMessage(const QString &message);
+    // Writes the lines waiting for the chat and monitor panes now.
+    void flushPanes();
     void HandleSystemMessage(const QString &message);
     void AppendToMonitor(const QString &line);
     void ShowInChatWindow(const QString &line);
@@ -64,6 +68,8 @@ private:
     const ClientContext &m_context;
     BlockedUsers m_blocked;
     QTimer *m_timer1 = nullptr;
+    PaneWriter *m_chatWriter = nullptr;
+    PaneWriter *m_monitorWriter = nullptr;
     QLineEdit *Text1 = nullptr;
     QPushButton *Command7 = nullptr;
     QPushButton *Command1 = nullptr;
@@ -73,3 +79,22 @@ private:
 // Appends a line after an empty line and drops characters from the front so
 // the pane keeps its last `cap` characters, without rebuilding its text.
 void AppendCapped(QPlainTextEdit *pane, const QString &line, int cap = Messages::PaneCap);
+
+// Lines for one pane, written together on the next pass of the event loop:
+// a pane lays out every insertion at once, so a burst of thousands of
+// messages becomes one insertion, and what a burst pushes out at the front
+// is never laid out at all. The pane ends up with the same text.
+class PaneWriter final : public QObject
+{
+public:
+    explicit PaneWriter(QPlainTextEdit *pane, int cap = Messages::PaneCap);
+    void append(const QString &line);
+    void flush();
+
+private:
+    QPlainTextEdit *m_pane;
+    int m_cap;
+    QStringList m_pending;
+    qsizetype m_pendingChars = 0;
+    QTimer *m_timer;
+};

@@ -37,6 +37,7 @@ QuickChatPanel::QuickChatPanel(Shell &shell, QWidget *parent) : QWidget(parent),
     m_received->setObjectName(QStringLiteral("QCRec"));
     m_received->setReadOnly(true);
     m_received->setToolTip(QuickChatTip);
+    m_writer = new PaneWriter(m_received);
     m_send = new QPlainTextEdit(this);
     m_send->setObjectName(QStringLiteral("txtQCSend"));
     m_send->setPlainText(QStringLiteral("Type quick chat text here and press enter to send!\r\n"));
@@ -185,6 +186,19 @@ void QuickChatPanel::setSendText(const QString &text)
 
 void QuickChatPanel::AddQuickChatLine(const QString &line)
 {
-    m_received->setStyleSheet(QStringLiteral("QPlainTextEdit { background: rgb(0, 255, 255); }"));
-    AppendCapped(m_received, line);
+    if (!m_highlighted) {
+        m_highlighted = true;
+        QPalette cyan = m_received->palette();
+        cyan.setColor(QPalette::Base, QColor(0, 255, 255));
+        m_received->setPalette(cyan);
+    }
+    m_writer->append(line);
+}
+
+void QuickChatPanel::EndHighlight()
+{
+    if (!m_highlighted)
+        return;
+    m_highlighted = false;
+    m_received->setPalette(palette());
 }

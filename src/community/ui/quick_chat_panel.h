@@ -5,6 +5,7 @@
 
 class QCheckBox;
 class QLabel;
+class PaneWriter;
 class QPlainTextEdit;
 class QTimer;
 class Shell;
@@ -30,6 +31,8 @@ public:
     bool sendBoxEmpty() const;
     void clearSendBox();
     void AddQuickChatLine(const QString &line);
+    // The status line's flash ended: the received box is black on white again.
+    void EndHighlight();
     void setSendText(const QString &text);
 
 signals:
@@ -46,6 +49,8 @@ private:
     QLabel *m_label = nullptr;
     QCheckBox *m_audio = nullptr;
     QPlainTextEdit *m_received = nullptr;
+    PaneWriter *m_writer = nullptr;
+    bool m_highlighted = false;
     QPlainTextEdit *m_send = nullptr;
     QLabel *m_image = nullptr;
     QTimer *m_timer3 = nullptr;
