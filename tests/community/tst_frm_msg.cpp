@@ -3,12 +3,15 @@
 #include "community/ui/frm_active_chats.h"
 #include "community/ui/frm_msg.h"
 #include "community/ui/frm_observers.h"
+#include "graphics/ui/graphics_panel.h"
+#include "graphics/ui/graphics_subsystem.h"
 #include "reports_window_fixture.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QSignalSpy>
 #include <QTreeView>
 #include <QtTest>
 
@@ -110,6 +113,29 @@ private slots:
             u"New Observer!  -  MD  HARFORD  21014  CAROL"_s));
         QVERIFY(community.newObserverAlertWindow()->isVisible());
         QCOMPARE(w.sound.played, QStringList{wav.fileName()});
+    }
+
+    // A message for the user brings a minimised messenger back to normal
+    // size; it shows the main window's graphic, and a click asks for it full size.
+    void frontAndGraphic()
+    {
+        ReportsWindow w(u"ME"_s);
+        frmMsg &msg = w.client->community().messenger();
+        msg.showMinimized();
+        w.arrive(ServerMessage(u"MSG", {u"ME"_s, u"BOB"_s, u"hello"_s}));
+        QVERIFY(msg.isVisible() && !msg.isMinimized());
+
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        const QString path = w.state.filePath(u"MessageGraphic.png"_s);
+        QVERIFY(picture.save(path));
+        emit w.client->graphics().pictureChanged(path);
+        QVERIFY(!msg.imgGraphic->pixmap().isNull());
+        emit w.client->graphics().pictureChanged(w.state.filePath(u"missing.gif"_s));
+        QVERIFY(!msg.imgGraphic->pixmap().isNull());
+        QSignalSpy full(&w.client->community(), &CommunitySubsystem::fullScreenImageRequested);
+        QTest::mouseClick(msg.imgGraphic, Qt::LeftButton);
+        QCOMPARE(full.size(), 1);
     }
 };
 

@@ -156,6 +156,10 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
             [this] { m_warnLink->loadStep(LoadStep::Fonts); });
     m_graphics = std::make_unique<GraphicsSubsystem>(context);
     graphicsDefaults = [this] { m_graphics->SetDefaults(); };
+    connect(m_graphics.get(), &GraphicsSubsystem::pictureChanged, m_community.get(),
+            &CommunitySubsystem::ShowGraphic);
+    connect(m_community.get(), &CommunitySubsystem::fullScreenImageRequested, m_graphics.get(),
+            &GraphicsSubsystem::cmdFullScreen_Click);
     // Every report's status line is also written to the monitor pane.
     connect(&m_reports->intake(), &ReportIntake::statusLine, m_community.get(),
             [this](const QString &text) { m_community->AppendToMonitor(text); });

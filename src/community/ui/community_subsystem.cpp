@@ -38,6 +38,10 @@ frmMsg &CommunitySubsystem::messenger()
             m_activeChats.UpdateList(from, to, m_context.services.clock.localNow());
         });
         connect(m_msg.get(), &frmMsg::activeChatsRequested, this, &CommunitySubsystem::mnuActiveChats_Click);
+        connect(m_msg.get(), &frmMsg::fullScreenImageRequested, this,
+                &CommunitySubsystem::fullScreenImageRequested);
+        if (!m_graphic.isEmpty())
+            m_msg->ShowGraphic(m_graphic);
         connect(m_msg.get(), &frmMsg::listObserversRequested, this,
                 &CommunitySubsystem::mnuListObservers_Click);
         connect(m_msg.get(), &frmMsg::quickChatLine, this, [this](const QString &line) {
@@ -155,6 +159,13 @@ void CommunitySubsystem::showObserverDecision(const ObserverDecision &d)
     m_context.statusLine.showHeld(d.statusLine);
     messenger().AppendToMonitor(d.monitorLine);
     m_context.statusLine.flash({255, 255, 255}, d.back);
+}
+
+void CommunitySubsystem::ShowGraphic(const QString &path)
+{
+    m_graphic = path;
+    if (m_msg)
+        m_msg->ShowGraphic(path);
 }
 
 void CommunitySubsystem::startMessageTo(const QString &user)

@@ -46,6 +46,9 @@ public:
     void sendQuickChat(const QString &text);
     // Created on first use: the first message for the user creates it.
     frmMsg &messenger();
+    // The current weather graphic for the messenger's picture, kept until
+    // the messenger exists.
+    void ShowGraphic(const QString &path);
     MessageAddressing &messageAddressing() { return *this; }
     // Any status line the client shows for a report also goes to the
     // monitor pane.
@@ -64,6 +67,7 @@ public:
     QLabel *lblRecentContacts() const { return m_lblRecentContacts; }
 
 signals:
+    void fullScreenImageRequested();
     void signOnRequested();
 
 protected:
@@ -79,6 +83,7 @@ private:
     QWidget *m_window = nullptr;
     QPointer<QuickChatPanel> m_quickChat;
     std::unique_ptr<frmMsg> m_msg;
+    QString m_graphic;
     ActiveChatsModel m_activeChats;
     std::unique_ptr<frmActiveChats> m_activeChatsWindow;
     ObserverList m_observers;

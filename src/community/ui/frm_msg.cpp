@@ -1,5 +1,7 @@
 #include "community/ui/frm_msg.h"
 
+#include "platform/ui/qt_platform.h"
+
 #include "base/client_state.h"
 #include "base/list_files.h"
 #include "base/status_line.h"
@@ -18,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTextBlock>
@@ -173,6 +176,14 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     Command7->setObjectName(u"Command7"_s);
     side->addWidget(Command1, row, 0);
     side->addWidget(Command7, row++, 1);
+    imgGraphic = new QLabel(this);
+    imgGraphic->setObjectName(u"imgGraphic"_s);
+    imgGraphic->setToolTip(u"Click for full screen image."_s);
+    imgGraphic->setAlignment(Qt::AlignCenter);
+    imgGraphic->setMinimumSize(200, 150);
+    imgGraphic->setCursor(Qt::PointingHandCursor);
+    imgGraphic->installEventFilter(this);
+    side->addWidget(imgGraphic, row++, 0, 1, 2);
     side->setRowStretch(1, 1);
     side->setColumnStretch(0, 1);
     side->setColumnStretch(1, 1);
@@ -349,8 +360,8 @@ void frmMsg::ShowInChatWindow(const QString &line)
     if (!Check1->isChecked()) {
         if (isMinimized() || isMaximized())
             showNormal();
-        raise();
-        activateWindow();
+        // In front of other programs without staying on top.
+        QtWindowActions(this, nullptr).bringToFront();
     }
     if (!MessageLogPath.isEmpty() && Check3->isChecked())
         (void)AppendMessageLog(MessageLogPath, line + u"\r\n\r\n"_s);
@@ -483,8 +494,22 @@ void frmMsg::changeEvent(QEvent *event)
     QWidget::changeEvent(event);
 }
 
+void frmMsg::ShowGraphic(const QString &path)
+{
+    // A picture that cannot be read leaves the one shown before.
+    const QPixmap picture(path);
+    if (picture.isNull())
+        return;
+    imgGraphic->setPixmap(
+        picture.scaled(imgGraphic->minimumSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
 bool frmMsg::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == imgGraphic && event->type() == QEvent::MouseButtonRelease) {
+        emit fullScreenImageRequested();
+        return true;
+    }
     if (event->type() == QEvent::KeyPress && (watched == txtMsg || watched == txtCall)) {
         auto *key = static_cast<QKeyEvent *>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;

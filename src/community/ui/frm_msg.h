@@ -9,6 +9,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class PaneWriter;
@@ -33,12 +34,15 @@ public:
     void ShowInChatWindow(const QString &line);
     void SendMsg();
     void startMessageTo(const QString &user);
+    // The weather graphic the main window shows, small.
+    void ShowGraphic(const QString &path);
     void Command6_Click(); // invitations
     void Check3_Click();   // the message log
 
     QPlainTextEdit *txtMessage = nullptr;
     QPlainTextEdit *txtMonitor = nullptr;
     QLineEdit *txtCall = nullptr;
+    QLabel *imgGraphic = nullptr;
     QPlainTextEdit *txtMsg = nullptr;
     QListWidget *List1 = nullptr;
     QCheckBox *chkAway = nullptr;
@@ -54,6 +58,7 @@ signals:
     void activeChat(const QString &from, const QString &to);
     void activeChatsRequested();
     void listObserversRequested();
+    void fullScreenImageRequested();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
