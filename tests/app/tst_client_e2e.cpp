@@ -3,6 +3,9 @@
 #include "app/ui/form1.h"
 #include "base/client_state.h"
 #include "base/settings.h"
+#include "community/messages.h"
+#include "community/ui/community_subsystem.h"
+#include "community/ui/frm_msg.h"
 #include "fake_desktop.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
@@ -18,6 +21,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -218,6 +222,75 @@ private slots:
         c.app->mainWindow()->findChild<QAction *>(u"mnuExit"_s)->trigger();
         QCOMPARE(c.ends, QList<int>{0});
         QTRY_COMPARE_WITH_TIMEOUT(countFor(*watch, u"DOB"_s, u"ANNLEE"_s, 200), 1, 3000);
+    }
+
+    // Three spotters talk: to one user, to a group, to everyone and in quick
+    // chat; two away spotters answer once and never each other; an observer
+    // comes and goes.
+    void communityJourney()
+    {
+        for (const QString &u : {u"amy"_s, u"ben"_s, u"cat"_s})
+            QVERIFY(createAccount(u));
+        auto watch = watcher();
+        QVERIFY(watch);
+        Client amy(preparedFolder(u"amy"_s, true));
+        Client ben(preparedFolder(u"ben"_s, true));
+        QVERIFY(amy.app->Start());
+        QTRY_COMPARE_WITH_TIMEOUT(amy.status(), u"Welcome amy!"_s, 4000);
+        QVERIFY(ben.app->Start());
+        QTRY_COMPARE_WITH_TIMEOUT(ben.status(), u"Welcome ben!"_s, 4000);
+        frmMsg &a = amy.app->community().messenger();
+        frmMsg &b = ben.app->community().messenger();
+        const auto chat = [](frmMsg &m) { return m.txtMessage->toPlainText(); };
+        const auto monitor = [](frmMsg &m) { return m.txtMonitor->toPlainText(); };
+        const auto send = [](frmMsg &m, const QString &to, const QString &text) {
+            m.txtCall->setText(to);
+            m.txtMsg->setPlainText(text);
+            m.SendMsg();
+        };
+        {
+            Client cat(preparedFolder(u"cat"_s, true));
+            QVERIFY(cat.app->Start());
+            QTRY_COMPARE_WITH_TIMEOUT(cat.status(), u"Welcome cat!"_s, 4000);
+            frmMsg &c = cat.app->community().messenger();
+            QTRY_VERIFY_WITH_TIMEOUT(monitor(a).contains(u"New Observer!  -  IA  STORY  50010  cat"_s), 4000);
+
+            send(a, u"ben"_s, u"hello ben"_s);
+            ben.state.groupList << u"SKYWARN"_s;
+            send(a, u"skywarn"_s, u"group only"_s);
+            send(c, u"ALL"_s, u"to everyone"_s);
+            QCOMPARE(cat.dialogs.shown.last().title, u"Confirm Send to All"_s);
+            cat.app->community().sendQuickChat(u"Storm coming"_s);
+            QTRY_VERIFY_WITH_TIMEOUT(chat(b).contains(u"group only"_s) && chat(b).contains(u"to everyone"_s),
+                                     4000);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                monitor(c).contains(u"group only"_s) && chat(a).contains(u"to everyone"_s), 4000);
+            QVERIFY(chat(b).contains(u"hello ben"_s));
+            QVERIFY(!chat(c).contains(u"hello ben"_s) && !chat(c).contains(u"group only"_s));
+            for (Client *x : {&amy, &ben, &cat})
+                QTRY_VERIFY_WITH_TIMEOUT(x->app->mainWindow()
+                                             ->findChild<QPlainTextEdit *>(u"QCRec"_s)
+                                             ->toPlainText()
+                                             .contains(u"cat:   Storm coming"_s),
+                                         4000);
+
+            // Away: one answer per direct message, and none to an answer.
+            b.chkAway->setChecked(true);
+            c.chkAway->setChecked(true);
+            watch->skipAll();
+            send(a, u"ben"_s, u"are you there"_s);
+            const QString toCat = u"ping from ben"_s;
+            b.chkAway->setChecked(false);
+            send(b, u"cat"_s, toCat);
+            b.chkAway->setChecked(true);
+            const QStringList relayed = watch->pendingWithCode(u"MSG"_s, 1500);
+            // ben to amy, cat to ben, and nothing after
+            QCOMPARE(relayed.filter(u"away right now"_s).size(), 2);
+            QVERIFY2(relayed.size() == 4, qPrintable(relayed.join(u'\n')));
+            QTRY_VERIFY_WITH_TIMEOUT(chat(a).contains(Messages::AwayText()), 4000);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(monitor(a).contains(u"Observer Disconnected  -  IA  STORY  50010  cat"_s),
+                                 4000);
     }
 
     // Closing the sign-on form by its title bar before the main window
