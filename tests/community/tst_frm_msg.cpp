@@ -137,6 +137,34 @@ private slots:
         QTest::mouseClick(msg.imgGraphic, Qt::LeftButton);
         QCOMPARE(full.size(), 1);
     }
+
+    void invitationsAndActivation()
+    {
+        ReportsWindow w(u"ME"_s);
+        w.state.signedOn = true;
+        frmMsg &msg = w.client->community().messenger();
+        w.dialogs.inputs << u" chat-me "_s << u"bob"_s << u""_s;
+        msg.Command6_Click();
+        QCOMPARE(w.dialogs.shown.at(0).title, u"Enter Group Name"_s);
+        QCOMPARE(w.dialogs.shown.at(1).title, u"Invite Users!"_s);
+        QCOMPARE(w.dialogs.shown.size(), 3); // the empty name ends the invitations
+        QVERIFY(w.state.groupList.contains(u"CHAT-ME"_s));
+        QCOMPARE(msg.txtCall->text(), u"CHAT-ME"_s);
+        QVERIFY(msg.txtMsg->toPlainText().isEmpty());
+
+        // From the second activation on, the chat pane shows its newest line;
+        // with an addressee in To the caret waits in the message box.
+        msg.show();
+        QVERIFY(QTest::qWaitForWindowActive(&msg));
+        msg.txtMessage->moveCursor(QTextCursor::Start);
+        w.form->show();
+        w.form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.form));
+        msg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&msg));
+        QVERIFY(msg.txtMessage->textCursor().atEnd());
+        QVERIFY(msg.txtMsg->hasFocus());
+    }
 };
 
 QTEST_MAIN(TstFrmMsg)
