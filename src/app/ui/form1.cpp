@@ -192,6 +192,7 @@ QMenu *Form1::menuOf(MenuSlot slot) const
     case MenuSlot::Observers:
         return m_observers;
     case MenuSlot::MenuBar:
+    case MenuSlot::AutomatedStations:
         return nullptr;
     case MenuSlot::Help:
         return m_help;

@@ -106,6 +106,7 @@ enum class MenuSlot {
     Observers,
     // The menu bar, between "&Observers" and "&Help"
     MenuBar,
+    AutomatedStations, // the last item of the menu bar before "&Help"
     // Help
     Help,
 };
