@@ -10,6 +10,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -31,8 +33,6 @@ frmAutomatedData::frmAutomatedData(const Clock &clock, Dialogs &dialogs, QWidget
                           u"updated as new data is posted."_s);
     ListView1->header()->setSectionsClickable(true);
     ListView1->header()->setStretchLastSection(false);
-    for (int c = 0; c < StationTableModel::ColumnCount; ++c)
-        ListView1->setColumnWidth(c, int(StationTableModel::WidthTwips(c) / FormScaling::TwipsPerPixel));
     layout->addWidget(ListView1, 1);
 
     auto *bottom = new QHBoxLayout;
@@ -70,8 +70,27 @@ frmAutomatedData::frmAutomatedData(const Clock &clock, Dialogs &dialogs, QWidget
     });
     connect(Command1, &QPushButton::clicked, this, &frmAutomatedData::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmAutomatedData::Command2_Click);
-    // The twelve columns' widths and the buttons' row.
-    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(900, 360));
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(800, 360));
+    // The columns keep their designed proportions, widened together when the
+    // scaled font needs more room than the designed one for a time of receipt.
+    const double timeWidth =
+        StationTableModel::WidthTwips(StationTableModel::TimeColumn) / FormScaling::TwipsPerPixel;
+    const double widen =
+        qMax(1.0, (ListView1->fontMetrics().horizontalAdvance(u"12/06 12:00"_s) + 20) / timeWidth);
+    int total = 0;
+    for (int c = 0; c < StationTableModel::ColumnCount; ++c) {
+        const int width = int(StationTableModel::WidthTwips(c) / FormScaling::TwipsPerPixel * widen);
+        ListView1->setColumnWidth(c, width);
+        total += width;
+    }
+    const QMargins margins = layout->contentsMargins();
+    const int wanted = total + 2 * ListView1->frameWidth() +
+                       ListView1->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + margins.left() +
+                       margins.right();
+    // Never wider than the screen: the table scrolls instead.
+    const int room = screen() ? screen()->availableGeometry().width() : wanted;
+    if (wanted > width())
+        resize(qMin(wanted, room), height());
 }
 
 void frmAutomatedData::KeepFormOnTop(bool on)
