@@ -152,14 +152,20 @@ void frmWeatherStation::Command2_Click()
     const int automation = selectedOption();
     if (automation == 0 || !m_reader)
         return;
-    // A web file may come after the window is closed: nothing is shown then.
-    QPointer<frmWeatherStation> self(this);
-    m_reader(automation, path, [this, self](const StationReadings &r) {
+    // A web file arrives inside the transfer's own handler: the box waits
+    // for the next pass of the event loop, and for nothing once the window
+    // is gone.
+    m_reader(automation, path, [this, self = QPointer(this)](const StationReadings &r) {
         if (!self)
             return;
-        m_dialogs.messageBox(u"Your wind is currently "_s + r.WindSpeed + u" MPH."_s,
-                             u"Test Weather Station Data Retrieval"_s);
-        Command1->setFocus();
+        QMetaObject::invokeMethod(
+            this,
+            [this, speed = r.WindSpeed] {
+                m_dialogs.messageBox(u"Your wind is currently "_s + speed + u" MPH."_s,
+                                     u"Test Weather Station Data Retrieval"_s);
+                Command1->setFocus();
+            },
+            Qt::QueuedConnection);
     });
 }
 
