@@ -263,4 +263,14 @@ QString SoftwareName(int automation)
     }
 }
 
+QString ReadStation(int automation, const QString &text, const QString &path, StationReadings &r)
+{
+    const Reader reader = ReaderFor(automation);
+    if (!reader)
+        return QString();
+    if (text.isEmpty() && (automation == 1 || automation == 2))
+        return u"Unable to open "_s + path;
+    return reader(text, r);
+}
+
 } // namespace StationReaders

@@ -34,4 +34,9 @@ using Reader = QString (*)(const QString &, StationReadings &);
 Reader ReaderFor(int automation);
 QString SoftwareName(int automation);
 
+// The reader for a StationAutomation value over the text GetFile returned
+// for path. Cumulus and Heavy Weather name the file when there was nothing
+// to read; the other two stay silent.
+QString ReadStation(int automation, const QString &text, const QString &path, StationReadings &r);
+
 } // namespace StationReaders

@@ -1,5 +1,6 @@
 #include "station/station_table_model.h"
 
+#include "net/protocol.h"
 #include "platform/clock.h"
 #include "station/station_readers.h"
 
@@ -77,6 +78,19 @@ QString StationTableModel::FormatOneDecimal(const QString &text)
 QString StationTableModel::FormatThreeDecimals(const QString &text)
 {
     return formatted(text, 3);
+}
+
+QStringList StationTableModel::MessageFields(QStringView message)
+{
+    const QStringList split = SplitFields(message);
+    QStringList fields;
+    for (int i = 0; i < 11; ++i) {
+        QString f = FieldAt(split, i);
+        if (i >= 6 && i != 9) // state, county, zip and location; not the observer
+            f = CleanIncoming(f);
+        fields << f.left(MaxCellLength);
+    }
+    return fields;
 }
 
 QString StationTableModel::TimeText(const QDateTime &local)

@@ -3,6 +3,8 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <QStringView>
 
 #include <array>
 
@@ -32,6 +34,11 @@ public:
     // "##0.0" and "###0.000" for numeric text; anything else as it is.
     static QString FormatOneDecimal(const QString &text);
     static QString FormatThreeDecimals(const QString &text);
+    // The eleven fields of an RPA message in wire order (missing ones
+    // empty), the sender's place cleaned of the wire's escapes, each cut to
+    // MaxCellLength: the log keeps up to MaxLogRows of them.
+    static constexpr int MaxCellLength = 100;
+    static QStringList MessageFields(QStringView message);
     // "MM/DD hh:nn" of a local time.
     static QString TimeText(const QDateTime &local);
 

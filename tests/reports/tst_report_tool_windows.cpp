@@ -192,9 +192,28 @@ private slots:
         QCOMPARE(w->txtObserved->text(), u"Sunny"_s);
         w->Command3->click();
         QCOMPARE(fx.dialogs.shown.last().title, u"Home Weather Station Setup"_s);
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY(std::any_of(windows.begin(), windows.end(), [](QWidget *w) {
+            return w->objectName() == u"frmWeatherStation"_s && w->isVisible();
+        }));
         w->txtObserved->clear();
         w->Command1->click();
         QVERIFY(fx.panel().txtData->text().isEmpty());
+
+        // A station set up: its values fill the boxes.
+        QStringList values;
+        for (int i = 1; i <= 39; ++i)
+            values << QString::number(i);
+        QFile station(fx.state.filePath(u"station.csv"_s));
+        QVERIFY(station.open(QIODevice::WriteOnly));
+        station.write(values.join(u',').toLatin1());
+        station.close();
+        fx.state.settings.StationAutomation = 3;
+        fx.state.settings.StationDataPath = station.fileName();
+        tools.mnuRoutineReport_Click();
+        tools.routineWindow()->Command3->click();
+        QTRY_COMPARE(tools.routineWindow()->box(ReportTools::Temperature)->text(), u"14"_s);
+        QCOMPARE(tools.routineWindow()->box(ReportTools::WindDirection)->text(), u"N"_s);
     }
 
     // Which viewer a click opens, and that it shows peers' text as text.

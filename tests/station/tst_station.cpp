@@ -120,6 +120,25 @@ private slots:
         QTEST(!error.isEmpty(), "error");
     }
 
+    void emptyFile_data()
+    {
+        QTest::addColumn<int>("automation");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("cumulus") << 1 << u"Unable to open /w/realtime.txt"_s;
+        QTest::newRow("heavy") << 2 << u"Unable to open /w/realtime.txt"_s;
+        QTest::newRow("vws silent") << 3 << QString();
+        QTest::newRow("wd silent") << 4 << QString();
+        QTest::newRow("none") << 0 << QString();
+    }
+    void emptyFile()
+    {
+        QFETCH(int, automation);
+        StationReadings r;
+        r.Temperature = u"kept"_s;
+        QTEST(ReadStation(automation, QString(), u"/w/realtime.txt"_s, r), "status");
+        QCOMPARE(r.Temperature, u"kept"_s);
+    }
+
     void processing_data()
     {
         QTest::addColumn<QString>("speed");
@@ -269,6 +288,19 @@ private slots:
         m.setCurrentReadingsOnly(true); // purges at once
         QCOMPARE(m.rowCount(), 0);
         QCOMPARE(m.ClipboardText().count(u"\r\n"_s), 1);
+    }
+
+    // The sender's place loses the wire's escapes; the observer stays as sent.
+    void messageFields()
+    {
+        const QString colon = Protocol::escapedColon();
+        const QString message = u":RPA|70|5|5|N|29.9|VWS|I"_s + colon + u"A|C"_s + colon + u"|1|a"_s + colon +
+                                u"n|"_s + QString(500, u'x') + u"|^"_s;
+        const QStringList f = StationTableModel::MessageFields(message);
+        QCOMPARE(f.size(), 11);
+        QCOMPARE(f.mid(6, 4), (QStringList{u"I:A"_s, u"C:"_s, u"1"_s, u"a"_s + colon + u"n"_s}));
+        QCOMPARE(f[10].size(), StationTableModel::MaxCellLength);
+        QCOMPARE(StationTableModel::MessageFields(u":RPA|70|^"_s).mid(1), QStringList(10, QString()));
     }
 
     void headerClicks()

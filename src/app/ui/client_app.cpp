@@ -9,6 +9,7 @@
 #include "platform/window_actions.h"
 #include "reports/ui/report_tool_windows.h"
 #include "reports/ui/reports_subsystem.h"
+#include "station/ui/station_subsystem.h"
 #include "warnlink/ui/warnlink_subsystem.h"
 
 #include "app/ui/info_windows.h"
@@ -160,6 +161,13 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
             &CommunitySubsystem::ShowGraphic);
     connect(m_community.get(), &CommunitySubsystem::fullScreenImageRequested, m_graphics.get(),
             &GraphicsSubsystem::cmdFullScreen_Click);
+    m_station = std::make_unique<StationSubsystem>(context);
+    m_reports->tools().setStationSource(m_station.get());
+    // The station's complaints about its data file go to the quick-chat pane.
+    connect(m_station.get(), &StationSubsystem::quickChatLine, this, [this](const QString &text) {
+        if (QuickChatPanel *chat = m_community->quickChat())
+            chat->AddQuickChatLine(text);
+    });
     // Every report's status line is also written to the monitor pane.
     connect(&m_reports->intake(), &ReportIntake::statusLine, m_community.get(),
             [this](const QString &text) { m_community->AppendToMonitor(text); });
@@ -171,6 +179,11 @@ ClientApp::~ClientApp()
     // The window goes first: its panels use the subsystems' models.
     m_form1.reset();
     delete m_rawView;
+}
+
+StationSource &ClientApp::stationSource()
+{
+    return *m_station;
 }
 
 WarningsModel &ClientApp::warnings()
@@ -248,6 +261,7 @@ Form1 &ClientApp::createMainWindow()
     form.addSubsystem(*m_community);
     form.addSubsystem(*m_warnLink);
     form.addSubsystem(*m_graphics);
+    form.addSubsystem(*m_station);
     wireGraphicsPlace();
     // A click on the status line opens the messenger.
     if (auto *status = form.findChild<QLabel *>(QStringLiteral("lblStatus")))

@@ -16,6 +16,8 @@ class ReportsSubsystem;
 class ServerLink;
 class ServerNotices;
 class SignOnReplies;
+class StationSource;
+class StationSubsystem;
 class StatusLine;
 class UrlDownloader;
 class WarnLinkSubsystem;
@@ -59,6 +61,9 @@ public:
     WarningsModel &warnings();
     WarnLinkSubsystem &warnLink() { return *m_warnLink; }
     GraphicsSubsystem &graphics() { return *m_graphics; }
+    StationSubsystem &station() { return *m_station; }
+    // The home station as the routine-report window uses it.
+    StationSource &stationSource();
 
     // Start-up step 4: the built-in graphics defaults.
     std::function<void()> graphicsDefaults;
@@ -91,6 +96,7 @@ private:
     std::unique_ptr<ReportsSubsystem> m_reports;
     std::unique_ptr<CommunitySubsystem> m_community;
     std::unique_ptr<GraphicsSubsystem> m_graphics;
+    std::unique_ptr<StationSubsystem> m_station;
     std::unique_ptr<Form1> m_form1;
     QPointer<frmBuffer> m_rawView;
 };

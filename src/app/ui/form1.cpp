@@ -193,7 +193,7 @@ QMenu *Form1::menuOf(MenuSlot slot) const
         return m_observers;
     case MenuSlot::MenuBar:
     case MenuSlot::MenuBarReports:
-    case MenuSlot::MenuBarStations:
+    case MenuSlot::AutomatedStations:
         return nullptr;
     case MenuSlot::Help:
         return m_help;

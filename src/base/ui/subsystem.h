@@ -105,9 +105,9 @@ enum class MenuSlot {
     // Observers
     Observers,
     // The menu bar, between "&Observers" and "&Help"
-    MenuBar,        // messaging
-    MenuBarReports, // the routine report and the phrase lists
-    MenuBarStations,
+    MenuBar,           // messaging
+    MenuBarReports,    // the routine report and the phrase lists
+    AutomatedStations, // the last item of the menu bar before "&Help"
     // Help
     Help,
 };
