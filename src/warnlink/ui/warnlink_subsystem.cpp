@@ -56,10 +56,12 @@ void WarnLinkSubsystem::buildWindows(SubsystemHost &host)
     m_chkTavrelAudioAlert->setObjectName(u"chkTavrelAudioAlert"_s);
     m_chkTavrelAudioAlert->setToolTip(
         u"Audio alerts are played as configured in Settings > Alert and Display Options."_s);
+    // One above the other: side by side they held the panel at half the
+    // window, squeezing the report list.
     top->addWidget(m_lblTavrel);
     top->addStretch(1);
-    top->addWidget(m_chkTavrelAudioAlert);
     layout->addLayout(top);
+    layout->addWidget(m_chkTavrelAudioAlert);
 
     m_listView2 = new QTreeView(m_panel);
     m_listView2->setObjectName(u"ListView2"_s);
