@@ -15,7 +15,13 @@
 #include "reports/ui/report_panel.h"
 #include "reports/ui/report_tool_windows.h"
 #include "reports/ui/reports_subsystem.h"
+#include "scripted_server.h"
+#include "station/station_table_model.h"
+#include "station/ui/frm_automated_data.h"
+#include "station/ui/station_subsystem.h"
 #include "test_files.h"
+#include "warnlink/ui/warnlink_subsystem.h"
+#include "warnlink/warnings_model.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -23,6 +29,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -37,10 +44,10 @@ class TestClientE2e : public QObject
     {
         ClientState state;
         std::unique_ptr<ClientApp> app;
-        explicit Client(const QString &dataDir)
+        explicit Client(const QString &dataDir, quint16 warnPort = 0)
         {
             state.dataDir = dataDir;
-            app = std::make_unique<ClientApp>(state, services());
+            app = std::make_unique<ClientApp>(state, services(), nullptr, warnPort);
         }
         ReportListModel &reports() const { return app->reports().reports(); }
         QLabel *statusLine() const { return app->mainWindow()->findChild<QLabel *>(u"lblStatus"_s); }
@@ -291,6 +298,57 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(monitor(a).contains(u"Observer Disconnected  -  IA  STORY  50010  cat"_s),
                                  4000);
+    }
+
+    // A local warning program fills one spotter's warnings list; his home
+    // station, read over HTTP each minute, reaches the other's station table.
+    void warningsAndStation()
+    {
+        QVERIFY(createAccount(u"dee"_s) && createAccount(u"eve"_s));
+        HttpResponder station;
+        QVERIFY(station.listen());
+        QStringList values;
+        for (int i = 1; i <= 39; ++i)
+            values << QString::number(i);
+        station.setBody(u"/data2.csv"_s, values.join(u',').toLatin1());
+        const QString deeDir = preparedFolder(u"dee"_s, true);
+        {
+            // The settings the set-up window would save: VWS over HTTP, and
+            // the warning link on.
+            ClientState s;
+            s.dataDir = deeDir;
+            ReadSettings(TestFiles::read(deeDir + u"/Settings.dat"_s), s.settings);
+            s.settings.StationAutomation = 3;
+            s.settings.StationDataPath = station.url(u"/data2.csv"_s);
+            s.settings.WarnLinkEnabled = 1;
+            TestFiles::write(deeDir + u"/Settings.dat"_s, WriteSettings(s.settings));
+        }
+        Client dee(deeDir);
+        Client eve(preparedFolder(u"eve"_s, true));
+        QVERIFY(dee.app->Start());
+        QTRY_COMPARE_WITH_TIMEOUT(dee.status(), u"Welcome dee!"_s, 4000);
+        QVERIFY(eve.app->Start());
+        QTRY_COMPARE_WITH_TIMEOUT(eve.status(), u"Welcome eve!"_s, 4000);
+
+        WarningListener &listener = dee.app->warnLink().listener();
+        QVERIFY(listener.isListening());
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, listener.listeningPort());
+        QVERIFY(peer.waitForConnected(3000));
+        peer.write("junk:KS|Warning|Tornado Warning|12/08 15:10|12/08 15:45|https://www.weather.gov/|^");
+        QTRY_COMPARE_WITH_TIMEOUT(dee.app->warnings().rowCount(), 1, 4000);
+        QCOMPARE(dee.app->warnings().index(0, 2).data().toString(), u"Tornado Warning"_s);
+
+        eve.app->station().mnuAutomatedStations_Click();
+        dee.app->mainWindow()->Timer2_Timer();
+        StationTableModel &table = eve.app->station().dataWindow()->model();
+        QTRY_COMPARE_WITH_TIMEOUT(table.rowCount(), 1, 5000);
+        QStringList cells;
+        for (int c = 0; c < table.columnCount(); ++c)
+            cells << table.index(0, c).data().toString();
+        QVERIFY2(cells.contains(u"dee"_s, Qt::CaseInsensitive) && cells.contains(u" 14.0"_s),
+                 qPrintable(cells.join(u'|')));
+        QVERIFY(station.requestCount(u"/data2.csv"_s) >= 1);
     }
 
     // Closing the sign-on form by its title bar before the main window
