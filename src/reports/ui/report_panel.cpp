@@ -161,10 +161,9 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
     auto *phrases = new QHBoxLayout;
     phrases->addLayout(listColumn1);
     phrases->addLayout(listColumn2);
-    auto *listButtons = new QVBoxLayout;
-    listButtons->addStretch(1);
-    listButtons->addWidget(cmdMoreLists);
-    phrases->addLayout(listButtons);
+    // No spacer: with the lists hidden the row must be empty, so the report
+    // list takes its height.
+    phrases->addWidget(cmdMoreLists, 0, Qt::AlignBottom);
 
     auto *totalRow = new QHBoxLayout;
     totalRow->addWidget(lblListTotal, 1);
