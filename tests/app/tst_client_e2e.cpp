@@ -301,28 +301,26 @@ private slots:
     }
 
     // A local warning program fills one spotter's warnings list; his home
-    // station, read over HTTP each minute, reaches the other's station table.
+    // station, a Weather Display file read over HTTP each minute, goes
+    // through the relay to everyone and into the other's station table.
     void warningsAndStation()
     {
         QVERIFY(createAccount(u"dee"_s) && createAccount(u"eve"_s));
         HttpResponder station;
         QVERIFY(station.listen());
-        QStringList values;
-        for (int i = 1; i <= 39; ++i)
-            values << QString::number(i);
-        station.setBody(u"/data2.csv"_s, values.join(u',').toLatin1());
+        station.setBody(u"/clientraw.txt"_s, "8:07 PM 12/6/2026\r\n220/045t077\r\n");
         const QString deeDir = preparedFolder(u"dee"_s, true);
         {
-            // The settings the set-up window would save: VWS over HTTP, and
-            // the warning link on.
-            ClientState s;
-            s.dataDir = deeDir;
-            ReadSettings(TestFiles::read(deeDir + u"/Settings.dat"_s), s.settings);
-            s.settings.StationAutomation = 3;
-            s.settings.StationDataPath = station.url(u"/data2.csv"_s);
-            s.settings.WarnLinkEnabled = 1;
-            TestFiles::write(deeDir + u"/Settings.dat"_s, WriteSettings(s.settings));
+            // What the set-up window would save, and the warning link on.
+            SettingsRecord s;
+            ReadSettings(TestFiles::read(deeDir + u"/Settings.dat"_s), s);
+            s.StationAutomation = 4;
+            s.StationDataPath = station.url(u"/clientraw.txt"_s);
+            s.WarnLinkEnabled = 1;
+            TestFiles::write(deeDir + u"/Settings.dat"_s, WriteSettings(s));
         }
+        auto watch = watcher();
+        QVERIFY(watch);
         Client dee(deeDir);
         Client eve(preparedFolder(u"eve"_s, true));
         QVERIFY(dee.app->Start());
@@ -330,25 +328,37 @@ private slots:
         QVERIFY(eve.app->Start());
         QTRY_COMPARE_WITH_TIMEOUT(eve.status(), u"Welcome eve!"_s, 4000);
 
+        // Rows arrive last first; the tornado row is bold and red.
         WarningListener &listener = dee.app->warnLink().listener();
         QVERIFY(listener.isListening());
         QTcpSocket peer;
         peer.connectToHost(QHostAddress::LocalHost, listener.listeningPort());
         QVERIFY(peer.waitForConnected(3000));
-        peer.write("junk:KS|Warning|Tornado Warning|12/08 15:10|12/08 15:45|https://www.weather.gov/|^");
-        QTRY_COMPARE_WITH_TIMEOUT(dee.app->warnings().rowCount(), 1, 4000);
-        QCOMPARE(dee.app->warnings().index(0, 2).data().toString(), u"Tornado Warning"_s);
+        peer.write("junk:KS|Tornado|Tornado Warning|12/08 15:10|12/08 15:45|https://www.weather.gov/|"
+                   "MD|Advisory|Flood Advisory|12/08 15:00|12/08 18:00|https://www.weather.gov/|^");
+        WarningsModel &warnings = dee.app->warnings();
+        QTRY_COMPARE_WITH_TIMEOUT(warnings.rowCount(), 2, 4000);
+        QCOMPARE(warnings.index(1, 2).data().toString(), u"Tornado Warning"_s);
+        QCOMPARE(warnings.index(1, 0).data(WarningsModel::BoldRole).toBool(), true);
+        QCOMPARE(warnings.index(1, 2).data(WarningsModel::ColourRole).toInt(), 0xFF0000);
+        QCOMPARE(warnings.index(0, 0).data(WarningsModel::BoldRole).toBool(), false);
 
+        watch->skipAll();
         eve.app->station().mnuAutomatedStations_Click();
         dee.app->mainWindow()->Timer2_Timer();
         StationTableModel &table = eve.app->station().dataWindow()->model();
         QTRY_COMPARE_WITH_TIMEOUT(table.rowCount(), 1, 5000);
-        QStringList cells;
-        for (int c = 0; c < table.columnCount(); ++c)
-            cells << table.index(0, c).data().toString();
-        QVERIFY2(cells.contains(u"dee"_s, Qt::CaseInsensitive) && cells.contains(u" 14.0"_s),
-                 qPrintable(cells.join(u'|')));
-        QVERIFY(station.requestCount(u"/data2.csv"_s) >= 1);
+        // The relay adds its time stamp to the report.
+        const QString rpt = watch->waitForCode(u"RPT"_s);
+        QVERIFY2(
+            rpt.startsWith(
+                u":RPT|R: Wind 45 MPH SW from automated PWS running Weather Display.|IA|Story|50010|dee||"_s),
+            qPrintable(rpt));
+        const QString rpa = watch->waitForCode(u"RPA"_s);
+        QVERIFY2(rpa.startsWith(u":RPA|77|45|45|SW||Weather Display|IA|Story|50010|dee||"_s),
+                 qPrintable(rpa));
+        QCOMPARE(table.index(0, 4).data().toString(), u"dee"_s);
+        QCOMPARE(table.index(0, 6).data().toString(), u" 77.0"_s);
     }
 
     // Closing the sign-on form by its title bar before the main window
