@@ -110,6 +110,35 @@ private slots:
         QCOMPARE(m_f->link.timer1Interval(), ServerLink::ConnectedInterval);
     }
 
+    // A hundred times the server vanishes in the middle of a message and
+    // comes back: each connection gets exactly one re-sign-on, the half
+    // message of a dead connection is never joined to the next one's text,
+    // and nothing piles up.
+    void vanishingServerHundredTimes()
+    {
+        connectLink();
+        m_f->state.signedOn = true;
+        QStringList dispatched;
+        m_f->link.dispatcher().setHandler(u"SMG", [&](const QString &m) { dispatched << m; });
+        for (int cycle = 1; cycle <= 100; ++cycle) {
+            m_f->server.sendBytes(":SMG|cut off in the midd");
+            QTest::qWait(1);
+            m_f->server.dropClients();
+            QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Closed, Wait);
+            m_f->link.Timer1_Timer(); // sees the loss: reconnects
+            QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, Wait);
+            m_f->link.Timer1_Timer();
+            m_f->link.Timer1_Timer();
+            QTRY_COMPARE_WITH_TIMEOUT(m_f->server.receivedWithCode(u"SGN"_s).size(), cycle, Wait);
+            QVERIFY(m_f->state.pendingMessage.isEmpty());
+        }
+        m_f->server.sendBytes(":SMG|whole|^");
+        QTRY_COMPARE_WITH_TIMEOUT(dispatched.size(), 1, Wait);
+        QCOMPARE(dispatched, QStringList{u":SMG|whole|^"_s});
+        QCOMPARE(m_f->server.connectionCount(), 101);
+        QCOMPARE(m_f->link.receiveBuffer().size(), 0);
+    }
+
     // DIS closes the link and what follows it is still dispatched; the next
     // tick reconnects. Then the idle watchdog: arrivals reset the count and
     // the sixth silent minute closes.
