@@ -3,14 +3,10 @@
 // browser_rss before_mb=<client alone> after_mb=<client> engine_mb=<the
 // engine's own processes> loaded=<1 when the page finished loading>.
 // Run it on a display (xvfb-run); pass a PNG path to save the window.
-#include "app/ui/client_app.h"
 #include "app/ui/form1.h"
-#include "base/client_state.h"
+#include "bench_client.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
-#include "platform/clock.h"
-#include "platform/sound_player.h"
-#include "platform/ui/qt_platform.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,13 +18,6 @@
 #include <cstdio>
 
 namespace {
-
-class SilentPlayer final : public SoundPlayer
-{
-public:
-    void play(const QString &) override {}
-    void stop() override {}
-};
 
 long field(const QString &statusFile, const char *name)
 {
@@ -72,14 +61,9 @@ double descendantsMb(qint64 pid)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    QTemporaryDir dir;
-    ClientState state;
-    state.dataDir = dir.path();
-    SystemClock clock;
-    SilentPlayer player;
-    QtDialogs dialogs;
-    QtShell shell;
-    ClientApp client(state, ClientServices{clock, dialogs, player, shell, [](int) {}, [](int) { return 0; }});
+    BenchClient bench;
+    ClientApp &client = *bench.app;
+    QTemporaryDir &dir = bench.dir;
     Form1 &form = client.createMainWindow();
     form.resize(1100, 760);
     form.show();

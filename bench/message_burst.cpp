@@ -3,21 +3,16 @@
 // messaging window. Prints the time the UI thread is busy with the arrival
 // and the length of both panes. Goal: ui_ms <= 250, both panes at most
 // 15,000 characters.
-#include "app/ui/client_app.h"
 #include "app/ui/form1.h"
-#include "base/client_state.h"
+#include "bench_client.h"
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_msg.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
-#include "platform/clock.h"
-#include "platform/sound_player.h"
-#include "platform/ui/qt_platform.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -25,13 +20,6 @@
 namespace {
 
 constexpr int Messages = 5'000;
-
-class SilentPlayer final : public SoundPlayer
-{
-public:
-    void play(const QString &) override {}
-    void stop() override {}
-};
 
 QString burst()
 {
@@ -53,17 +41,12 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    QTemporaryDir dir;
-    ClientState state;
-    state.dataDir = dir.path();
-    state.settings.UserName = QStringLiteral("ME");
-    state.groupList << QStringLiteral("SKYWARN");
-    state.signedOn = true;
-    SystemClock clock;
-    SilentPlayer player;
-    QtDialogs dialogs;
-    QtShell shell;
-    ClientApp client(state, ClientServices{clock, dialogs, player, shell, [](int) {}, [](int) { return 0; }});
+    BenchClient bench([](ClientState &state) {
+        state.settings.UserName = QStringLiteral("ME");
+        state.groupList << QStringLiteral("SKYWARN");
+        state.signedOn = true;
+    });
+    ClientApp &client = *bench.app;
     Form1 &form = client.createMainWindow();
     form.resize(1000, 700);
     form.show();

@@ -1,10 +1,10 @@
 #include "reports/ui/phrase_windows.h"
 
 #include "base/client_state.h"
+#include "base/ui/text_filter.h"
 #include "platform/dialogs.h"
 #include "reports/report_tools.h"
 #include "reports/ui/report_panel.h"
-#include "base/ui/text_filter.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -16,9 +16,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-namespace {
-
-QLabel *blueTitle(QWidget *parent, const QString &name)
+QLabel *PhraseTitleLabel(QWidget *parent, const QString &name)
 {
     auto *l = new QLabel(parent);
     l->setObjectName(name);
@@ -28,8 +26,6 @@ QLabel *blueTitle(QWidget *parent, const QString &name)
     l->setCursor(Qt::PointingHandCursor);
     return l;
 }
-
-} // namespace
 
 frmEditList::frmEditList(QWidget *parent) : QDialog(parent)
 {
@@ -103,7 +99,7 @@ frmLists::frmLists(QWidget *parent) : QWidget(parent, Qt::Window)
     static constexpr const char *listNames[] = {"lst1", "lst2", "Lst3", "Lst4", "Lst5"};
     auto *grid = new QGridLayout;
     for (int i = 0; i < 5; ++i) {
-        titles[std::size_t(i)] = blueTitle(this, QString::fromLatin1(labelNames[i]));
+        titles[std::size_t(i)] = PhraseTitleLabel(this, QString::fromLatin1(labelNames[i]));
         titles[std::size_t(i)]->installEventFilter(this);
         auto *list = new QListWidget(this);
         list->setObjectName(QString::fromLatin1(listNames[i]));

@@ -16,6 +16,9 @@ class QPushButton;
 class ReportPanel;
 struct ClientState;
 
+// A phrase list's blue title, which opens the list's editor when clicked.
+QLabel *PhraseTitleLabel(QWidget *parent, const QString &objectName);
+
 // The editor of one phrase list: a title, and phrases that can only be
 // appended or removed.
 class frmEditList final : public QDialog

@@ -5,6 +5,7 @@
 #include "community/content_filters.h"
 #include "reports/report_composer.h"
 #include "reports/report_list_model.h"
+#include "reports/ui/phrase_windows.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>
@@ -20,17 +21,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QLabel *titleLabel(QWidget *parent, const QString &name)
-{
-    auto *l = new QLabel(parent);
-    l->setObjectName(name);
-    l->setTextFormat(Qt::PlainText);
-    l->setToolTip(QStringLiteral("Click the blue title to edit this list."));
-    l->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));
-    l->setCursor(Qt::PointingHandCursor);
-    return l;
-}
 
 // The row a key picks in a phrase list, or -1: Enter and Space take the
 // current row, the arrows and Home and End move to a row and pick it, as a
@@ -104,9 +94,9 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
     lblListTotal->setTextFormat(Qt::PlainText);
     connect(&m_model, &ReportListModel::listTotalChanged, lblListTotal, &QLabel::setText);
 
-    Lbl1 = titleLabel(this, QStringLiteral("Lbl1"));
+    Lbl1 = PhraseTitleLabel(this, QStringLiteral("Lbl1"));
     lst1 = phraseList(this, QStringLiteral("lst1"));
-    Lbl2 = titleLabel(this, QStringLiteral("Lbl2"));
+    Lbl2 = PhraseTitleLabel(this, QStringLiteral("Lbl2"));
     lst2 = phraseList(this, QStringLiteral("lst2"));
     Lbl1->installEventFilter(this);
     Lbl2->installEventFilter(this);

@@ -2,10 +2,10 @@
 
 #include "base/settings.h"
 #include "base/station_source.h"
+#include "base/ui/text_filter.h"
 #include "community/content_filters.h"
 #include "platform/dialogs.h"
 #include "reports/report_text.h"
-#include "base/ui/text_filter.h"
 
 #include <QButtonGroup>
 #include <QFormLayout>
