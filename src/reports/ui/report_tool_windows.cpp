@@ -93,18 +93,22 @@ void ReportToolWindows::mnuRoutineReport_Click()
 {
     if (!m_panel)
         return;
-    if (!m_routine) {
-        QPointer<ReportPanel> panel = m_panel;
-        m_routine = new frmRoutineReport(
-            m_context.state.settings, m_context.services.dialogs, m_station,
-            [panel](const QString &text) {
-                if (!panel)
-                    return;
-                panel->txtData->setText(text);
-                panel->cmdSend_Click();
-            },
-            m_context.save, m_window);
+    // A window already open keeps what the user typed into it.
+    if (m_routine) {
+        m_routine->raise();
+        m_routine->activateWindow();
+        return;
     }
+    QPointer<ReportPanel> panel = m_panel;
+    m_routine = new frmRoutineReport(
+        m_context.state.settings, m_context.services.dialogs, m_station,
+        [panel](const QString &text) {
+            if (!panel)
+                return;
+            panel->txtData->setText(text);
+            panel->cmdSend_Click();
+        },
+        m_context.save, m_window);
     m_routine->txtObserved->setText(m_panel->txtData->text());
     m_panel->txtData->clear();
     m_panel->chkSevere->setChecked(false);
@@ -130,6 +134,15 @@ void ReportToolWindows::cmdGetLast_Click()
         m_panel->txtData->setFocus();
 }
 
+void ReportToolWindows::wireViewer(ReportViewer *viewer)
+{
+    connect(viewer, &ReportViewer::deleteRequested, this, &ReportToolWindows::cmdDelete_Click);
+    connect(viewer, &ReportViewer::messageRequested, this, [this](const QString &user) {
+        if (m_addressing)
+            m_addressing->startMessageTo(user);
+    });
+}
+
 void ReportToolWindows::ShowReport(int row)
 {
     if (row < 0 || row >= m_reports.rowCount())
@@ -140,28 +153,20 @@ void ReportToolWindows::ShowReport(int row)
     if (!ReportTools::IsRoutineRow(r.text)) {
         if (!m_report) {
             m_report = new FrmReport(m_window);
-            connect(m_report, &ReportViewer::deleteRequested, this, &ReportToolWindows::cmdDelete_Click);
+            wireViewer(m_report);
         }
         m_report->txtReport->setPlainText(r.text);
         viewer = m_report;
     } else {
         if (!m_routineViewer) {
             m_routineViewer = new frmDisplayRoutine(m_window);
-            connect(m_routineViewer, &ReportViewer::deleteRequested, this,
-                    &ReportToolWindows::cmdDelete_Click);
+            wireViewer(m_routineViewer);
         }
         m_routineViewer->ClearFields();
         m_routineViewer->FillFields(r.text);
         viewer = m_routineViewer;
     }
     viewer->ShowColumns(r);
-    if (!viewer->property("wired").toBool()) {
-        viewer->setProperty("wired", true);
-        connect(viewer, &ReportViewer::messageRequested, this, [this](const QString &user) {
-            if (m_addressing)
-                m_addressing->startMessageTo(user);
-        });
-    }
     viewer->show();
     viewer->raise();
     viewer->activateWindow();

@@ -52,6 +52,8 @@ signals:
     void listFontChanged();
 
 private:
+    void wireViewer(ReportViewer *viewer);
+
     ClientContext m_context;
     ReportListModel &m_reports;
     ReportIntake &m_intake;
