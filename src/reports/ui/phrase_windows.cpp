@@ -52,7 +52,7 @@ frmEditList::frmEditList(QWidget *parent) : QDialog(parent)
 
     connect(Command1, &QPushButton::clicked, this, &frmEditList::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &QDialog::accept);
-    connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem *item) { delete item; });
+    connect(List1, &QListWidget::itemDoubleClicked, this, [](QListWidgetItem *item) { delete item; });
 
     auto *title = new QHBoxLayout;
     title->addWidget(titleLabel);
