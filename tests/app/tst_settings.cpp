@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -229,10 +230,18 @@ private slots:
             QCOMPARE(bytes, WriteSettings(version(n)));
             saves += n - k * Span + 1;
         }
-        qInfo("%d kills after %lld saves", Kills, saves);
-        QCOMPARE(
-            QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System),
-            QStringList{SettingsFileName});
+        // A kill between the temporary copy's creation and its rename
+        // leaves that copy behind (about one kill in a hundred); the file
+        // itself is never the worse for it.
+        const QStringList left =
+            QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+        QVERIFY(left.contains(SettingsFileName));
+        for (const QString &name : left)
+            QVERIFY2(name == SettingsFileName ||
+                         QRegularExpression(u"^Settings\\.dat\\.\\w{6}$"_s).match(name).hasMatch(),
+                     qPrintable(name));
+        qInfo("%d kills after %lld saves; %lld temporary copies left over", Kills, saves,
+              qlonglong(left.size() - 1));
     }
 };
 
