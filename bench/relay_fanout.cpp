@@ -9,6 +9,10 @@
 // unthrottled for 20 s); the relay allows 50 a second. So both servers are
 // measured on their fan-out, never on their flood control.
 //
+// Each step also takes the server's CPU time (utime + stime of
+// /proc/PID/stat) per thousand deliveries; the two servers are compared at
+// the highest offered load both carried within the limit.
+//
 // --no-flood-control turns both servers' flood control off (ngircd's
 // MaxPenaltyTime = 0, the relay's rate limit raised) to measure raw
 // capacity with faster senders; the default run keeps both as shipped.
@@ -73,6 +77,29 @@ struct StepResult
     double p50Ms = 0;
     double p99Ms = 0;
     double completeness = 0;
+    qint64 deliveries = 0;
+    double cpuUsPer1k = 0; // the server's CPU time per 1000 deliveries
+};
+
+// utime + stime of a process, in microseconds; -1 when unreadable.
+qint64 cpuMicroseconds(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = f.readAll();
+    // The command name may hold blanks: fields count from its ")".
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const qint64 ticks = fields.at(11).toLongLong() + fields.at(12).toLongLong();
+    return ticks * 1'000'000 / sysconf(_SC_CLK_TCK);
+}
+
+struct SweepResult
+{
+    StepResult best;
+    std::vector<StepResult> steps;
 };
 
 // Line or frame protocol of one server under test.
@@ -223,6 +250,7 @@ public:
         StepResult r;
         r.offeredMsgs = messagesPerSecond;
         r.deliveriesPerSecond = double(m_delivered) / seconds;
+        r.deliveries = m_delivered;
         r.completeness = expected ? double(m_delivered) / double(expected) : 0;
         if (!m_latenciesNs.empty()) {
             r.p50Ms = percentile(0.50);
@@ -364,14 +392,16 @@ bool waitForPort(int port, int timeoutMs)
 
 // Raises the offered load until the p99 passes the limit twice or the
 // server stops keeping up; returns the best step within the limit.
-StepResult sweep(const Protocol &protocol, int port, int clients, double stepSeconds, double perSenderMax)
+SweepResult sweep(const Protocol &protocol, qint64 serverPid, int port, int clients, double stepSeconds,
+                  double perSenderMax)
 {
     FanoutRun run(protocol, port, clients);
     if (!run.connectAll()) {
         std::fprintf(stderr, "%s: could not connect and register %d clients\n", protocol.name(), clients);
         return {};
     }
-    StepResult best;
+    SweepResult out;
+    StepResult &best = out.best;
     int misses = 0;
     int step = 0;
     const double maxRate = perSenderMax * clients;
@@ -382,11 +412,17 @@ StepResult sweep(const Protocol &protocol, int port, int clients, double stepSec
     for (double rate : rates) {
         if (misses >= 2)
             break;
-        const StepResult r = run.runStep(++step, rate, stepSeconds);
-        std::printf("  %-6s offered %5.0f msg/s  delivered %8.0f/s  p50 %7.2f ms  p99 %s ms\n",
-                    protocol.name(), rate, r.deliveriesPerSecond, r.p50Ms,
-                    r.p99Ms >= 1e9 ? "   lost"
-                                   : QByteArray::number(r.p99Ms, 'f', 2).rightJustified(7).constData());
+        const qint64 cpuBefore = cpuMicroseconds(serverPid);
+        StepResult r = run.runStep(++step, rate, stepSeconds);
+        const qint64 cpuAfter = cpuMicroseconds(serverPid);
+        if (cpuBefore >= 0 && cpuAfter >= 0 && r.deliveries > 0)
+            r.cpuUsPer1k = double(cpuAfter - cpuBefore) * 1000.0 / double(r.deliveries);
+        out.steps.push_back(r);
+        std::printf(
+            "  %-6s offered %5.0f msg/s  delivered %8.0f/s  p50 %7.2f ms  p99 %s ms  cpu %7.0f us/1k\n",
+            protocol.name(), rate, r.deliveriesPerSecond, r.p50Ms,
+            r.p99Ms >= 1e9 ? "   lost" : QByteArray::number(r.p99Ms, 'f', 2).rightJustified(7).constData(),
+            r.cpuUsPer1k);
         std::fflush(stdout);
         if (r.p99Ms <= P99LimitMs) {
             if (r.deliveriesPerSecond > best.deliveriesPerSecond)
@@ -395,7 +431,27 @@ StepResult sweep(const Protocol &protocol, int port, int clients, double stepSec
             ++misses;
         }
     }
-    return best;
+    return out;
+}
+
+// The step at the highest offered load that both sweeps ran within the
+// p99 limit (or, failing that, ran at all): {ours, theirs}.
+std::pair<StepResult, StepResult> sameLoad(const SweepResult &ours, const SweepResult &theirs)
+{
+    std::pair<StepResult, StepResult> found;
+    bool withinLimit = false;
+    for (const StepResult &a : ours.steps)
+        for (const StepResult &b : theirs.steps) {
+            if (a.offeredMsgs != b.offeredMsgs)
+                continue;
+            const bool within = a.p99Ms <= P99LimitMs && b.p99Ms <= P99LimitMs;
+            if ((within && !withinLimit) ||
+                (within == withinLimit && a.offeredMsgs > found.first.offeredMsgs)) {
+                found = {a, b};
+                withinLimit = within;
+            }
+        }
+    return found;
 }
 
 } // namespace
@@ -450,8 +506,9 @@ int main(int argc, char **argv)
     std::printf(
         "relay_fanout: %d clients, %.1f s per step, at most %.1f msg/s per sender, p99 limit %.0f ms%s\n",
         clients, stepSeconds, perSenderMax, P99LimitMs, noFloodControl ? ", flood control off" : "");
-    const StepResult relayBest =
-        sweep(RelayProtocol(), m.captured(1).toInt(), clients, stepSeconds, perSenderMax);
+    const SweepResult relaySweep =
+        sweep(RelayProtocol(), relay.processId(), m.captured(1).toInt(), clients, stepSeconds, perSenderMax);
+    const StepResult &relayBest = relaySweep.best;
     relay.terminate();
     relay.waitForFinished();
 
@@ -470,9 +527,10 @@ int main(int argc, char **argv)
     irc.setStandardOutputFile(dir.filePath(QStringLiteral("ngircd.log")));
     irc.setStandardErrorFile(dir.filePath(QStringLiteral("ngircd.err")));
     irc.start(ngircdBin, {QStringLiteral("-n"), QStringLiteral("-f"), conf.fileName()});
-    StepResult ircBest;
+    SweepResult ircSweep;
+    const StepResult &ircBest = ircSweep.best;
     if (irc.waitForStarted() && waitForPort(ircPort, 10'000)) {
-        ircBest = sweep(IrcProtocol(), ircPort, clients, stepSeconds, perSenderMax);
+        ircSweep = sweep(IrcProtocol(), irc.processId(), ircPort, clients, stepSeconds, perSenderMax);
     } else {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(ngircdBin));
     }
@@ -487,5 +545,10 @@ int main(int argc, char **argv)
     std::printf("relay_fanout vs_ngircd=%.2f\n",
                 ircBest.deliveriesPerSecond > 0 ? relayBest.deliveriesPerSecond / ircBest.deliveriesPerSecond
                                                 : 0.0);
+    const auto [ours, theirs] = sameLoad(relaySweep, ircSweep);
+    std::printf("relay_fanout cpu at offered %.0f msg/s: relay %.0f us/1k, ngircd %.0f us/1k\n",
+                ours.offeredMsgs, ours.cpuUsPer1k, theirs.cpuUsPer1k);
+    std::printf("relay_fanout cpu_us_per_1k_deliveries=%.0f vs_ngircd_cpu=%.2f\n", ours.cpuUsPer1k,
+                ours.cpuUsPer1k > 0 ? theirs.cpuUsPer1k / ours.cpuUsPer1k : 0.0);
     return 0;
 }

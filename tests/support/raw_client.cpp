@@ -29,12 +29,19 @@ QStringList RawClient::take(const Predicate &matches, int count, int timeoutMs)
     QStringList out;
     (void)QTest::qWaitFor(
         [&] {
-            for (; m_cursor < m_messages.size() && out.size() < count; ++m_cursor)
-                if (matches(m_messages.at(m_cursor)))
-                    out.append(m_messages.at(m_cursor));
+            out += takeArrived(matches, count - int(out.size()));
             return out.size() >= count;
         },
         timeoutMs);
+    return out;
+}
+
+QStringList RawClient::takeArrived(const Predicate &matches, int count)
+{
+    QStringList out;
+    for (; m_cursor < m_messages.size() && out.size() < count; ++m_cursor)
+        if (matches(m_messages.at(m_cursor)))
+            out.append(m_messages.at(m_cursor));
     return out;
 }
 

@@ -36,6 +36,9 @@ public:
     // up to timeoutMs for them; fewer after the time-out. Messages passed
     // over stay in messages() only.
     QStringList take(const Predicate &matches, int count = 1, int timeoutMs = 3000);
+    // As take(), among what has arrived already: no wait, no event loop
+    // turn, so that one loop can watch many clients at once.
+    QStringList takeArrived(const Predicate &matches, int count = 1);
     QString waitFor(const Predicate &matches, int timeoutMs = 3000)
     {
         return take(matches, 1, timeoutMs).value(0);
@@ -52,6 +55,14 @@ public:
     // taken, leaving them to be taken.
     QStringList pendingWithCode(const QString &code, int quietMs);
     void skipAll() { m_cursor = m_messages.size(); }
+    // Drops every message kept so far; long runs with many clients keep
+    // their memory bounded with it.
+    void forget()
+    {
+        m_messages.clear();
+        m_cursor = 0;
+    }
+    bool isConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
 
     static Predicate hasCode(const QString &code)
     {

@@ -106,6 +106,14 @@ bool RelayProcess::stop()
     return m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
 }
 
+bool RelayProcess::kill()
+{
+    if (!isRunning())
+        return false;
+    m_process.kill();
+    return m_process.waitForFinished(5000) && m_process.exitStatus() == QProcess::CrashExit;
+}
+
 bool RelayProcess::isRunning() const
 {
     return m_process.state() != QProcess::NotRunning;

@@ -35,7 +35,10 @@ public:
     bool start(const QStringList &extraArguments = {}, const QString &databasePath = {});
     // SIGTERM and wait; true when the relay ended by itself with code 0.
     bool stop();
+    // SIGKILL, as a crash or a power cut ends it; true once it is gone.
+    bool kill();
     bool isRunning() const;
+    qint64 processId() const { return m_process.processId(); }
 
     quint16 tcpPort() const { return m_tcpPort; }
     quint16 httpPort() const { return m_httpPort; }
