@@ -1,9 +1,13 @@
 #include "base/file_lines.h"
 
 #include <QFile>
-#include <QSaveFile>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace FileLines {
 
@@ -63,26 +67,33 @@ std::optional<double> parseNumber(QByteArrayView text)
 bool writeAtomically(const QString &path, const QByteArray &bytes,
                      std::optional<QFileDevice::Permissions> permissions, QString *error)
 {
-    QSaveFile file(path);
-    const auto fail = [&file, error] {
+    // The copy has one fixed name, so a program killed while saving leaves at
+    // most one of it behind, replaced by the next save, never a growing pile
+    // of randomly named copies.
+    const QString copyPath = path + QStringLiteral(".saving");
+    QFile copy(copyPath);
+    const auto fail = [&copy, error](const QString &why) {
         if (error)
-            *error = file.errorString();
+            *error = why;
+        copy.close();
+        copy.remove();
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail();
-    // Committing a cancelled file removes its temporary copy.
-    const auto abandon = [&file, &fail] {
-        fail();
-        file.cancelWriting();
-        file.commit();
-        return false;
-    };
-    if (permissions && !file.setPermissions(*permissions))
-        return abandon();
-    if (file.write(bytes) != bytes.size())
-        return abandon();
-    return file.commit() || fail();
+    if (!copy.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return fail(copy.errorString());
+    if (permissions && !copy.setPermissions(*permissions))
+        return fail(copy.errorString());
+    if (copy.write(bytes) != bytes.size() || !copy.flush())
+        return fail(copy.errorString());
+    // On disk before it takes the file's name, or a power cut could leave
+    // an empty file under the real name.
+    if (::fsync(copy.handle()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    copy.close();
+    // rename replaces the old file in one step.
+    if (std::rename(QFile::encodeName(copyPath).constData(), QFile::encodeName(path).constData()) != 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    return true;
 }
 
 std::optional<QByteArray> readFile(const QString &path)

@@ -21,10 +21,10 @@ QByteArrayView trimmed(QByteArrayView line);
 // A plain decimal number ("12", "-3", "1.5", "2E3"), or nullopt.
 std::optional<double> parseNumber(QByteArrayView text);
 
-// Writes through QSaveFile so a crash or a full disk never leaves a partial
-// file. permissions, when given, are set before the file appears under its
-// name. False when anything failed; the old file is then untouched and
-// error, when given, says why.
+// Writes a copy beside the file ("<name>.saving") and renames it over the
+// file, so a crash or a full disk never leaves a partial file. permissions,
+// when given, are set before the file appears under its name. False when anything failed; the old file is
+// then untouched and error, when given, says why.
 bool writeAtomically(const QString &path, const QByteArray &bytes,
                      std::optional<QFileDevice::Permissions> permissions = std::nullopt,
                      QString *error = nullptr);
