@@ -509,7 +509,13 @@ void RelayServer::send(Connection &c, const QByteArray &bytes)
     }
     if (!m_flushQueued) {
         m_flushQueued = true;
-        QMetaObject::invokeMethod(this, &RelayServer::flushPending, Qt::QueuedConnection);
+        const qint64 windowNs = qint64(m_settings.coalesceMs) * 1'000'000;
+        const qint64 sinceNs = m_monotonic.nsecsElapsed() - m_lastFlushNs;
+        if (m_lastFlushNs < 0 || sinceNs >= windowNs)
+            QMetaObject::invokeMethod(this, &RelayServer::flushPending, Qt::QueuedConnection);
+        else
+            QTimer::singleShot(int((windowNs - sinceNs + 999'999) / 1'000'000), Qt::PreciseTimer, this,
+                               &RelayServer::flushPending);
     }
 }
 
@@ -528,6 +534,7 @@ int RelayServer::broadcast(const QByteArray &bytes, const Connection *except)
 void RelayServer::flushPending()
 {
     m_flushQueued = false;
+    m_lastFlushNs = m_monotonic.nsecsElapsed();
     const QList<Connection *> dirty = std::exchange(m_dirty, {});
     for (Connection *c : dirty) {
         c->dirty = false;

@@ -33,6 +33,10 @@ struct RelaySettings
     // A client that reads nothing for this long is cut off instead of
     // letting its queue grow without bound.
     qint64 maxQueuedBytes = 8 * 1024 * 1024;
+    // Under load, what is queued within this many milliseconds of the last
+    // write goes out together: one system call per receiver for several
+    // messages instead of one for each. An idle relay writes at once.
+    int coalesceMs = 4;
 };
 
 struct ObserverInfo
@@ -122,5 +126,6 @@ private:
     QHash<QString, Connection *> m_byUser;
     QList<Connection *> m_dirty;
     bool m_flushQueued = false;
+    qint64 m_lastFlushNs = -1;
     QThreadPool m_hashPool;
 };
