@@ -20,6 +20,9 @@
 //   relay_fanout [--relay PATH] [--ngircd PATH] [--clients N] [--step-seconds S] [--per-sender-max R]
 //                [--no-flood-control]
 
+// Brings the socket headers freePort() and waitForPort() use too.
+#include "loopback_clients.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -35,25 +38,9 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/epoll.h>
-#include <sys/socket.h>
-#include <time.h>
-#include <unistd.h>
-
 namespace {
 
 constexpr double P99LimitMs = 50.0;
-
-qint64 nowNs()
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
 
 // Appends pieces one by one (gcc 12 misreports "literal" + temporary).
 template <typename... Parts> std::string concat(const Parts &...parts)
@@ -62,13 +49,6 @@ template <typename... Parts> std::string concat(const Parts &...parts)
     (out.append(parts), ...);
     return out;
 }
-
-struct Client
-{
-    int fd = -1;
-    std::string in;
-    bool ready = false;
-};
 
 struct StepResult
 {
@@ -111,7 +91,7 @@ public:
     virtual char terminator() const = 0;
     virtual std::string hello(int id) const = 0;
     // True once a client's registration is complete.
-    virtual bool isReady(const std::string &message, Client &c, std::string *reply) const = 0;
+    virtual bool isReady(const std::string &message) const = 0;
     virtual std::string join() const { return {}; }
     virtual bool isJoined(const std::string &message) const = 0;
     virtual std::string message(int id, int step, qint64 ns) const = 0;
@@ -129,7 +109,7 @@ public:
         const std::string u = concat("U", std::to_string(id));
         return concat(":NEW|", u, "|pw|^:SGN|", u, "|pw|F||L|A|C|HARFORD|MD|21001|e|H|2.4|^");
     }
-    bool isReady(const std::string &m, Client &, std::string *) const override { return m == ":SGN|3|^"; }
+    bool isReady(const std::string &m) const override { return m == ":SGN|3|^"; }
     bool isJoined(const std::string &) const override { return true; }
     std::string message(int id, int step, qint64 ns) const override
     {
@@ -150,10 +130,7 @@ public:
         const std::string u = concat("u", std::to_string(id));
         return concat("NICK ", u, "\r\nUSER ", u, " 0 * :bench\r\n");
     }
-    bool isReady(const std::string &m, Client &, std::string *) const override
-    {
-        return m.find(" 001 ") != std::string::npos;
-    }
+    bool isReady(const std::string &m) const override { return m.find(" 001 ") != std::string::npos; }
     std::string join() const override { return "JOIN #bench\r\n"; }
     bool isJoined(const std::string &m) const override { return m.find(" 366 ") != std::string::npos; }
     std::string message(int, int step, qint64 ns) const override
@@ -172,56 +149,33 @@ public:
 class FanoutRun
 {
 public:
-    FanoutRun(const Protocol &protocol, int port, int clients) : m_p(protocol), m_port(port), m_count(clients)
+    FanoutRun(const Protocol &protocol, int port, int clients)
+        : m_p(protocol), m_port(port), m_count(clients),
+          m_net(protocol.terminator(), [this](int i, const std::string &m, qint64 t) { handle(i, m, t); })
     {
-    }
-    ~FanoutRun()
-    {
-        for (Client &c : m_clients)
-            if (c.fd >= 0)
-                ::close(c.fd);
-        if (m_epoll >= 0)
-            ::close(m_epoll);
     }
 
     bool connectAll()
     {
-        m_epoll = epoll_create1(0);
-        m_clients.resize(size_t(m_count));
+        m_ready.assign(size_t(m_count), false);
         for (int i = 0; i < m_count; ++i) {
-            Client &c = m_clients[size_t(i)];
-            c.fd = ::socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(quint16(m_port));
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::connect(c.fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
+            if (m_net.open(m_port) != i)
                 return false;
-            int one = 1;
-            setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            fcntl(c.fd, F_SETFL, fcntl(c.fd, F_GETFL) | O_NONBLOCK);
-            epoll_event ev{};
-            ev.events = EPOLLIN;
-            ev.data.u32 = quint32(i);
-            epoll_ctl(m_epoll, EPOLL_CTL_ADD, c.fd, &ev);
-            sendAll(c, m_p.hello(i));
+            m_net.send(i, m_p.hello(i));
         }
         // Registration runs for all at once: ngircd holds each new client
         // back for a moment, so one by one would take minutes.
-        if (!pumpUntil(
-                [&] {
-                    return std::all_of(m_clients.begin(), m_clients.end(),
-                                       [](const Client &c) { return c.ready; });
-                },
+        if (!m_net.pumpUntil(
+                [&] { return std::all_of(m_ready.begin(), m_ready.end(), [](bool r) { return r; }); },
                 60'000))
             return false;
         if (!m_p.join().empty()) {
-            for (Client &c : m_clients)
-                sendAll(c, m_p.join());
-            if (!pumpUntil([&] { return m_joined >= m_count; }, 60'000))
+            for (int i = 0; i < m_count; ++i)
+                m_net.send(i, m_p.join());
+            if (!m_net.pumpUntil([&] { return m_joined >= m_count; }, 60'000))
                 return false;
         }
-        pumpFor(500);
+        m_net.pumpFor(500);
         return true;
     }
 
@@ -239,14 +193,14 @@ public:
             while (start + qint64(double(sent) * intervalNs) <= now) {
                 // Round robin: each client sends every count-th message.
                 const int id = int(sent % m_count);
-                sendAll(m_clients[size_t(id)], m_p.message(id, step, nowNs()));
+                m_net.send(id, m_p.message(id, step, nowNs()));
                 ++sent;
             }
             const qint64 next = start + qint64(double(sent) * intervalNs);
-            pump(int(std::clamp<qint64>((next - nowNs()) / 1'000'000, 0, 5)));
+            m_net.pump(int(std::clamp<qint64>((next - nowNs()) / 1'000'000, 0, 5)));
         }
         const qint64 expected = sent * m_p.receiversPerMessage(m_count);
-        pumpUntil([&] { return m_delivered >= expected; }, 2000);
+        m_net.pumpUntil([&] { return m_delivered >= expected; }, 2000);
         StepResult r;
         r.offeredMsgs = messagesPerSecond;
         r.deliveriesPerSecond = double(m_delivered) / seconds;
@@ -259,7 +213,7 @@ public:
         // Anything still missing counts as late.
         if (r.completeness < 0.999)
             r.p99Ms = std::max(r.p99Ms, 1e9);
-        pumpFor(300);
+        m_net.pumpFor(300);
         return r;
     }
 
@@ -271,63 +225,7 @@ private:
         return double(m_latenciesNs[k]) / 1e6;
     }
 
-    void sendAll(Client &c, const std::string &data)
-    {
-        size_t off = 0;
-        while (off < data.size()) {
-            const ssize_t n = ::send(c.fd, data.data() + off, data.size() - off, MSG_NOSIGNAL);
-            if (n > 0)
-                off += size_t(n);
-            else if (n < 0 && (errno == EAGAIN || errno == EINTR))
-                pump(1);
-            else
-                return;
-        }
-    }
-
-    template <typename Done> bool pumpUntil(Done done, int timeoutMs)
-    {
-        const qint64 deadline = nowNs() + qint64(timeoutMs) * 1'000'000;
-        while (!done()) {
-            if (nowNs() > deadline)
-                return false;
-            pump(5);
-        }
-        return true;
-    }
-
-    void pumpFor(int ms)
-    {
-        const qint64 deadline = nowNs() + qint64(ms) * 1'000'000;
-        while (nowNs() < deadline)
-            pump(5);
-    }
-
-    void pump(int timeoutMs)
-    {
-        epoll_event events[256];
-        const int n = epoll_wait(m_epoll, events, 256, timeoutMs);
-        char buf[65536];
-        for (int i = 0; i < n; ++i) {
-            Client &c = m_clients[events[i].data.u32];
-            const ssize_t got = ::recv(c.fd, buf, sizeof buf, 0);
-            if (got <= 0)
-                continue;
-            const qint64 arrival = nowNs();
-            c.in.append(buf, size_t(got));
-            size_t pos = 0;
-            for (;;) {
-                const size_t end = c.in.find(m_p.terminator(), pos);
-                if (end == std::string::npos)
-                    break;
-                handle(c, c.in.substr(pos, end - pos + 1), arrival);
-                pos = end + 1;
-            }
-            c.in.erase(0, pos);
-        }
-    }
-
-    void handle(Client &c, const std::string &m, qint64 arrival)
+    void handle(int i, const std::string &m, qint64 arrival)
     {
         const size_t mark = m.find("@@");
         if (mark != std::string::npos) {
@@ -338,25 +236,24 @@ private:
             m_latenciesNs.push_back(arrival - std::atoll(m.c_str() + dot + 1));
             return;
         }
-        std::string reply;
-        if (!c.ready && m_p.isReady(m, c, &reply))
-            c.ready = true;
+        if (!m_ready[size_t(i)] && m_p.isReady(m))
+            m_ready[size_t(i)] = true;
         if (!m_p.join().empty() && m_p.isJoined(m))
             ++m_joined;
         const std::string answer = m_p.answerTo(m);
         if (!answer.empty())
-            sendAll(c, answer);
+            m_net.send(i, answer);
     }
 
     const Protocol &m_p;
     int m_port;
     int m_count;
-    int m_epoll = -1;
-    std::vector<Client> m_clients;
+    std::vector<bool> m_ready;
     std::vector<qint64> m_latenciesNs;
     qint64 m_delivered = 0;
     int m_step = -1;
     int m_joined = 0;
+    LoopbackClients m_net; // last: its handler uses the members above
 };
 
 int freePort()

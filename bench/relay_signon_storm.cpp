@@ -6,6 +6,8 @@
 //
 //   relay_signon_storm [--relay PATH] [--storm N] [--steady N] [--rate MSG_PER_S]
 
+#include "loopback_clients.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
@@ -18,136 +20,51 @@
 #include <string>
 #include <vector>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/epoll.h>
-#include <sys/socket.h>
-#include <time.h>
-#include <unistd.h>
-
 namespace {
 
-qint64 nowNs()
+// Per client: what the storm has seen of it.
+struct ClientState
 {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-struct Client
-{
-    int fd = -1;
-    std::string in;
     bool steady = false;
-    int newReplies = 0;
     bool signedOn = false;
 };
 
 class Storm
 {
 public:
-    explicit Storm(int port) : m_port(port), m_epoll(epoll_create1(0)) {}
-    ~Storm()
+    explicit Storm(int port)
+        : m_port(port), m_net('^', [this](int i, const std::string &m, qint64 t) { handle(i, m, t); })
     {
-        for (Client &c : m_clients)
-            if (c.fd >= 0)
-                ::close(c.fd);
-        ::close(m_epoll);
     }
 
     int open(bool steady)
     {
-        Client c;
-        c.steady = steady;
-        c.fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(quint16(m_port));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(c.fd, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0)
-            return -1;
-        int one = 1;
-        setsockopt(c.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        fcntl(c.fd, F_SETFL, fcntl(c.fd, F_GETFL) | O_NONBLOCK);
-        m_clients.push_back(std::move(c));
-        epoll_event ev{};
-        ev.events = EPOLLIN;
-        ev.data.u32 = quint32(m_clients.size() - 1);
-        epoll_ctl(m_epoll, EPOLL_CTL_ADD, m_clients.back().fd, &ev);
-        return int(m_clients.size() - 1);
-    }
-
-    void drop(int i)
-    {
-        Client &c = m_clients[size_t(i)];
-        epoll_ctl(m_epoll, EPOLL_CTL_DEL, c.fd, nullptr);
-        ::close(c.fd);
-        c.fd = -1;
-    }
-
-    void send(int i, const std::string &data)
-    {
-        Client &c = m_clients[size_t(i)];
-        size_t off = 0;
-        while (off < data.size()) {
-            const ssize_t n = ::send(c.fd, data.data() + off, data.size() - off, MSG_NOSIGNAL);
-            if (n > 0)
-                off += size_t(n);
-            else if (n < 0 && (errno == EAGAIN || errno == EINTR))
-                pump(1);
-            else
-                return;
+        const int i = m_net.open(m_port);
+        if (i >= 0) {
+            m_state.resize(size_t(i) + 1);
+            m_state[size_t(i)].steady = steady;
         }
+        return i;
     }
-
+    void drop(int i) { m_net.drop(i); }
+    void send(int i, const std::string &data) { m_net.send(i, data); }
+    void pump(int timeoutMs) { m_net.pump(timeoutMs); }
     template <typename Done> bool pumpUntil(Done done, int timeoutMs)
     {
-        const qint64 deadline = nowNs() + qint64(timeoutMs) * 1'000'000;
-        while (!done()) {
-            if (nowNs() > deadline)
-                return false;
-            pump(5);
-        }
-        return true;
-    }
-
-    void pump(int timeoutMs)
-    {
-        epoll_event events[256];
-        const int n = epoll_wait(m_epoll, events, 256, timeoutMs);
-        char buf[65536];
-        for (int i = 0; i < n; ++i) {
-            Client &c = m_clients[events[i].data.u32];
-            const ssize_t got = ::recv(c.fd, buf, sizeof buf, 0);
-            if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
-                drop(int(events[i].data.u32));
-                continue;
-            }
-            if (got < 0)
-                continue;
-            const qint64 arrival = nowNs();
-            c.in.append(buf, size_t(got));
-            size_t pos = 0;
-            for (size_t end; (end = c.in.find('^', pos)) != std::string::npos; pos = end + 1)
-                handle(c, c.in.substr(pos, end - pos + 1), arrival);
-            c.in.erase(0, pos);
-        }
+        return m_net.pumpUntil(done, timeoutMs);
     }
 
     int signedOn = 0;
     int newReplies = 0;
     bool measuring = false;
     std::vector<qint64> latenciesNs;
-    qint64 expectedDeliveries = 0;
     qint64 delivered = 0;
 
 private:
-    void handle(Client &c, const std::string &m, qint64 arrival)
+    void handle(int i, const std::string &m, qint64 arrival)
     {
+        ClientState &c = m_state[size_t(i)];
         if (m.rfind(":NEW|", 0) == 0) {
-            ++c.newReplies;
             ++newReplies;
         } else if (m == ":SGN|3|^" && !c.signedOn) {
             c.signedOn = true;
@@ -162,8 +79,8 @@ private:
     }
 
     int m_port;
-    int m_epoll;
-    std::vector<Client> m_clients;
+    std::vector<ClientState> m_state;
+    LoopbackClients m_net;
 };
 
 std::string signOn(const std::string &user)
