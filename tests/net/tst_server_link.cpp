@@ -1,6 +1,8 @@
 #include "base/client_state.h"
 #include "graphics/url_download.h"
+#include "net/protocol.h"
 #include "net/server_link.h"
+#include "net/server_notices.h"
 #include "net/sign_on.h"
 #include "scripted_server.h"
 #include "test_files.h"
@@ -13,6 +15,7 @@ using namespace Qt::Literals::StringLiterals;
 
 constexpr int Wait = 5000;
 
+// The link to the server, and the notices by which the server steers it.
 class TstServerLink : public QObject
 {
     Q_OBJECT
@@ -51,6 +54,12 @@ private slots:
         // Surrounding blanks, a trailing slash and a second line are all ignored.
         QVERIFY(TestFiles::write(m_f->dir.filePath(u"AddressHost.txt"_s),
                                  "  " + m_f->http.base().toUtf8() + "/ \r\nsecond line\r\n"));
+        m_f->http.setBody(u"/ad/banner.PNG"_s, "PNGDATA");
+        m_f->http.setBody(u"/ad/banner.gif"_s, "GIFDATA");
+        m_f->http.setBody(u"/ad/run.sh"_s, "rm -rf");
+        m_f->http.setResponse(u"/slow.gif"_s, HttpResponder::Response::stalled());
+        m_f->http.setBody(u"/fast.gif"_s, "FAST");
+        m_f->notices.registerOn(m_f->link.dispatcher());
     }
 
     // Start-up: Log In queues the sign-on, the start timer connects, and the
@@ -218,6 +227,103 @@ private slots:
         QCOMPARE(m_f->server.connectionCount(), 0);
     }
 
+    // Only the picture type of the address's last characters names the file.
+    void announcementFileName()
+    {
+        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/b.png?v=1/../x.exe"_s),
+                 u"add.png"_s);
+        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/x/..\\..\\a.bat"_s), QString());
+        QCOMPARE(ServerNotices::AnnouncementFileName(u"http://ads.example/v1.2/banner"_s), QString());
+    }
+
+    void announcement_data()
+    {
+        QTest::addColumn<QString>("imagePath");
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("linkKept");
+        QTest::newRow("picture and web link") << u"/ad/banner.PNG"_s << u"https://spotters.example/news"_s
+                                              << u"add.png"_s << u"https://spotters.example/news"_s;
+        QTest::newRow("program link refused")
+            << u"/ad/banner.gif"_s << u"file:///usr/bin/xterm"_s << u"add.gif"_s << QString();
+        QTest::newRow("not a picture") << u"/ad/run.sh"_s << QString() << QString() << QString();
+    }
+    void announcement()
+    {
+        QFETCH(QString, imagePath);
+        QFETCH(QString, link);
+        QFETCH(QString, file);
+        QFETCH(QString, linkKept);
+        QSignalSpy ready(&m_f->notices, &ServerNotices::announcementReady);
+        m_f->link.dispatcher().dispatch(gad(imagePath, link));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.size(), 1, Wait);
+        const QString expected = file.isEmpty() ? QString() : m_f->dir.filePath(file);
+        QCOMPARE(ready.at(0).at(0).toString(), expected);
+        QCOMPARE(ready.at(0).at(2).toString(), linkKept);
+        QCOMPARE(m_f->http.requestCount(u"/ad/run.sh"_s), 0);
+        QCOMPARE(QDir(m_f->dir.path()).entryList({u"add.*"_s}),
+                 file.isEmpty() ? QStringList() : QStringList{file});
+    }
+
+    void newerAnnouncementWins()
+    {
+        QSignalSpy ready(&m_f->notices, &ServerNotices::announcementReady);
+        m_f->notices.HandleGraphicAnnouncement(gad(u"/slow.gif"_s, QString()));
+        m_f->notices.HandleGraphicAnnouncement(gad(u"/fast.gif"_s, QString()));
+        QTRY_COMPARE_WITH_TIMEOUT(ready.size(), 1, Wait);
+        QCOMPARE(ready.at(0).at(0).toString(), m_f->dir.filePath(u"add.gif"_s));
+        QCOMPARE(ready.at(0).at(1).toString(), u"/fast.gif"_s);
+        QVERIFY(!m_f->downloader.busy());
+    }
+
+    // BAN and C12 name a user; only a match (in any letter case) acts, and
+    // C12 also ends a client that has no user name yet.
+    void userNotices_data()
+    {
+        QTest::addColumn<QString>("own");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<bool>("banned");
+        QTest::addColumn<bool>("ends");
+        QTest::newRow("BAN this user, other case") << u"Storm1"_s << u":BAN|STORM1|^"_s << true << false;
+        QTest::newRow("BAN name prefix") << u"Storm1"_s << u":BAN|Storm|^"_s << false << false;
+        QTest::newRow("C12 this user") << u"Storm1"_s << u":C12|storm1|^"_s << false << true;
+        QTest::newRow("C12 not signed in yet") << QString() << u":C12|Storm9|^"_s << false << true;
+    }
+    void userNotices()
+    {
+        QFETCH(QString, own);
+        QFETCH(QString, message);
+        QFETCH(bool, banned);
+        QFETCH(bool, ends);
+        m_f->state.settings.UserName = own;
+        QSignalSpy ban(&m_f->notices, &ServerNotices::banned);
+        QSignalSpy ended(&m_f->notices, &ServerNotices::terminateRequested);
+        m_f->link.dispatcher().dispatch(message);
+        QCOMPARE(ban.size(), banned ? 1 : 0);
+        QCOMPARE(ended.size(), ends ? 1 : 0);
+        QCOMPARE(m_f->state.settings.Ineligible, banned ? 1 : 0);
+        QCOMPARE(m_f->saves, banned ? 1 : 0);
+    }
+
+    void redirect()
+    {
+        ScriptedServer &first = m_f->server, second;
+        QVERIFY(second.listen());
+        m_f->link.connectTo(u"127.0.0.1"_s, QString::number(first.port()));
+        QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, Wait);
+        m_f->state.pendingMessage = u":SGN|x|^"_s;
+        QTRY_VERIFY_WITH_TIMEOUT(first.hasClient(), Wait);
+        // Redirected from inside the socket's own arrival.
+        first.send(ServerMessage(u"HUB", {u"127.0.0.1"_s, QString::number(second.port())}));
+        QTRY_COMPARE_WITH_TIMEOUT(second.connectionCount(), 1, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, Wait);
+        QCOMPARE(m_f->http.requestCount(u"/weather/WXIP.txt"_s), 0);
+        QCOMPARE(m_f->state.pendingMessage, u":SGN|x|^"_s);
+
+        m_f->link.dispatcher().dispatch(u":HUB|127.0.0.1||^"_s);
+        QCOMPARE(m_f->link.state(), LinkState::Closed);
+    }
+
 private:
     void connectLink()
     {
@@ -228,6 +334,12 @@ private:
         QCOMPARE(m_f->link.timer1Interval(), ServerLink::ConnectedInterval);
     }
 
+    // The tool tip carries the picture's path so a test can tell which one won.
+    QString gad(const QString &imagePath, const QString &link) const
+    {
+        return ServerMessage(u"GAD", {m_f->http.url(imagePath), imagePath, link});
+    }
+
     struct Fixture
     {
         QTemporaryDir dir;
@@ -236,6 +348,8 @@ private:
         HttpResponder http;
         UrlDownloader downloader;
         ServerLink link{state, downloader};
+        int saves = 0;
+        ServerNotices notices{state, link, downloader, [this] { ++saves; }};
     };
     std::unique_ptr<Fixture> m_f;
 };
