@@ -1,18 +1,77 @@
+#include "app/data_folder.h"
 #include "app/single_instance.h"
 #include "app/startup.h"
+#include "base/form_scaling.h"
 #include "base/settings.h"
 #include "test_files.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
+using namespace FormScaling;
 
+// What the program settles before its first window: the data folder, the
+// single instance, default files, the sign-off text and the window's scale.
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(ApplicationName);
+    }
+
+    void argument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("error");
+        const QString prog = u"nimbrel"_s;
+        QTest::newRow("none") << QStringList{prog} << QString() << false;
+        QTest::newRow("separate") << QStringList{prog, u"--data-dir"_s, u"/x"_s} << u"/x"_s << false;
+        QTest::newRow("last wins") << QStringList{prog, u"--data-dir=/a"_s, u"--data-dir"_s, u"/b"_s}
+                                   << u"/b"_s << false;
+        QTest::newRow("after --") << QStringList{prog, u"--"_s, u"--data-dir=/a"_s} << QString() << false;
+        QTest::newRow("missing value") << QStringList{prog, u"--data-dir"_s} << QString() << true;
+    }
+    void argument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, value);
+        QFETCH(bool, error);
+        QString message;
+        QCOMPARE(DataDirArgument(arguments, &message), value);
+        QCOMPARE(!message.isEmpty(), error);
+    }
+
+    void resolve()
+    {
+        QTemporaryDir tmp;
+        const QString wanted = tmp.filePath(u"a/b/data"_s);
+        const DataFolder f = ResolveDataFolder({u"nimbrel"_s, u"--data-dir"_s, wanted});
+        QVERIFY2(f.ok(), qPrintable(f.error));
+        QCOMPARE(f.path, QDir::cleanPath(wanted));
+        QVERIFY(QFileInfo(wanted).isDir());
+
+        // A file in the way is an error, also as a parent.
+        QFile file(tmp.filePath(u"taken"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const QString &below : {QString(), u"/below"_s})
+            QVERIFY(!ResolveDataFolder({u"nimbrel"_s, u"--data-dir="_s + file.fileName() + below}).ok());
+
+        const DataFolder byDefault = ResolveDataFolder({u"nimbrel"_s});
+        QVERIFY2(byDefault.ok(), qPrintable(byDefault.error));
+        QVERIFY(byDefault.path.endsWith(u"/Nimbrel"_s));
+        QVERIFY(QFileInfo(byDefault.path).isDir());
+    }
+
     // Upper-cased whole after escaping: escape characters, and letters whose
     // capital is not on the wire, keep their bytes.
     void signOffMessage_data()
@@ -79,7 +138,89 @@ private slots:
         SingleInstance next(stale.path());
         QVERIFY(next.tryAcquire());
     }
+
+    void scaleForm_data()
+    {
+        QTest::addColumn<double>("refHeight");
+        QTest::addColumn<double>("targetW");
+        QTest::addColumn<double>("targetH");
+        QTest::addColumn<double>("screenH");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("height");
+        QTest::addColumn<double>("left");
+        QTest::addColumn<double>("top");
+        QTest::addColumn<double>("xRatio");
+        QTest::addColumn<double>("yRatio");
+        QTest::addColumn<double>("fontRatio");
+        // A 6,000 x 4,500 window with 120 x 420 of borders and caption.
+        QTest::newRow("double screen: sizes double, fonts capped at 1.5")
+            << 9000.0 << 24000.0 << 18000.0 << 18000.0 << 12000.0 << 9000.0 << 6000.0 << 4500.0
+            << (12000.0 - 120) / (6000 - 120) << (9000.0 - 420) / (4500 - 420) << 1.5;
+        QTest::newRow("just above the cap")
+            << 9000.0 << 12000.0 << 13600.0 << 13600.0 << 6000.0 << 6800.0 << 3000.0 << 3400.0 << 1.0
+            << (6800.0 - 420) / (4500 - 420) << 1.5;
+        QTest::newRow("main group on a work area less its task bar")
+            << 8550.0 << 12000.0 << 8550.0 << 9000.0 << 6000.0 << 4500.0 << 3000.0 << 2025.0 << 1.0 << 1.0
+            << 1.0;
+        QTest::newRow("small screen shrinks")
+            << 9000.0 << 9600.0 << 7200.0 << 7200.0 << 4800.0 << 3600.0 << 2400.0 << 1800.0
+            << (4800.0 - 120) / (6000 - 120) << (3600.0 - 420) / (4500 - 420) << 0.8;
+    }
+    void scaleForm()
+    {
+        QFETCH(double, refHeight);
+        QFETCH(double, targetW);
+        QFETCH(double, targetH);
+        QFETCH(double, screenH);
+        Input in;
+        in.width = 6000;
+        in.height = 4500;
+        in.scaleWidth = 6000 - 120;
+        in.scaleHeight = 4500 - 420;
+        in.referenceHeight = refHeight;
+        in.targetWidth = targetW;
+        in.targetHeight = targetH;
+        in.screenHeight = screenH;
+        in.formFontSize = 9;
+        const Result r = ScaleForm(in);
+        QTEST(r.window.width, "width");
+        QTEST(r.window.height, "height");
+        QTEST(r.window.left, "left");
+        QTEST(r.window.top, "top");
+        QTEST(r.xRatio, "xRatio");
+        QTEST(r.yRatio, "yRatio");
+        QTEST(r.fontRatio, "fontRatio");
+        QCOMPARE(r.formFontSize, 9 * r.window.height / refHeight);
+    }
+
+    void controlsAndColumnsFollowTheRatios()
+    {
+        Input in;
+        in.width = 12000;
+        in.height = 8550;
+        in.scaleWidth = 12000;
+        in.scaleHeight = 8550;
+        in.referenceHeight = MainReferenceHeight;
+        in.targetWidth = 18000;
+        in.targetHeight = 12825;
+        in.screenHeight = 13500;
+        const Result r = ScaleForm(in);
+        QCOMPARE(r.xRatio, 1.5);
+        QCOMPARE(r.yRatio, 1.5);
+        const Rect c = ScaleControl({100, 200, 1000, 300}, r);
+        QCOMPARE(c.left, 150.0);
+        QCOMPARE(c.top, 300.0);
+        QCOMPARE(c.width, 1500.0);
+        QCOMPARE(c.height, 450.0);
+        QCOMPARE(ScaleColumns({1000, 0, 2500}, r.xRatio), (QList<double>{1500, 0, 3750}));
+    }
+
+    void phraseListsReachTheStatusLine()
+    {
+        QCOMPARE(PhraseListHeight(7000, 2000, 12000), 5000.0 - 130);
+        QCOMPARE(PhraseListHeight(7000, 2000, 24000), 5000.0 - 260);
+    }
 };
 
-QTEST_APPLESS_MAIN(TestStartup)
+QTEST_GUILESS_MAIN(TestStartup)
 #include "tst_startup.moc"
