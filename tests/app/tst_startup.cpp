@@ -44,11 +44,9 @@ private slots:
     void argument()
     {
         QFETCH(QStringList, arguments);
-        QFETCH(QString, value);
-        QFETCH(bool, error);
         QString message;
-        QCOMPARE(DataDirArgument(arguments, &message), value);
-        QCOMPARE(!message.isEmpty(), error);
+        QTEST(DataDirArgument(arguments, &message), "value");
+        QTEST(!message.isEmpty(), "error");
     }
 
     void resolve()
@@ -139,79 +137,60 @@ private slots:
         QVERIFY(next.tryAcquire());
     }
 
+    // A 6,000 x 4,500 window with 120 x 420 of borders and caption.
     void scaleForm_data()
     {
-        QTest::addColumn<double>("refHeight");
-        QTest::addColumn<double>("targetW");
-        QTest::addColumn<double>("targetH");
-        QTest::addColumn<double>("screenH");
-        QTest::addColumn<double>("width");
-        QTest::addColumn<double>("height");
-        QTest::addColumn<double>("left");
-        QTest::addColumn<double>("top");
-        QTest::addColumn<double>("xRatio");
-        QTest::addColumn<double>("yRatio");
-        QTest::addColumn<double>("fontRatio");
-        // A 6,000 x 4,500 window with 120 x 420 of borders and caption.
+        QTest::addColumn<QList<double>>("in");  // reference height, target width and height, screen height
+        QTest::addColumn<QList<double>>("out"); // width, height, left, top; x, y and font ratios
+        using L = QList<double>;
         QTest::newRow("double screen: sizes double, fonts capped at 1.5")
-            << 9000.0 << 24000.0 << 18000.0 << 18000.0 << 12000.0 << 9000.0 << 6000.0 << 4500.0
-            << (12000.0 - 120) / (6000 - 120) << (9000.0 - 420) / (4500 - 420) << 1.5;
+            << L{9000, 24000, 18000, 18000}
+            << L{12000, 9000, 6000, 4500, (12000.0 - 120) / (6000 - 120), (9000.0 - 420) / (4500 - 420), 1.5};
         QTest::newRow("just above the cap")
-            << 9000.0 << 12000.0 << 13600.0 << 13600.0 << 6000.0 << 6800.0 << 3000.0 << 3400.0 << 1.0
-            << (6800.0 - 420) / (4500 - 420) << 1.5;
+            << L{9000, 12000, 13600, 13600}
+            << L{6000, 6800, 3000, 3400, 1, (6800.0 - 420) / (4500 - 420), 1.5};
         QTest::newRow("main group on a work area less its task bar")
-            << 8550.0 << 12000.0 << 8550.0 << 9000.0 << 6000.0 << 4500.0 << 3000.0 << 2025.0 << 1.0 << 1.0
-            << 1.0;
+            << L{8550, 12000, 8550, 9000} << L{6000, 4500, 3000, 2025, 1, 1, 1};
         QTest::newRow("small screen shrinks")
-            << 9000.0 << 9600.0 << 7200.0 << 7200.0 << 4800.0 << 3600.0 << 2400.0 << 1800.0
-            << (4800.0 - 120) / (6000 - 120) << (3600.0 - 420) / (4500 - 420) << 0.8;
+            << L{9000, 9600, 7200, 7200}
+            << L{4800, 3600, 2400, 1800, (4800.0 - 120) / (6000 - 120), (3600.0 - 420) / (4500 - 420), 0.8};
     }
     void scaleForm()
     {
-        QFETCH(double, refHeight);
-        QFETCH(double, targetW);
-        QFETCH(double, targetH);
-        QFETCH(double, screenH);
-        Input in;
-        in.width = 6000;
-        in.height = 4500;
-        in.scaleWidth = 6000 - 120;
-        in.scaleHeight = 4500 - 420;
-        in.referenceHeight = refHeight;
-        in.targetWidth = targetW;
-        in.targetHeight = targetH;
-        in.screenHeight = screenH;
-        in.formFontSize = 9;
-        const Result r = ScaleForm(in);
-        QTEST(r.window.width, "width");
-        QTEST(r.window.height, "height");
-        QTEST(r.window.left, "left");
-        QTEST(r.window.top, "top");
-        QTEST(r.xRatio, "xRatio");
-        QTEST(r.yRatio, "yRatio");
-        QTEST(r.fontRatio, "fontRatio");
-        QCOMPARE(r.formFontSize, 9 * r.window.height / refHeight);
+        QFETCH(QList<double>, in);
+        QFETCH(QList<double>, out);
+        const Input input{.width = 6000,
+                          .height = 4500,
+                          .scaleWidth = 6000 - 120,
+                          .scaleHeight = 4500 - 420,
+                          .referenceHeight = in[0],
+                          .targetWidth = in[1],
+                          .targetHeight = in[2],
+                          .screenHeight = in[3],
+                          .formFontSize = 9};
+        const Result r = ScaleForm(input);
+        const QList<double> got{r.window.width, r.window.height, r.window.left, r.window.top,
+                                r.xRatio,       r.yRatio,        r.fontRatio};
+        for (int i = 0; i < got.size(); ++i)
+            QCOMPARE(got[i], out[i]);
+        QCOMPARE(r.formFontSize, 9 * r.window.height / in[0]);
     }
 
     void controlsAndColumnsFollowTheRatios()
     {
-        Input in;
-        in.width = 12000;
-        in.height = 8550;
-        in.scaleWidth = 12000;
-        in.scaleHeight = 8550;
-        in.referenceHeight = MainReferenceHeight;
-        in.targetWidth = 18000;
-        in.targetHeight = 12825;
-        in.screenHeight = 13500;
+        const Input in{.width = 12000,
+                       .height = 8550,
+                       .scaleWidth = 12000,
+                       .scaleHeight = 8550,
+                       .referenceHeight = MainReferenceHeight,
+                       .targetWidth = 18000,
+                       .targetHeight = 12825,
+                       .screenHeight = 13500};
         const Result r = ScaleForm(in);
         QCOMPARE(r.xRatio, 1.5);
         QCOMPARE(r.yRatio, 1.5);
         const Rect c = ScaleControl({100, 200, 1000, 300}, r);
-        QCOMPARE(c.left, 150.0);
-        QCOMPARE(c.top, 300.0);
-        QCOMPARE(c.width, 1500.0);
-        QCOMPARE(c.height, 450.0);
+        QCOMPARE((QList<double>{c.left, c.top, c.width, c.height}), (QList<double>{150, 300, 1500, 450}));
         QCOMPARE(ScaleColumns({1000, 0, 2500}, r.xRatio), (QList<double>{1500, 0, 3750}));
     }
 

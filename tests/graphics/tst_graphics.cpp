@@ -83,7 +83,6 @@ private slots:
     {
         QFETCH(QString, url);
         QFETCH(qint64, number);
-        QFETCH(QByteArray, fileAfter);
         QFETCH(QString, detail);
 
         QTemporaryDir dir;
@@ -107,7 +106,7 @@ private slots:
             QCOMPARE(error.description, UrlDownload::internetOpenUrlText());
         if (number == UrlDownload::InvalidArgument)
             QCOMPARE(error.description, u"Invalid procedure call or argument"_s);
-        QCOMPARE(TestFiles::read(file), fileAfter);
+        QTEST(TestFiles::read(file), "fileAfter");
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"add.gif"_s});
     }
 
@@ -222,12 +221,9 @@ private slots:
     void ext()
     {
         QFETCH(QString, address);
-        QFETCH(bool, page);
-        QFETCH(bool, picture);
-        QFETCH(QString, file);
-        QCOMPARE(IsWebPage(address), page);
-        QCOMPARE(IsPicture(address), picture);
-        QCOMPARE(PictureFileName(address), file);
+        QTEST(IsWebPage(address), "page");
+        QTEST(IsPicture(address), "picture");
+        QTEST(PictureFileName(address), "file");
     }
 
     void page_data()
@@ -257,8 +253,7 @@ private slots:
         QFETCH(QString, address);
         QFETCH(double, width);
         QFETCH(double, height);
-        QFETCH(QByteArray, page);
-        QCOMPARE(GraphicPage(address, width, height), page);
+        QTEST(GraphicPage(address, width, height), "page");
     }
 
     void refresh_data()
@@ -280,14 +275,13 @@ private slots:
         QFETCH(bool, mainVisible);
         QFETCH(bool, fullOpen);
         QFETCH(bool, fullBusy);
-        QFETCH(QString, action);
         const RefreshAction a = RefreshTick(mainBusy, mainVisible, fullOpen, fullBusy);
         QString got;
         got += a.reloadMain ? u"r" : u"";
         got += a.stopMain ? u"s" : u"";
         got += a.stopFull ? u"f" : u"";
         got += a.keepTimer ? u"k" : u"";
-        QCOMPARE(got, action);
+        QTEST(got, "action");
     }
 
     void minutesText_data()
@@ -304,10 +298,8 @@ private slots:
     void minutesText()
     {
         QFETCH(QString, text);
-        QFETCH(QString, normalized);
-        QFETCH(double, preview);
-        QCOMPARE(NormalizeMinutesText(text), normalized);
-        QCOMPARE(PreviewMinutes(text), preview);
+        QTEST(NormalizeMinutesText(text), "normalized");
+        QTEST(PreviewMinutes(text), "preview");
     }
 
     void links_data()

@@ -134,8 +134,7 @@ private slots:
     void charactersOutsideTheCodePage()
     {
         QFETCH(QString, text);
-        QFETCH(QByteArray, wire);
-        QCOMPARE(WireCodec::encode(text), wire);
+        QTEST(WireCodec::encode(text), "wire");
     }
 
     void escapingPutsTheEscapeBytesOnTheWire()
@@ -224,12 +223,10 @@ private slots:
     void edgeCases()
     {
         QFETCH(QStringList, arrivals);
-        QFETCH(QStringList, messages);
-        QFETCH(QString, left);
         QFETCH(qsizetype, cap);
         const Run run = feed<ReceiveBuffer>(arrivals, SinkKind::Record, cap);
-        QCOMPARE(run.messages, messages);
-        QCOMPARE(run.afterEachArrival.last(), left);
+        QTEST(run.messages, "messages");
+        QTEST(run.afterEachArrival.last(), "left");
         if (cap == ReceiveBuffer::Cap) {
             const Run literal = feed<LiteralReceiveBuffer>(arrivals, SinkKind::Record, cap);
             QCOMPARE(run.afterEachArrival, literal.afterEachArrival);
