@@ -11,6 +11,7 @@
 #include "graphics/ui/graphics_subsystem.h"
 #include "reports/ui/frm_add_counties.h"
 #include "reports_window_fixture.h"
+#include "test_files.h"
 
 #include <QAction>
 #include <QLabel>
@@ -29,18 +30,22 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The two list windows over one state; "filter" or "counties".
-QStringList &stored(const QString &kind, ClientState &state)
+// One of the two list windows, "filter" or "counties", over its own state.
+struct ListEditor
 {
-    return kind == u"filter"_s ? state.filterList : state.additionalCounties;
-}
-
-std::unique_ptr<ListEditorWindow> open(const QString &kind, ClientState &state, Dialogs &dialogs)
-{
-    if (kind == u"filter"_s)
-        return std::make_unique<frmFilter>(state, dialogs);
-    return std::make_unique<frmAddCounties>(state, dialogs);
-}
+    QTemporaryDir dir;
+    ClientState state;
+    FakeDialogs dialogs;
+    const bool filter;
+    explicit ListEditor(const QString &kind) : filter(kind == u"filter"_s) { state.dataDir = dir.path(); }
+    QStringList &stored() { return filter ? state.filterList : state.additionalCounties; }
+    std::unique_ptr<ListEditorWindow> open()
+    {
+        if (filter)
+            return std::make_unique<frmFilter>(state, dialogs);
+        return std::make_unique<frmAddCounties>(state, dialogs);
+    }
+};
 
 } // namespace
 
@@ -197,22 +202,21 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QStringList>("initial");
         QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("limit");
         // Only the filter keeps its names in alphabetical order, whatever their
         // case; both keep duplicates and trailing spaces as typed.
         QTest::newRow("filter") << u"filter"_s << QStringList{u"ZED"_s, u"AL"_s, u"bob"_s}
-                                << QByteArray("AL\r\nAL\r\nbob\r\nTROLL \r\n");
-        QTest::newRow("counties") << u"counties"_s << QStringList{u"ZED"_s} << QByteArray("TROLL \r\nAL\r\n");
+                                << QByteArray("AL\r\nAL\r\nbob\r\nTROLL \r\n") << 2000;
+        QTest::newRow("counties") << u"counties"_s << QStringList{u"ZED"_s} << QByteArray("TROLL \r\nAL\r\n")
+                                  << 1000;
     }
     void addRemoveStore()
     {
         QFETCH(QString, kind);
         QFETCH(QStringList, initial);
-        QTemporaryDir dir;
-        ClientState state;
-        state.dataDir = dir.path();
-        stored(kind, state) = initial;
-        FakeDialogs dialogs;
-        const auto window = open(kind, state, dialogs);
+        ListEditor e(kind);
+        e.stored() = initial;
+        const auto window = e.open();
         ListEditorWindow &w = *window;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -226,50 +230,39 @@ private slots:
         QTest::mouseClick(w.Command2, Qt::LeftButton);
         emit w.List1->itemDoubleClicked(w.List1->findItems(u"ZED"_s, Qt::MatchExactly).first());
         QCOMPARE(w.List1->count(), initial.size() + 1);
-        QCOMPARE(stored(kind, state), initial);
+        QCOMPARE(e.stored(), initial);
         QTest::mouseClick(w.Command1, Qt::LeftButton);
         QCOMPARE(w.result(), int(QDialog::Accepted));
         // The menu command stores the counties once Done has closed the window.
         if (auto *counties = qobject_cast<frmAddCounties *>(&w))
             QVERIFY(counties->StoreEntries());
-        QCOMPARE(stored(kind, state), w.entries());
-        QFile f(state.filePath(kind == u"filter"_s ? FilterListFileName : AddCountiesFileName));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QTEST(f.readAll(), "file");
+        QCOMPARE(e.stored(), w.entries());
+        QTEST(TestFiles::read(e.state.filePath(e.filter ? FilterListFileName : AddCountiesFileName)), "file");
     }
 
     // A full list refuses one more with a box; closing other than by Done discards the edits.
-    void limitAndDiscard_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<int>("limit");
-        QTest::newRow("filter") << u"filter"_s << 2000;
-        QTest::newRow("counties") << u"counties"_s << 1000;
-    }
+    void limitAndDiscard_data() { addRemoveStore_data(); }
     void limitAndDiscard()
     {
         QFETCH(QString, kind);
         QFETCH(int, limit);
-        QTemporaryDir dir;
-        ClientState state;
-        state.dataDir = dir.path();
+        ListEditor e(kind);
         for (int i = 0; i < limit; ++i)
-            stored(kind, state) << u"MD C%1"_s.arg(i);
-        const QStringList before = stored(kind, state);
-        FakeDialogs dialogs;
-        const auto w = open(kind, state, dialogs);
+            e.stored() << u"MD C%1"_s.arg(i);
+        const QStringList before = e.stored();
+        const auto w = e.open();
         w->Text1->setText(u"MD ONE MORE"_s);
         w->Command2_Click();
         QCOMPARE(w->List1->count(), limit);
         QCOMPARE(w->Text1->text(), u"MD ONE MORE"_s);
-        QCOMPARE(dialogs.shown.size(), 1);
+        QCOMPARE(e.dialogs.shown.size(), 1);
         emit w->List1->itemDoubleClicked(w->List1->item(0));
         w->Command2_Click();
         QCOMPARE(w->List1->count(), limit);
         w->reject();
-        QCOMPARE(stored(kind, state), before);
-        QVERIFY(!QFile::exists(state.filePath(FilterListFileName)) &&
-                !QFile::exists(state.filePath(AddCountiesFileName)));
+        QCOMPARE(e.stored(), before);
+        QVERIFY(!QFile::exists(e.state.filePath(FilterListFileName)) &&
+                !QFile::exists(e.state.filePath(AddCountiesFileName)));
     }
 };
 

@@ -256,26 +256,23 @@ private slots:
         QTEST(GraphicPage(address, width, height), "page");
     }
 
+    // The state: m main busy, v main visible, o full window open, f full
+    // window busy. The action: r reload, s stop main, f stop full, k keep timer.
     void refresh_data()
     {
-        QTest::addColumn<bool>("mainBusy");
-        QTest::addColumn<bool>("mainVisible");
-        QTest::addColumn<bool>("fullOpen");
-        QTest::addColumn<bool>("fullBusy");
-        QTest::addColumn<QString>("action"); // r reload, s stop main, f stop full, k keep timer
-        QTest::newRow("idle visible") << false << true << false << false << u"r"_s;
-        QTest::newRow("idle hidden") << false << false << false << false << u""_s;
-        QTest::newRow("full window busy") << false << true << true << true << u"rfk"_s;
-        QTest::newRow("full window idle") << false << true << true << false << u"r"_s;
-        QTest::newRow("main busy") << true << true << true << true << u"sk"_s;
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("action");
+        QTest::newRow("idle visible") << u"v"_s << u"r"_s;
+        QTest::newRow("idle hidden") << u""_s << u""_s;
+        QTest::newRow("full window busy") << u"vof"_s << u"rfk"_s;
+        QTest::newRow("full window idle") << u"vo"_s << u"r"_s;
+        QTest::newRow("main busy") << u"mvof"_s << u"sk"_s;
     }
     void refresh()
     {
-        QFETCH(bool, mainBusy);
-        QFETCH(bool, mainVisible);
-        QFETCH(bool, fullOpen);
-        QFETCH(bool, fullBusy);
-        const RefreshAction a = RefreshTick(mainBusy, mainVisible, fullOpen, fullBusy);
+        QFETCH(QString, state);
+        const RefreshAction a = RefreshTick(state.contains(u'm'), state.contains(u'v'), state.contains(u'o'),
+                                            state.contains(u'f'));
         QString got;
         got += a.reloadMain ? u"r" : u"";
         got += a.stopMain ? u"s" : u"";

@@ -186,7 +186,6 @@ private slots:
     void buttons()
     {
         frmBuffer view;
-        QCOMPARE(view.windowTitle(), QStringLiteral("Buffer Data"));
         auto *text = view.findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
         auto *done = view.findChild<QPushButton *>(QStringLiteral("Command1"));
         auto *clear = view.findChild<QPushButton *>(QStringLiteral("Command2"));

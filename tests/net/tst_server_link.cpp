@@ -125,9 +125,6 @@ private slots:
         const QString text = WireCodec::decode(all);
         QCOMPARE(text.size(), 256);
         QCOMPARE(WireCodec::encode(text), all);
-        // Distinct bytes decode to distinct characters.
-        QSet<QChar> seen(text.begin(), text.end());
-        QCOMPARE(seen.size(), 256);
         QCOMPARE(text.at(0x80), QChar(0x20AC));
         QCOMPARE(text.at(0x81), QChar(0x81));
     }
@@ -138,7 +135,6 @@ private slots:
         QTest::addColumn<QByteArray>("wire");
         QTest::newRow("cjk") << u"a\u4E2Db"_s << "a?b"_ba;
         QTest::newRow("latin1 C1 with a code-page byte") << u"\u0080"_s << "?"_ba;
-        QTest::newRow("euro") << u"\u20AC"_s << "\x80"_ba;
         QTest::newRow("emoji surrogates") << u"x\U0001F32Ay"_s << "x??y"_ba;
     }
     void charactersOutsideTheCodePage()
