@@ -216,34 +216,8 @@ private slots:
         QVERIFY(!SaveSettings(state));
     }
 
-    void loadsEveryFileFromTheDataFolder()
-    {
-        QTemporaryDir dir;
-        const QString lists = TestFiles::testData(u"lists"_s);
-        for (const QString &name : QDir(lists).entryList(QDir::Files))
-            QVERIFY(QFile::copy(lists + u'/' + name, dir.filePath(name)));
-        ClientState state;
-        state.dataDir = dir.path();
-        state.settings.UserState = u"md"_s;
-        LoadListFiles(state);
-
-        QCOMPARE(state.groupList, QStringList({u"ALL"_s, u"WXCHAT"_s, u"MD HARFORD"_s}));
-        QCOMPARE(state.additionalCounties, QStringList({u"MD"_s, u"PA YORK"_s}));
-        QCOMPARE(state.filterList, QStringList{u"loudmouth"_s});
-        // Empty lines are columns too: the third width lands in column 3.
-        QCOMPARE(state.columnWidths, QList<int>({1440, -1, 2880, -1, 900, 1200, 3000}));
-        const UrlList urls{
-            5, {{u"http://wx.example.org/radar.gif"_s, 1}, {u"http://wx.example.org/watch.png"_s, 0}}};
-        QCOMPARE(state.urlList, urls);
-        const PhraseList hail{u"My Hail"_s, {u"Hail - 1\" Quarter "_s, u"Hail, large"_s}};
-        QCOMPARE(state.phraseLists[3], hail);
-        // Lists whose files are missing keep what they had.
-        const auto presets = PresetPhraseLists();
-        QCOMPARE(state.phraseLists[0], presets[0]);
-        QCOMPARE(state.phraseLists[5], presets[5]);
-    }
-
-    void missingFilesKeepTheBuiltInContent()
+    // Missing files keep the built-in content; then every file is read.
+    void listFilesFromTheDataFolder()
     {
         QTemporaryDir dir;
         ClientState state;
@@ -257,6 +231,28 @@ private slots:
         QVERIFY(state.columnWidths.isEmpty());
         QCOMPARE(state.urlList.entries.size(), 1); // kept
         QCOMPARE(state.phraseLists, PresetPhraseLists());
+
+        const QString lists = TestFiles::testData(u"lists"_s);
+        for (const QString &name : QDir(lists).entryList(QDir::Files))
+            QVERIFY(QFile::copy(lists + u'/' + name, dir.filePath(name)));
+        ClientState loaded;
+        loaded.dataDir = dir.path();
+        loaded.settings.UserState = u"md"_s;
+        LoadListFiles(loaded);
+        QCOMPARE(loaded.groupList, QStringList({u"ALL"_s, u"WXCHAT"_s, u"MD HARFORD"_s}));
+        QCOMPARE(loaded.additionalCounties, QStringList({u"MD"_s, u"PA YORK"_s}));
+        QCOMPARE(loaded.filterList, QStringList{u"loudmouth"_s});
+        // Empty lines are columns too: the third width lands in column 3.
+        QCOMPARE(loaded.columnWidths, QList<int>({1440, -1, 2880, -1, 900, 1200, 3000}));
+        const UrlList urls{
+            5, {{u"http://wx.example.org/radar.gif"_s, 1}, {u"http://wx.example.org/watch.png"_s, 0}}};
+        QCOMPARE(loaded.urlList, urls);
+        const PhraseList hail{u"My Hail"_s, {u"Hail - 1\" Quarter "_s, u"Hail, large"_s}};
+        QCOMPARE(loaded.phraseLists[3], hail);
+        // Lists whose files are missing keep what they had.
+        const auto presets = PresetPhraseLists();
+        QCOMPARE(loaded.phraseLists[0], presets[0]);
+        QCOMPARE(loaded.phraseLists[5], presets[5]);
     }
 
     void entryLists_data()

@@ -605,7 +605,7 @@ private slots:
         QCOMPARE(m_f->link.state(), LinkState::Closed);
     }
 
-    void sendDataDroppedWhileConnecting()
+    void sendDataDroppedWhileConnectingAndConnectLeavesAConnectedSocketAlone()
     {
         m_f->link.connectTo(u"127.0.0.1"_s, QString::number(m_f->server.port()));
         QVERIFY(m_f->link.state() != LinkState::Connected);
@@ -619,11 +619,8 @@ private slots:
         m_f->link.QueuePendingMessage(u":FGT|spotter1|^"_s);
         QTRY_COMPARE_WITH_TIMEOUT(m_f->server.received().size(), 2, Wait);
         QVERIFY(m_f->state.pendingMessage.isEmpty());
-    }
 
-    void connectLeavesAConnectedSocketAlone()
-    {
-        connectLink();
+        // Connect leaves a connected socket alone.
         ScriptedServer other;
         QVERIFY(other.listen());
         m_f->http.setAddressFile("127.0.0.1:" + QByteArray::number(other.port()));
