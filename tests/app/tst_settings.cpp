@@ -1,4 +1,9 @@
+#include "app/data_folder.h"
+#include "app/single_instance.h"
+#include "app/startup.h"
 #include "base/client_state.h"
+#include "base/form_scaling.h"
+#include "base/list_files.h"
 #include "base/settings.h"
 #include "fakes.h"
 #include "test_files.h"
@@ -8,6 +13,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -16,8 +22,17 @@
 #include <sys/stat.h>
 
 using namespace Qt::Literals::StringLiterals;
+using namespace FormScaling;
 
 namespace {
+
+QByteArray lines(int count, const char *prefix)
+{
+    QByteArray out;
+    for (int i = 1; i <= count; ++i)
+        out += prefix + QByteArray::number(i) + "\r\n";
+    return out;
+}
 
 QByteArray fixture(const char *name)
 {
@@ -78,6 +93,9 @@ int runSettingsWriter(const QString &dir, int first)
 
 } // namespace
 
+// What the program settles before its first window and keeps in its data
+// folder: the folder itself, one instance, default files, the settings and
+// list files, the sign-off text and the window's scale.
 class TestSettings : public QObject
 {
     Q_OBJECT
@@ -131,11 +149,10 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, fieldsRead);
-        QFETCH(bool, error);
         SettingsRecord r;
         const SettingsReadOutcome out = ReadSettings(bytes, r);
         QCOMPARE(out.fieldsRead, fieldsRead);
-        QCOMPARE(out.error, error);
+        QTEST(out.error, "error");
         // What was read is kept; everything after keeps its default.
         QCOMPARE(r, firstFields(fieldsRead));
     }
@@ -160,7 +177,6 @@ private slots:
     void load()
     {
         QFETCH(QString, file);
-        QFETCH(int, boxesBeforeTerms);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"Settings.dat"_s);
         if (file == u"/")
@@ -172,7 +188,7 @@ private slots:
         FakeDialogs dialogs;
         int before = -1;
         QTEST(LoadSettings(state, dialogs, [&] { before = int(dialogs.shown.size()); }), "result");
-        QCOMPARE(before, boxesBeforeTerms);
+        QTEST(before, "boxesBeforeTerms");
         QTEST(state.settings.UserName, "user");
         QStringList titles;
         for (const auto &b : dialogs.shown)
@@ -198,6 +214,302 @@ private slots:
         QCOMPARE(TestFiles::read(path), fixture("settings_complete.dat"));
         state.dataDir = dir.filePath(u"no/such/folder"_s);
         QVERIFY(!SaveSettings(state));
+    }
+
+    // Missing files keep the built-in content; then every file is read.
+    void listFilesFromTheDataFolder()
+    {
+        QTemporaryDir dir;
+        ClientState state;
+        state.dataDir = dir.path();
+        state.settings.UserState = u"md"_s;
+        state.settings.UserCounty = u"Harford"_s;
+        state.urlList = {1, {{u"http://a.example/x.gif"_s, 1}}};
+        LoadListFiles(state);
+        QCOMPARE(state.groupList, QStringList({u"ALL"_s, u"SOS"_s, u"MD"_s, u"MD HARFORD"_s, u"WXCHAT"_s}));
+        QVERIFY(state.filterList.isEmpty());
+        QVERIFY(state.columnWidths.isEmpty());
+        QCOMPARE(state.urlList.entries.size(), 1); // kept
+        QCOMPARE(state.phraseLists, PresetPhraseLists());
+
+        const QString lists = TestFiles::testData(u"lists"_s);
+        for (const QString &name : QDir(lists).entryList(QDir::Files))
+            QVERIFY(QFile::copy(lists + u'/' + name, dir.filePath(name)));
+        ClientState loaded;
+        loaded.dataDir = dir.path();
+        loaded.settings.UserState = u"md"_s;
+        LoadListFiles(loaded);
+        QCOMPARE(loaded.groupList, QStringList({u"ALL"_s, u"WXCHAT"_s, u"MD HARFORD"_s}));
+        QCOMPARE(loaded.additionalCounties, QStringList({u"MD"_s, u"PA YORK"_s}));
+        QCOMPARE(loaded.filterList, QStringList{u"loudmouth"_s});
+        // Empty lines are columns too: the third width lands in column 3.
+        QCOMPARE(loaded.columnWidths, QList<int>({1440, -1, 2880, -1, 900, 1200, 3000}));
+        const UrlList urls{
+            5, {{u"http://wx.example.org/radar.gif"_s, 1}, {u"http://wx.example.org/watch.png"_s, 0}}};
+        QCOMPARE(loaded.urlList, urls);
+        const PhraseList hail{u"My Hail"_s, {u"Hail - 1\" Quarter "_s, u"Hail, large"_s}};
+        QCOMPARE(loaded.phraseLists[3], hail);
+        // Lists whose files are missing keep what they had.
+        const auto presets = PresetPhraseLists();
+        QCOMPARE(loaded.phraseLists[0], presets[0]);
+        QCOMPARE(loaded.phraseLists[5], presets[5]);
+    }
+
+    void entryLists_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("last");
+        QTest::newRow("groups stop at 1,000") << lines(1001, "G") << ListLimits::Groups << 1000 << u"G1000"_s;
+        QTest::newRow("filters stop at 2,000")
+            << lines(2001, "u") << ListLimits::Filters << 2000 << u"u2000"_s;
+        QTest::newRow("empty lines skipped, not counted") << "\r\na\r\n\r\n\r\nb\r\nc"_ba << 2 << 2 << u"b"_s;
+        QTest::newRow("Windows-1252 bytes") << "caf\xe9\r\n\x80"_ba << 10 << 2 << u"\u20AC"_s;
+    }
+    void entryLists()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, limit);
+        const QStringList entries = ReadEntryList(bytes, limit);
+        QTEST(int(entries.size()), "count");
+        QTEST(entries.isEmpty() ? QString() : entries.last(), "last");
+    }
+
+    void urlList_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("read");
+        QTest::addColumn<double>("minutes");
+        QTest::addColumn<int>("count");
+        QByteArray many = "2\r\n";
+        for (int i = 0; i < 300; ++i)
+            many += "http://h/" + QByteArray::number(i) + ".gif\r\n1\r\n";
+        QTest::newRow("count is a byte") << many << true << 2.0 << 255;
+        QTest::newRow("address without flag dropped")
+            << "1\nhttp://h/a.gif\n1\nhttp://h/b.gif\n"_ba << true << 1.0 << 1;
+        QTest::newRow("bad flag stops")
+            << "1\nhttp://h/a.gif\nyes\nhttp://h/b.gif\n1\n"_ba << true << 1.0 << 0;
+        QTest::newRow("no number first") << "http://h/a.gif\r\n1\r\n"_ba << false << 0.0 << 0;
+    }
+    void urlList()
+    {
+        QFETCH(QByteArray, bytes);
+        const auto list = ReadUrlList(bytes);
+        QTEST(list.has_value(), "read");
+        if (!list)
+            return;
+        QTEST(list->rotationMinutes, "minutes");
+        QTEST(int(list->entries.size()), "count");
+    }
+
+    void columnWidths()
+    {
+        QCOMPARE(ReadColumnWidths(lines(9, "10")), QList<int>({101, 102, 103, 104, 105, 106, 107}));
+        QCOMPARE(ReadColumnWidths(" 1440 \r\n99.6\r\nwide\r\n-5\r\n"), QList<int>({1440, 100, -1, -1}));
+    }
+
+    void writersUseCrLfAndGoThroughTheSaveFile()
+    {
+        QTemporaryDir dir;
+        ClientState state;
+        state.dataDir = dir.path();
+        state.phraseLists[6] = {u"Flood"_s, {u"Snow > 4\""_s, u"two\nlines"_s}};
+        state.groupList = {u"ALL"_s, u"caf\u00E9"_s};
+        state.urlList = {1.5, {{u"http://h/a.gif"_s, 1}, {u"http://h/b.jpg"_s, 0}}};
+        QVERIFY(SavePhraseListFile(state, 7));
+        QVERIFY(SaveGroupListFile(state));
+        QVERIFY(SaveUrlListFile(state));
+        QCOMPARE(TestFiles::read(dir.filePath(u"List7.txt"_s)), "Flood\r\nSnow > 4\"\r\ntwo lines\r\n"_ba);
+        QCOMPARE(TestFiles::read(dir.filePath(u"GroupList.txt"_s)), "ALL\r\ncaf\xe9\r\n"_ba);
+        QCOMPARE(TestFiles::read(dir.filePath(u"URLLists.txt"_s)),
+                 "1.5\r\nhttp://h/a.gif\r\n1\r\nhttp://h/b.jpg\r\n0\r\n"_ba);
+
+        // A blank address cannot be written without pairing the next
+        // address with its flag.
+        QCOMPARE(WriteUrlList({0.1, {{u"  "_s, 1}, {u"http://h/c.gif"_s, 0}}}),
+                 "0.1\r\nhttp://h/c.gif\r\n0\r\n"_ba);
+
+        state.dataDir = dir.filePath(u"missing"_s);
+        QVERIFY(!SaveFilterListFile(state));
+    }
+
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setApplicationName(ApplicationName);
+    }
+
+    void argument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("error");
+        const QString prog = u"nimbrel"_s;
+        QTest::newRow("none") << QStringList{prog} << QString() << false;
+        QTest::newRow("separate") << QStringList{prog, u"--data-dir"_s, u"/x"_s} << u"/x"_s << false;
+        QTest::newRow("last wins") << QStringList{prog, u"--data-dir=/a"_s, u"--data-dir"_s, u"/b"_s}
+                                   << u"/b"_s << false;
+        QTest::newRow("after --") << QStringList{prog, u"--"_s, u"--data-dir=/a"_s} << QString() << false;
+        QTest::newRow("missing value") << QStringList{prog, u"--data-dir"_s} << QString() << true;
+    }
+    void argument()
+    {
+        QFETCH(QStringList, arguments);
+        QString message;
+        QTEST(DataDirArgument(arguments, &message), "value");
+        QTEST(!message.isEmpty(), "error");
+    }
+
+    void resolve()
+    {
+        QTemporaryDir tmp;
+        const QString wanted = tmp.filePath(u"a/b/data"_s);
+        const DataFolder f = ResolveDataFolder({u"nimbrel"_s, u"--data-dir"_s, wanted});
+        QVERIFY2(f.ok(), qPrintable(f.error));
+        QCOMPARE(f.path, QDir::cleanPath(wanted));
+        QVERIFY(QFileInfo(wanted).isDir());
+
+        // A file in the way is an error, also as a parent.
+        QFile file(tmp.filePath(u"taken"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        for (const QString &below : {QString(), u"/below"_s})
+            QVERIFY(!ResolveDataFolder({u"nimbrel"_s, u"--data-dir="_s + file.fileName() + below}).ok());
+
+        const DataFolder byDefault = ResolveDataFolder({u"nimbrel"_s});
+        QVERIFY2(byDefault.ok(), qPrintable(byDefault.error));
+        QVERIFY(byDefault.path.endsWith(u"/Nimbrel"_s));
+        QVERIFY(QFileInfo(byDefault.path).isDir());
+    }
+
+    // Upper-cased whole after escaping: escape characters, and letters whose
+    // capital is not on the wire, keep their bytes.
+    void signOffMessage_data()
+    {
+        QTest::addColumn<QStringList>("profile"); // state, county, zip, user
+        QTest::addColumn<QString>("wire");
+        QTest::newRow("plain") << QStringList{u"ok"_s, u"Cleveland"_s, u"73069"_s, u"ann"_s}
+                               << u":DOB|OK|CLEVELAND|73069|ANN|^"_s;
+        QTest::newRow("delimiters escaped") << QStringList{u"ok"_s, u"a|b:c"_s, u"1^2"_s, u"ann"_s}
+                                            << u":DOB|OK|A\u20ACB\u0081C|1\u201A2|ANN|^"_s;
+        QTest::newRow("apostrophe, sharp s, y diaeresis")
+            << QStringList{u"ks"_s, u"o'brien"_s, u"6\u00DF"_s, u"b\u00FFb"_s}
+            << u":DOB|KS|O\u007FBRIEN|6\u00DF|B\u0178B|^"_s;
+    }
+    void signOffMessage()
+    {
+        QFETCH(QStringList, profile);
+        SettingsRecord s;
+        s.UserState = profile[0];
+        s.UserCounty = profile[1];
+        s.UserZip = profile[2];
+        s.UserName = profile[3];
+        QTEST(Startup::SignOffMessage(s), "wire");
+    }
+
+    void defaultsAreCopiedOnlyWhenMissing()
+    {
+        QTemporaryDir source, target;
+        for (const QString &name : {u"Terms.txt"_s, u"Help.txt"_s})
+            QVERIFY(TestFiles::write(source.filePath(name), "default"));
+        const QString mine = target.filePath(u"Terms.txt"_s);
+        QVERIFY(TestFiles::write(mine, "my own terms"));
+        const QStringList copied = Startup::CopyMissingDefaults(source.path(), target.path(),
+                                                                {u"Terms.txt"_s, u"Help.txt"_s, u"qc.wav"_s});
+        QCOMPARE(copied, QStringList{u"Help.txt"_s});
+        QCOMPARE(Startup::ReadTextFile(mine), u"my own terms"_s);
+    }
+
+    void nightlyTime()
+    {
+        QCOMPARE(Startup::NightlyTime(7), u"3:07 AM"_s);
+        QCOMPARE(Startup::NightlyTime(30), u"3:30 AM"_s);
+    }
+
+    void oneInstancePerFolderAndADeadHoldersLockIsTakenOver()
+    {
+        QTemporaryDir dir, other, stale;
+        SingleInstance first(dir.path());
+        QVERIFY(first.tryAcquire());
+        SingleInstance second(dir.path());
+        QVERIFY(!second.tryAcquire());
+        SingleInstance elsewhere(other.path());
+        QVERIFY(elsewhere.tryAcquire());
+
+        // A process that has ended: its id is free again.
+        QProcess p;
+        p.start(u"sh"_s, {u"-c"_s, u"echo $$"_s});
+        QVERIFY(p.waitForFinished(5000));
+        const qint64 deadPid = p.readAllStandardOutput().trimmed().toLongLong();
+        QVERIFY(deadPid > 0);
+        QVERIFY(TestFiles::write(stale.filePath(u"nimbrel.lock"_s),
+                                 QByteArray::number(deadPid) + "\nnimbrel\n" +
+                                     QSysInfo::machineHostName().toUtf8() + "\n"));
+        SingleInstance next(stale.path());
+        QVERIFY(next.tryAcquire());
+    }
+
+    // A 6,000 x 4,500 window with 120 x 420 of borders and caption.
+    void scaleForm_data()
+    {
+        QTest::addColumn<QList<double>>("in");  // reference height, target width and height, screen height
+        QTest::addColumn<QList<double>>("out"); // width, height, left, top; x, y and font ratios
+        using L = QList<double>;
+        QTest::newRow("double screen: sizes double, fonts capped at 1.5")
+            << L{9000, 24000, 18000, 18000}
+            << L{12000, 9000, 6000, 4500, (12000.0 - 120) / (6000 - 120), (9000.0 - 420) / (4500 - 420), 1.5};
+        QTest::newRow("just above the cap")
+            << L{9000, 12000, 13600, 13600}
+            << L{6000, 6800, 3000, 3400, 1, (6800.0 - 420) / (4500 - 420), 1.5};
+        QTest::newRow("main group on a work area less its task bar")
+            << L{8550, 12000, 8550, 9000} << L{6000, 4500, 3000, 2025, 1, 1, 1};
+        QTest::newRow("small screen shrinks")
+            << L{9000, 9600, 7200, 7200}
+            << L{4800, 3600, 2400, 1800, (4800.0 - 120) / (6000 - 120), (3600.0 - 420) / (4500 - 420), 0.8};
+    }
+    void scaleForm()
+    {
+        QFETCH(QList<double>, in);
+        QFETCH(QList<double>, out);
+        const Input input{.width = 6000,
+                          .height = 4500,
+                          .scaleWidth = 6000 - 120,
+                          .scaleHeight = 4500 - 420,
+                          .referenceHeight = in[0],
+                          .targetWidth = in[1],
+                          .targetHeight = in[2],
+                          .screenHeight = in[3],
+                          .formFontSize = 9};
+        const Result r = ScaleForm(input);
+        const QList<double> got{r.window.width, r.window.height, r.window.left, r.window.top,
+                                r.xRatio,       r.yRatio,        r.fontRatio};
+        for (int i = 0; i < got.size(); ++i)
+            QCOMPARE(got[i], out[i]);
+        QCOMPARE(r.formFontSize, 9 * r.window.height / in[0]);
+    }
+
+    void controlsAndColumnsFollowTheRatios()
+    {
+        const Input in{.width = 12000,
+                       .height = 8550,
+                       .scaleWidth = 12000,
+                       .scaleHeight = 8550,
+                       .referenceHeight = MainReferenceHeight,
+                       .targetWidth = 18000,
+                       .targetHeight = 12825,
+                       .screenHeight = 13500};
+        const Result r = ScaleForm(in);
+        QCOMPARE(r.xRatio, 1.5);
+        QCOMPARE(r.yRatio, 1.5);
+        const Rect c = ScaleControl({100, 200, 1000, 300}, r);
+        QCOMPARE((QList<double>{c.left, c.top, c.width, c.height}), (QList<double>{150, 300, 1500, 450}));
+        QCOMPARE(ScaleColumns({1000, 0, 2500}, r.xRatio), (QList<double>{1500, 0, 3750}));
+    }
+
+    void phraseListsReachTheStatusLine()
+    {
+        QCOMPARE(PhraseListHeight(7000, 2000, 12000), 5000.0 - 130);
+        QCOMPARE(PhraseListHeight(7000, 2000, 24000), 5000.0 - 260);
     }
 
     // A client killed while it saves leaves one whole version of the file,

@@ -1,23 +1,56 @@
 // ctest-label: ui
+#include "base/client_state.h"
+#include "base/list_files.h"
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_active_chats.h"
+#include "community/ui/frm_filter.h"
 #include "community/ui/frm_msg.h"
 #include "community/ui/frm_observers.h"
+#include "fakes.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
+#include "reports/ui/frm_add_counties.h"
 #include "reports_window_fixture.h"
+#include "test_files.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
 
+#include <memory>
+
 using namespace Qt::Literals::StringLiterals;
 
-class TstFrmMsg : public QObject
+namespace {
+
+// One of the two list windows, "filter" or "counties", over its own state.
+struct ListEditor
+{
+    QTemporaryDir dir;
+    ClientState state;
+    FakeDialogs dialogs;
+    const bool filter;
+    explicit ListEditor(const QString &kind) : filter(kind == u"filter"_s) { state.dataDir = dir.path(); }
+    QStringList &stored() { return filter ? state.filterList : state.additionalCounties; }
+    std::unique_ptr<ListEditorWindow> open()
+    {
+        if (filter)
+            return std::make_unique<frmFilter>(state, dialogs);
+        return std::make_unique<frmAddCounties>(state, dialogs);
+    }
+};
+
+} // namespace
+
+// The messenger with its lists, and the two list editor windows.
+class TstCommunityWindows : public QObject
 {
     Q_OBJECT
 private slots:
@@ -78,7 +111,6 @@ private slots:
         frmActiveChats *chats = community.activeChatsWindow();
         QVERIFY(chats->isVisible());
         QCOMPARE(chats->ListView1->model()->rowCount(), 2);
-        chats->grab().save(u"/tmp/shots/frmActiveChats.png"_s);
         // the minute step drops the row past two hours
         w.clock.advance(3601);
         w.form->Timer2_Timer();
@@ -95,7 +127,6 @@ private slots:
             w.arrive(ServerMessage(u"GOB", {u"MD"_s, u"HARFORD"_s, u"21014"_s, user, u"7"_s}));
         QCOMPARE(list->lblTotal->text(), u"Total = 2"_s);
         QCOMPARE(community.lblRecentContacts()->toolTip(), u"There are 7 observers currently connected."_s);
-        list->grab().save(u"/tmp/shots/frmObservers.png"_s);
         emit list->List1->itemClicked(list->List1->item(1));
         QCOMPARE(community.messenger().txtCall->text(), u"SPOTTER7"_s);
         QVERIFY(!community.observers().listing());
@@ -165,7 +196,75 @@ private slots:
         QVERIFY(msg.txtMessage->textCursor().atEnd());
         QVERIFY(msg.txtMsg->hasFocus());
     }
+
+    void addRemoveStore_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QStringList>("initial");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<int>("limit");
+        // Only the filter keeps its names in alphabetical order, whatever their
+        // case; both keep duplicates and trailing spaces as typed.
+        QTest::newRow("filter") << u"filter"_s << QStringList{u"ZED"_s, u"AL"_s, u"bob"_s}
+                                << QByteArray("AL\r\nAL\r\nbob\r\nTROLL \r\n") << 2000;
+        QTest::newRow("counties") << u"counties"_s << QStringList{u"ZED"_s} << QByteArray("TROLL \r\nAL\r\n")
+                                  << 1000;
+    }
+    void addRemoveStore()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QStringList, initial);
+        ListEditor e(kind);
+        e.stored() = initial;
+        const auto window = e.open();
+        ListEditorWindow &w = *window;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTest::keyClicks(w.Text1, u"tr\"o:l|l^ "_s);
+        QCOMPARE(w.Text1->text(), u"TROLL "_s);
+        QTest::keyClick(w.Text1, Qt::Key_Return);
+        QCOMPARE(w.Text1->text(), QString());
+        w.Text1->setText(u"   "_s);
+        QTest::keyClick(w.Text1, Qt::Key_Return);
+        w.Text1->setText(u"AL"_s);
+        QTest::mouseClick(w.Command2, Qt::LeftButton);
+        emit w.List1->itemDoubleClicked(w.List1->findItems(u"ZED"_s, Qt::MatchExactly).first());
+        QCOMPARE(w.List1->count(), initial.size() + 1);
+        QCOMPARE(e.stored(), initial);
+        QTest::mouseClick(w.Command1, Qt::LeftButton);
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+        // The menu command stores the counties once Done has closed the window.
+        if (auto *counties = qobject_cast<frmAddCounties *>(&w))
+            QVERIFY(counties->StoreEntries());
+        QCOMPARE(e.stored(), w.entries());
+        QTEST(TestFiles::read(e.state.filePath(e.filter ? FilterListFileName : AddCountiesFileName)), "file");
+    }
+
+    // A full list refuses one more with a box; closing other than by Done discards the edits.
+    void limitAndDiscard_data() { addRemoveStore_data(); }
+    void limitAndDiscard()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, limit);
+        ListEditor e(kind);
+        for (int i = 0; i < limit; ++i)
+            e.stored() << u"MD C%1"_s.arg(i);
+        const QStringList before = e.stored();
+        const auto w = e.open();
+        w->Text1->setText(u"MD ONE MORE"_s);
+        w->Command2_Click();
+        QCOMPARE(w->List1->count(), limit);
+        QCOMPARE(w->Text1->text(), u"MD ONE MORE"_s);
+        QCOMPARE(e.dialogs.shown.size(), 1);
+        emit w->List1->itemDoubleClicked(w->List1->item(0));
+        w->Command2_Click();
+        QCOMPARE(w->List1->count(), limit);
+        w->reject();
+        QCOMPARE(e.stored(), before);
+        QVERIFY(!QFile::exists(e.state.filePath(FilterListFileName)) &&
+                !QFile::exists(e.state.filePath(AddCountiesFileName)));
+    }
 };
 
-QTEST_MAIN(TstFrmMsg)
-#include "tst_frm_msg.moc"
+QTEST_MAIN(TstCommunityWindows)
+#include "tst_community_windows.moc"
