@@ -63,7 +63,6 @@ struct Intake
     QByteArray logFile() const { return TestFiles::read(state.filePath(ReportIntake::ObservationsFile)); }
 };
 
-// The profile's own delimiters must be escaped on the wire too.
 struct Composer : ComposerFixture
 {
     Composer() : ComposerFixture(u"JOE'S|NAME"_s, u"Bel Air: north"_s) {}
@@ -533,33 +532,21 @@ private slots:
         QCOMPARE(fx.sender.sent.size(), outcomes.count(u'S'));
     }
 
-    void outgoingBytes_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("severe");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::newRow("routine prefix")
-            << "Heavy rain" << false
-            << ":RPT|R: Heavy rain|MD|HARFORD|21014|JOE'S|NAME|Bel Air\x81 north|^"_ba;
-        QTest::newRow("trimmed, then escaped")
-            << "  a|b:c^d'e:  " << true
-            << QByteArray(":RPT|a\x80"
-                          "b\x81"
-                          "c\x82"
-                          "d\x7f"
-                          "e\x81|MD|HARFORD|21014|JOE'S|NAME|Bel Air\x81 north|^");
-    }
+    // Trimmed, then escaped; the profile's own delimiters too.
     void outgoingBytes()
     {
-        QFETCH(QString, text);
-        QFETCH(bool, severe);
         Composer fx;
-        const ReportComposer::Result r = fx.composer.Send(text, severe);
+        const ReportComposer::Result r = fx.composer.Send(u"  a|b:c^d'e:  "_s, true);
         QCOMPARE(r.outcome, ReportComposer::Outcome::Sent);
         QCOMPARE(r.boxText, QString());
         QVERIFY(!r.severe);
         QCOMPARE(fx.sender.sent.size(), 1);
-        QTEST(WireCodec::encode(fx.sender.sent[0]), "wire");
+        QCOMPARE(WireCodec::encode(fx.sender.sent[0]),
+                 QByteArray(":RPT|a\x80"
+                            "b\x81"
+                            "c\x82"
+                            "d\x7f"
+                            "e\x81|MD|HARFORD|21014|JOE'S|NAME|Bel Air\x81 north|^"));
     }
 
     // ---- report tools --------------------------------------------------

@@ -157,18 +157,12 @@ private slots:
         QTest::addColumn<QString>("how"); // click, or the key that picks (the list has the focus)
         QTest::addColumn<bool>("ctrl");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("click replaces") << "Hail"
-                                        << "click" << false << "Funnel Cloud: ";
-        QTest::newRow("ctrl click chains") << "Hail "
-                                           << "click" << true << "Hail > Funnel Cloud: ";
-        QTest::newRow("arrow down picks") << "Hail"
-                                          << "down" << false << "Funnel Cloud: ";
-        QTest::newRow("ctrl arrow chains") << "Hail"
-                                           << "down" << true << "Hail > Funnel Cloud: ";
-        QTest::newRow("space picks") << ""
-                                     << "space" << false << "Funnel Cloud: ";
-        QTest::newRow("enter picks") << ""
-                                     << "enter" << false << "Funnel Cloud: ";
+        QTest::newRow("click replaces") << u"Hail"_s << u"click"_s << false << u"Funnel Cloud: "_s;
+        QTest::newRow("ctrl click chains") << u"Hail "_s << u"click"_s << true << u"Hail > Funnel Cloud: "_s;
+        QTest::newRow("arrow down picks") << u"Hail"_s << u"down"_s << false << u"Funnel Cloud: "_s;
+        QTest::newRow("ctrl arrow chains") << u"Hail"_s << u"down"_s << true << u"Hail > Funnel Cloud: "_s;
+        QTest::newRow("space picks") << u""_s << u"space"_s << false << u"Funnel Cloud: "_s;
+        QTest::newRow("enter picks") << u""_s << u"enter"_s << false << u"Funnel Cloud: "_s;
     }
 
     void phrasePick()
