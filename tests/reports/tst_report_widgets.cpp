@@ -137,18 +137,11 @@ private slots:
         QTEST(int(signOn.count()), "signOnShown");
     }
 
-    void keys()
+    void firstLetterTypedIsACapital()
     {
         Panel fx;
         QTest::keyClicks(fx.panel.txtData, u"abc"_s);
         QCOMPARE(fx.panel.txtData->text(), u"Abc"_s);
-        fx.panel.txtData->setText(u"1bc"_s);
-        fx.panel.chkSevere->setChecked(true);
-        QVERIFY(!fx.panel.EscapePressed());
-        QCOMPARE(fx.panel.txtData->text(), QString());
-        QVERIFY(!fx.panel.chkSevere->isChecked());
-        QVERIFY(fx.sender.sent.isEmpty());
-        QVERIFY(fx.panel.EscapePressed());
     }
 
     void phrasePick_data()
@@ -278,8 +271,6 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, pasted);
         QFETCH(bool, unwritable);
-        QFETCH(QString, label);
-        QFETCH(QString, lastPhrase);
         ReportsWindow fx;
         const QString file = fx.state.filePath(PhraseListFileName(list));
         if (unwritable)
@@ -301,8 +292,7 @@ private slots:
             }
             e.Command2->click();
         };
-        const QString menu = list == 6 ? u"mnuList6"_s : list == 7 ? u"mnuList7"_s : u"mnuList%1"_s.arg(list);
-        QAction *item = fx.form->findChild<QAction *>(menu);
+        QAction *item = fx.form->findChild<QAction *>(u"mnuList%1"_s.arg(list));
         const QString caption = item->text();
         item->trigger();
 
@@ -310,15 +300,14 @@ private slots:
                                   : lists.listsWindow()->titles[std::size_t(list - 1)];
         QListWidget *box = list >= 6 ? (list == 6 ? fx.panel().lst1 : fx.panel().lst2)
                                      : lists.listsWindow()->lists[std::size_t(list - 1)];
-        QCOMPARE(shown->text(), label);
-        QCOMPARE(box->item(box->count() - 1)->text(), lastPhrase);
+        QTEST(shown->text(), "label");
+        QTEST(box->item(box->count() - 1)->text(), "lastPhrase");
         QCOMPARE(item->text(), caption);
-        const PhraseList &kept = fx.state.phraseLists[std::size_t(list - 1)];
         if (unwritable) {
             QVERIFY(fx.dialogs.lastText().contains(PhraseListFileName(list)));
         } else {
             QVERIFY(fx.dialogs.shown.isEmpty());
-            QCOMPARE(TestFiles::read(file), WritePhraseList(kept));
+            QCOMPARE(TestFiles::read(file), WritePhraseList(fx.state.phraseLists[std::size_t(list - 1)]));
         }
     }
 
