@@ -1,19 +1,28 @@
 // ctest-label: ui
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_msg.h"
+#include "composer_fixture.h"
+#include "net/wire_codec.h"
+#include "reports/report_list_model.h"
+#include "reports/ui/frm_options.h"
+#include "reports/ui/phrase_windows.h"
+#include "reports/ui/report_panel.h"
+#include "reports/ui/report_tool_windows.h"
 #include "reports_window_fixture.h"
 #include "scripted_server.h"
-
-#include "reports/ui/phrase_windows.h"
-#include "reports/ui/report_tool_windows.h"
+#include "test_files.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTreeView>
 #include <QtTest>
@@ -21,6 +30,23 @@
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
+
+// The report panel alone, over a composer that records what it sends.
+struct Panel : ComposerFixture
+{
+    ReportListModel model;
+    ReportPanel panel{model, composer, state};
+
+    Panel()
+    {
+        panel.show();
+        panel.activateWindow();
+    }
+    QByteArray lastWire() const
+    {
+        return sender.sent.isEmpty() ? QByteArray() : WireCodec::encode(sender.sent.last());
+    }
+};
 
 // A client in a real window, signed on to a scripted server, so that what
 // the windows send can be read back.
@@ -53,18 +79,175 @@ struct Connected : ReportsWindow
     }
 };
 
-QByteArray fileText(const QString &path)
+// On the indicator: a radio button reacts only on its indicator and caption.
+void clickRadio(QRadioButton *b)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
 }
 
 } // namespace
 
-class TstReportToolWindows : public QObject
+class TstReportWidgets : public QObject
 {
     Q_OBJECT
 private slots:
+    // ---- report panel --------------------------------------------------
+    void sendPaths_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("severe");
+        QTest::addColumn<bool>("signedOn");
+        QTest::addColumn<bool>("byEnter");
+        QTest::addColumn<QByteArray>("wire"); // empty: nothing sent
+        QTest::addColumn<QString>("boxAfter");
+        QTest::addColumn<bool>("severeAfter");
+        QTest::addColumn<int>("signOnShown");
+        QTest::newRow("routine by button")
+            << "Heavy rain" << false << true << false
+            << QByteArray(":RPT|R: Heavy rain|MD|HARFORD|21014|JOE|Bel Air|^") << "" << false << 0;
+        QTest::newRow("severe by enter")
+            << "Heavy rain" << true << true << true
+            << QByteArray(":RPT|Heavy rain|MD|HARFORD|21014|JOE|Bel Air|^") << "" << false << 0;
+        QTest::newRow("spaces only") << "   " << true << true << true << QByteArray() << "" << false << 0;
+        QTest::newRow("not signed on")
+            << "Hail " << true << false << false << QByteArray() << "Hail" << false << 1;
+        QTest::newRow("offensive") << "oh shit" << true << true << true << QByteArray() << "" << true << 0;
+    }
+
+    void sendPaths()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, severe);
+        QFETCH(bool, signedOn);
+        QFETCH(bool, byEnter);
+        QFETCH(QByteArray, wire);
+        Panel fx;
+        fx.state.signedOn = signedOn;
+        QSignalSpy signOn(&fx.panel, &ReportPanel::signOnRequested);
+        fx.panel.txtData->setText(text);
+        fx.panel.chkSevere->setChecked(severe);
+        if (byEnter)
+            QTest::keyClick(fx.panel.txtData, Qt::Key_Return);
+        else
+            QTest::mouseClick(fx.panel.cmdSend, Qt::LeftButton);
+        QCOMPARE(fx.lastWire(), wire);
+        QCOMPARE(fx.sender.sent.size(), wire.isEmpty() ? 0 : 1);
+        QTEST(fx.panel.txtData->text(), "boxAfter");
+        QTEST(fx.panel.chkSevere->isChecked(), "severeAfter");
+        QTEST(int(signOn.count()), "signOnShown");
+    }
+
+    void firstLetterTypedIsACapital()
+    {
+        Panel fx;
+        QTest::keyClicks(fx.panel.txtData, u"abc"_s);
+        QCOMPARE(fx.panel.txtData->text(), u"Abc"_s);
+    }
+
+    void phrasePick_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("how"); // click, or the key that picks (the list has the focus)
+        QTest::addColumn<bool>("ctrl");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("click replaces") << u"Hail"_s << u"click"_s << false << u"Funnel Cloud: "_s;
+        QTest::newRow("ctrl click chains") << u"Hail "_s << u"click"_s << true << u"Hail > Funnel Cloud: "_s;
+        QTest::newRow("arrow down picks") << u"Hail"_s << u"down"_s << false << u"Funnel Cloud: "_s;
+        QTest::newRow("ctrl arrow chains") << u"Hail"_s << u"down"_s << true << u"Hail > Funnel Cloud: "_s;
+        QTest::newRow("space picks") << u""_s << u"space"_s << false << u"Funnel Cloud: "_s;
+        QTest::newRow("enter picks") << u""_s << u"enter"_s << false << u"Funnel Cloud: "_s;
+    }
+
+    void phrasePick()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, how);
+        QFETCH(bool, ctrl);
+        QFETCH(QString, expected);
+        Panel fx;
+        fx.panel.txtData->setText(typed);
+        QListWidget *list = fx.panel.lst1;
+        const int row = list->row(list->findItems(u"Funnel Cloud: "_s, Qt::MatchExactly).value(0));
+        QVERIFY(row >= 1);
+        const Qt::KeyboardModifiers mods = ctrl ? Qt::ControlModifier : Qt::NoModifier;
+        if (how == u"click") {
+            fx.panel.PhraseClicked(list, row, mods);
+        } else {
+            list->setFocus();
+            list->setCurrentRow(how == u"down" ? row - 1 : row);
+            fx.panel.txtData->setText(typed); // moving the current row is no pick
+            const Qt::Key key = how == u"down"    ? Qt::Key_Down
+                                : how == u"space" ? Qt::Key_Space
+                                                  : Qt::Key_Return;
+            QTest::keyClick(list, key, mods);
+        }
+        QCOMPARE(fx.panel.txtData->text(), expected);
+        QVERIFY(fx.panel.chkSevere->isChecked());
+        QVERIFY(list->selectedItems().isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(fx.panel.cmdSend->hasFocus(), 2000);
+        // The second Enter or click sends it as a severe report, trimmed.
+        if (how == u"click")
+            QTest::mouseClick(fx.panel.cmdSend, Qt::LeftButton);
+        else
+            QTest::keyClick(fx.panel.cmdSend, Qt::Key_Return);
+        const QString sentText = expected.trimmed().replace(u':', QChar(0x81));
+        QCOMPARE(fx.lastWire(),
+                 WireCodec::encode(QString(u":RPT|"_s + sentText + u"|MD|HARFORD|21014|JOE|Bel Air|^"_s)));
+    }
+    // ---- options window ------------------------------------------------
+    void optionsLoad_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<int>("hideRoutine");
+        QTest::addColumn<int>("routineSound");
+        QTest::addColumn<QList<int>>("checked");
+        // Defaults: display ALL, sound ALL, restore COUNTY, front COUNTY.
+        QTest::newRow("defaults") << u"ALL"_s << 0 << 1 << QList<int>{1, 4, 10, 15, 17, 20};
+        QTest::newRow("hidden routine") << u"OFF"_s << 1 << 0 << QList<int>{4, 7, 10, 15, 18, 19};
+        QTest::newRow("unknown level") << u"SOME"_s << 0 << 0 << QList<int>{4, 10, 15, 17, 19};
+    }
+    void optionsLoad()
+    {
+        QFETCH(QString, display);
+        QFETCH(int, hideRoutine);
+        QFETCH(int, routineSound);
+        SettingsRecord s;
+        s.DisplayLevel = display;
+        s.HideRoutine = hideRoutine;
+        s.RoutineSound = routineSound;
+        frmOptions w(s);
+        QList<int> got;
+        for (int n = 1; n <= 20; ++n)
+            if (w.option(n)->isChecked())
+                got << n;
+        QTEST(got, "checked");
+        QCOMPARE(w.routineAudioGroup()->isEnabled(), hideRoutine == 0);
+    }
+
+    void clicksChangeTheSettings()
+    {
+        SettingsRecord s;
+        frmOptions w(s);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The numbers follow the form: the display group's OFF is 7, the restore group runs backwards.
+        for (int n : {7, 5, 12, 13})
+            clickRadio(w.option(n));
+        QCOMPARE((QStringList{s.DisplayLevel, s.SoundLevel, s.RestoreLevel, s.FrontLevel}),
+                 (QStringList{u"OFF"_s, u"STATE"_s, u"ALL"_s, u"ALL"_s}));
+        // "No" turns routine audio off and greys its group out.
+        clickRadio(w.option(18));
+        QVERIFY(s.HideRoutine == 1 && s.RoutineSound == 0 && !w.routineAudioGroup()->isEnabled());
+        // "Yes" again leaves routine audio at "No" until the user changes it.
+        clickRadio(w.option(17));
+        QVERIFY(s.HideRoutine == 0 && s.RoutineSound == 0 && w.routineAudioGroup()->isEnabled());
+        QVERIFY(w.option(19)->isChecked());
+        clickRadio(w.option(20));
+        QCOMPARE(s.RoutineSound, 1);
+        QTest::mouseClick(w.cmdDone, Qt::LeftButton);
+        QCOMPARE(w.result(), int(QDialog::Accepted));
+    }
+    // ---- tool windows --------------------------------------------------
     void editingAList_data()
     {
         QTest::addColumn<int>("list");
@@ -88,8 +271,6 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, pasted);
         QFETCH(bool, unwritable);
-        QFETCH(QString, label);
-        QFETCH(QString, lastPhrase);
         ReportsWindow fx;
         const QString file = fx.state.filePath(PhraseListFileName(list));
         if (unwritable)
@@ -111,8 +292,7 @@ private slots:
             }
             e.Command2->click();
         };
-        const QString menu = list == 6 ? u"mnuList6"_s : list == 7 ? u"mnuList7"_s : u"mnuList%1"_s.arg(list);
-        QAction *item = fx.form->findChild<QAction *>(menu);
+        QAction *item = fx.form->findChild<QAction *>(u"mnuList%1"_s.arg(list));
         const QString caption = item->text();
         item->trigger();
 
@@ -120,15 +300,14 @@ private slots:
                                   : lists.listsWindow()->titles[std::size_t(list - 1)];
         QListWidget *box = list >= 6 ? (list == 6 ? fx.panel().lst1 : fx.panel().lst2)
                                      : lists.listsWindow()->lists[std::size_t(list - 1)];
-        QCOMPARE(shown->text(), label);
-        QCOMPARE(box->item(box->count() - 1)->text(), lastPhrase);
+        QTEST(shown->text(), "label");
+        QTEST(box->item(box->count() - 1)->text(), "lastPhrase");
         QCOMPARE(item->text(), caption);
-        const PhraseList &kept = fx.state.phraseLists[std::size_t(list - 1)];
         if (unwritable) {
             QVERIFY(fx.dialogs.lastText().contains(PhraseListFileName(list)));
         } else {
             QVERIFY(fx.dialogs.shown.isEmpty());
-            QCOMPARE(fileText(file), WritePhraseList(kept));
+            QCOMPARE(TestFiles::read(file), WritePhraseList(fx.state.phraseLists[std::size_t(list - 1)]));
         }
     }
 
@@ -179,7 +358,7 @@ private slots:
                  u"[ clear / Temp = 75C / Wnd Spd = 10 MPH / Wnd Dir = NW /////]"_s);
         QTRY_VERIFY(!tools.routineWindow());
         ClientState reread;
-        ReadSettings(fileText(fx.state.filePath(SettingsFileName)), reread.settings);
+        ReadSettings(TestFiles::read(fx.state.filePath(SettingsFileName)), reread.settings);
         QCOMPARE(reread.settings.RoutineCelsius, 1);
 
         // Celsius is remembered; an empty report sends nothing; the first
@@ -204,12 +383,10 @@ private slots:
         QStringList values;
         for (int i = 1; i <= 39; ++i)
             values << QString::number(i);
-        QFile station(fx.state.filePath(u"station.csv"_s));
-        QVERIFY(station.open(QIODevice::WriteOnly));
-        station.write(values.join(u',').toLatin1());
-        station.close();
+        const QString station = fx.state.filePath(u"station.csv"_s);
+        QVERIFY(TestFiles::write(station, values.join(u',').toLatin1()));
         fx.state.settings.StationAutomation = 3;
-        fx.state.settings.StationDataPath = station.fileName();
+        fx.state.settings.StationDataPath = station;
         tools.mnuRoutineReport_Click();
         tools.routineWindow()->Command3->click();
         QTRY_COMPARE(tools.routineWindow()->box(ReportTools::Temperature)->text(), u"14"_s);
@@ -299,7 +476,7 @@ private slots:
         // A column dragged shut is saved as 50 twips; the font goes to both lists.
         fx.panel().ListView1->setColumnWidth(2, 0);
         fx.form->findChild<QAction *>(u"mnuSaveColumns"_s)->trigger();
-        QCOMPARE(ReadColumnWidths(fileText(fx.state.filePath(ColumnWidthsFileName))).at(2), 50);
+        QCOMPARE(ReadColumnWidths(TestFiles::read(fx.state.filePath(ColumnWidthsFileName))).at(2), 50);
         fx.dialogs.fonts.enqueue(Dialogs::Font{u"Courier"_s, 14, true, false});
         fx.form->findChild<QAction *>(u"mnuFont"_s)->trigger();
         for (const char *name : {"ListView1", "ListView2"}) {
@@ -313,5 +490,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstReportToolWindows)
-#include "tst_report_tool_windows.moc"
+QTEST_MAIN(TstReportWidgets)
+#include "tst_report_widgets.moc"
