@@ -60,6 +60,7 @@ double descendantsMb(qint64 pid)
 
 int main(int argc, char **argv)
 {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     BenchClient bench;
     ClientApp &client = *bench.app;

@@ -3,6 +3,7 @@
 include(GNUInstallDirs)
 
 install(TARGETS nimbrel nimbrel-relay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS nimbrel_browser LIBRARY DESTINATION ${NIMBREL_PLUGIN_INSTALL_DIR})
 install(FILES resources/nimbrel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 foreach(size 16 24 32 48 64 128 256)
   install(FILES resources/icons/nimbrel-${size}.png

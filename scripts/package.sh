@@ -26,12 +26,14 @@ for f in /usr/bin/nimbrel /usr/bin/nimbrel-relay \
          /usr/share/icons/hicolor/256x256/apps/nimbrel.png \
          /usr/share/icons/hicolor/scalable/apps/nimbrel.svg \
          /usr/share/nimbrel/Terms.txt /usr/share/nimbrel/Help.txt /usr/share/nimbrel/Nimbrel.wav \
-         /usr/lib/systemd/system/nimbrel-relay.service /usr/share/man/man1/nimbrel-relay.1; do
+         /usr/lib/systemd/system/nimbrel-relay.service /usr/share/man/man1/nimbrel-relay.1 \
+         /usr/lib/nimbrel/nimbrel_browser.so; do
   grep -qx "$f" <<<"$files" || fail "$f missing from the package"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "package: depends $depends"
 grep -q "libqt6widgets6" <<<"$depends" || fail "dependencies were not computed"
+grep -q "libqt6webenginewidgets6" <<<"$depends" || fail "the browser plugin's dependencies were not computed"
 
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get install -y -qq "$deb" >/dev/null
@@ -39,7 +41,7 @@ version=$(QT_QPA_PLATFORM=offscreen /usr/bin/nimbrel --version)
 [ "$version" = "Nimbrel $(dpkg-deb -f "$deb" Version)" ] || fail "nimbrel --version said '$version'"
 /usr/bin/nimbrel-relay --help | grep -q "^Usage: nimbrel-relay" || fail "nimbrel-relay --help"
 $SUDO apt-get remove -y -qq nimbrel >/dev/null
-for f in /usr/bin/nimbrel /usr/bin/nimbrel-relay /usr/share/applications/nimbrel.desktop /usr/share/nimbrel; do
+for f in /usr/bin/nimbrel /usr/bin/nimbrel-relay /usr/share/applications/nimbrel.desktop /usr/share/nimbrel /usr/lib/nimbrel; do
   [ ! -e "$f" ] || fail "$f left after removal"
 done
 echo "package: ok (installed, ran, removed)"

@@ -111,6 +111,28 @@ private slots:
         g.closeWindows();
     }
 
+    // The built plugin loads as a browser; without one, "Switch to Browser" says why and the picture stays.
+    void browserPlugin()
+    {
+        QString error;
+        QVERIFY2(LoadBrowserPlugin(BrowserPluginPaths(), &error), qPrintable(error));
+        QVERIFY(!LoadBrowserPlugin({u"/nonexistent/nimbrel_browser.so"_s}, &error));
+        QVERIFY(error.contains(u"not installed"_s));
+
+        qputenv("NIMBREL_BROWSER_PLUGIN", "/nonexistent/nimbrel_browser.so");
+        ReportsWindow w;
+        GraphicsPanel &panel = *w.client->graphics().panel();
+        w.form->show();
+        panel.cmdToggle->click();
+        panel.Command1->click();
+        QVERIFY(!panel.browser());
+        QCOMPARE(panel.Command1->text(), u"Switch to Browser"_s);
+        QVERIFY(panel.imgMainGraphic->isVisible());
+        QVERIFY(!panel.cmdFullScreen->isVisible());
+        QVERIFY(w.statusLabel()->text().startsWith(u"The web browser could not be loaded: "_s));
+        qunsetenv("NIMBREL_BROWSER_PLUGIN");
+    }
+
     void selectionAndLinks()
     {
         ReportsWindow w;

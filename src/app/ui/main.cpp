@@ -92,6 +92,9 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    // The browser plugin's engine shares GL contexts with the window; the
+    // attribute must be set before the application exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(name);
     QApplication::setApplicationVersion(version);

@@ -90,7 +90,7 @@ QSizeF GraphicsPanel::browserTwips() const
     return QSizeF(WebBrowser1->width() * TwipsPerPixel, WebBrowser1->height() * TwipsPerPixel);
 }
 
-void GraphicsPanel::setBrowserShown(bool shown)
+bool GraphicsPanel::setBrowserShown(bool shown)
 {
     if (shown && !m_browser && m_factory) {
         m_browser = m_factory(WebBrowser1);
@@ -101,7 +101,9 @@ void GraphicsPanel::setBrowserShown(bool shown)
             m_pending.clear();
         }
     }
+    shown = shown && m_browser;
     WebBrowser1->setVisible(shown);
+    return shown;
 }
 
 void GraphicsPanel::cmdToggle_Click()
@@ -128,7 +130,12 @@ void GraphicsPanel::cmdToggle_Click()
 void GraphicsPanel::Command1_Click()
 {
     if (Command1->text() == SwitchToBrowser) {
-        setBrowserShown(true);
+        if (!setBrowserShown(true)) {
+            // Without the browser the picture stays, and so does the button.
+            emit browserUnavailable();
+            emit focusReportBox();
+            return;
+        }
         cmdFullScreen->show();
         Command1->setText(SwitchToPicture);
     } else {

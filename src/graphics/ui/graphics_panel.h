@@ -40,9 +40,12 @@ signals:
     // The phrase lists give their place to the graphic (false) or take it back.
     void listsShown(bool shown);
     void focusReportBox();
+    // "Switch to Browser" found no browser to show.
+    void browserUnavailable();
 
 private:
-    void setBrowserShown(bool shown);
+    // False when the browser was asked for but cannot be made.
+    bool setBrowserShown(bool shown);
 
     BrowserFactory m_factory;
     std::unique_ptr<BrowserView> m_browser;

@@ -59,6 +59,10 @@ void GraphicsSubsystem::buildWindows(SubsystemHost &host)
     host.addPanel(PanelSlot::Graphics, m_panel);
     connect(m_panel->cmdFullScreen, &QPushButton::clicked, this, &GraphicsSubsystem::cmdFullScreen_Click);
     connect(m_panel->imgMainGraphic, &PictureView::clicked, this, &GraphicsSubsystem::imgMainGraphic_Click);
+    connect(m_panel, &GraphicsPanel::browserUnavailable, this, [this] {
+        m_context.statusLine.show(u"The web browser could not be loaded: "_s + BrowserUnavailableReason(),
+                                  StatusStyle::Red);
+    });
     QAction *item = host.addMenuItem(MenuSlot::GraphicLinks, u"imgGraphicURL"_s,
                                      u"&Graphic URL Source Links and Settings"_s);
     item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));

@@ -1,5 +1,8 @@
+// The browser plugin: the only code that links the web engine, so that a
+// client that never shows a page never maps it.
 #include "graphics/ui/browser_view.h"
 
+#include <QObject>
 #include <QWebEngineView>
 
 #include <unistd.h>
@@ -32,11 +35,21 @@ private:
 
 } // namespace
 
-std::unique_ptr<BrowserView> MakeWebEngineBrowser(QWidget *parent)
+class WebEngineBrowserPlugin final : public QObject, public BrowserPlugin
 {
-    // The engine's sandbox refuses to start as root; only then is it turned
-    // off, before the engine first starts.
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    return std::make_unique<WebEngineBrowser>(parent);
-}
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID NimbrelBrowserPlugin_iid)
+    Q_INTERFACES(BrowserPlugin)
+
+public:
+    std::unique_ptr<BrowserView> create(QWidget *parent) override
+    {
+        // The engine's sandbox refuses to start as root; only then is it
+        // turned off, before the engine first starts.
+        if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+            qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        return std::make_unique<WebEngineBrowser>(parent);
+    }
+};
+
+#include "web_engine_browser.moc"
