@@ -7,6 +7,7 @@
 #include "base/status_line.h"
 #include "base/ui/program_art.h"
 #include "net/ui/frm_spotter.h"
+#include "nimbrel_version.h"
 #include "platform/clock.h"
 #include "platform/ui/qt_platform.h"
 
@@ -81,7 +82,7 @@ int main(int argc, char **argv)
 {
     Q_INIT_RESOURCE(resources);
     const QString name = ApplicationName;
-    const QString version = QStringLiteral("2.5");
+    const QString version = QStringLiteral(NIMBREL_VERSION);
     if (wantsTextOnly(argc, argv)) {
         QCoreApplication core(argc, argv);
         QCoreApplication::setApplicationName(name);
