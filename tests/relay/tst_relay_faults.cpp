@@ -332,7 +332,7 @@ private slots:
         QVERIFY2(relay.start(QuickHashing, path), qPrintable(relay.log()));
         RawClient c;
         QVERIFY(JoinRelay(c, relay.tcpPort(), u"ANN"_s));
-        for (const QString &f : {path, path + u"-wal"_s, path + u"-shm"_s})
+        for (const QString &f : QStringList{path, path + u"-wal"_s, path + u"-shm"_s})
             QCOMPARE(modeOf(f), 0600);
         QCOMPARE(modeOf(dir.filePath(u"made"_s)), 0700);
         QCOMPARE(modeOf(dir.filePath(u"made/here"_s)), 0700);
