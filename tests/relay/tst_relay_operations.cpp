@@ -169,6 +169,37 @@ private slots:
             QVERIFY(m_ann.pendingWithCode(u"SMG"_s, 100).isEmpty());
     }
 
+    // The port stays shut unless its token is private and long enough.
+    void adminPortNeedsAPrivateToken_data()
+    {
+        QTest::addColumn<QByteArray>("token"); // empty: no token file given
+        QTest::addColumn<bool>("othersMayRead");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("no token file") << QByteArray() << false << u"--admin needs --admin-token-file"_s;
+        QTest::newRow("others may read it") << Token << true << u"others may read or write it"_s;
+        QTest::newRow("short token") << "secret"_ba << false << u"at least 16 characters"_s;
+    }
+    void adminPortNeedsAPrivateToken()
+    {
+        QFETCH(QByteArray, token);
+        QFETCH(bool, othersMayRead);
+        QFETCH(QString, refusal);
+        QStringList arguments{u"--admin"_s, u"127.0.0.1:0"_s};
+        const QString path = m_dir.filePath(u"other.token"_s);
+        if (!token.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(token);
+            file.close();
+            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
+                                        (othersMayRead ? QFile::ReadOther : QFile::Permissions())));
+            arguments << u"--admin-token-file"_s << path;
+        }
+        RelayProcess relay;
+        QVERIFY(!relay.start(arguments));
+        QVERIFY2(relay.log().contains(refusal), qPrintable(relay.log()));
+    }
+
     // A few admin connections at once, each closed when idle; the port
     // takes commands again once they are gone.
     void adminConnectionsAreFewAndBrief()
