@@ -3,6 +3,7 @@
 #include "admin_server.h"
 #include "relay_options.h"
 
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QTcpSocket>
 
@@ -35,7 +36,8 @@ int RunAdminClient(const QStringList &arguments, FILE *out, FILE *err)
     std::unique_ptr<QIODevice> device;
     QString where;
     if (arguments.size() >= 3 && arguments.at(0) == QLatin1String("--socket")) {
-        where = arguments.at(1);
+        // A name without a folder would be looked for in the temporary folder.
+        where = QFileInfo(arguments.at(1)).absoluteFilePath();
         command = arguments.mid(2);
         auto *socket = new QLocalSocket;
         device.reset(socket);
