@@ -294,7 +294,7 @@ void RelayServer::handleNewAccount(Connection &c, const QStringList &fields)
         [this, account](Connection &c, const QByteArray &digest) mutable {
             account.hash = digest;
             const bool created = m_store.createAccount(account);
-            const QString why = created                             ? QStringLiteral("created")
+            const QString why = created                            ? QStringLiteral("created")
                                 : m_store.writeFailure().isEmpty() ? QStringLiteral("refused, name taken")
                                                                    : QStringLiteral("could not be stored");
             m_log.line(QStringLiteral("%1: account %2 %3").arg(describe(c), account.name, why));
