@@ -4,7 +4,8 @@
 
 #include <cstdio>
 
-// "nimbrel-relay admin --to HOST:PORT COMMAND ARGUMENT...": sends one
-// command line to a relay's admin port and prints the answer. Returns the
-// process exit code: 0 when the relay answered "ok".
+// "nimbrel-relay admin --socket PATH COMMAND ARGUMENT..." or
+// "nimbrel-relay admin --to HOST:PORT --token-file FILE COMMAND ARGUMENT...":
+// sends one command line to a relay's admin socket or port and prints the
+// answer. Returns the process exit code: 0 when the relay answered "ok".
 int RunAdminClient(const QStringList &arguments, FILE *out, FILE *err);

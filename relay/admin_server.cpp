@@ -1,10 +1,21 @@
 #include "admin_server.h"
 
+#include "password_hash.h"
 #include "relay_log.h"
 #include "relay_server.h"
+#include "relay_store.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -23,6 +34,7 @@ constexpr CommandShape kCommands[] = {
     {"hub", 3, 3, "hub USER|* HOST PORT                   move clients to another relay"},
     {"gad", 4, 4, "gad USER|* IMAGE-URL TOOLTIP LINK-URL  graphic announcement"},
     {"ban", 1, 1, "ban USER                               withdraw eligibility and tell the client"},
+    {"unban", 1, 1, "unban USER                             let a banned account sign on again"},
     {"c12", 1, 1, "c12 USER                               end the user's client"},
     {"dis", 1, 1, "dis USER|*                             ask clients to disconnect (they reconnect)"},
     {"help", 0, 0, "help                                   this list"},
@@ -36,6 +48,11 @@ const CommandShape *shapeOf(const QString &word)
     return nullptr;
 }
 
+QString FormatPeer(const QTcpSocket *socket)
+{
+    return QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+}
+
 QString reached(int n)
 {
     if (n < 0)
@@ -45,24 +62,101 @@ QString reached(int n)
 
 } // namespace
 
-AdminServer::AdminServer(RelayServer &relay, const RelayLog &log, QObject *parent)
-    : QObject(parent), m_relay(relay), m_log(log), m_server(new QTcpServer(this))
+AdminServer::AdminServer(RelayServer &relay, RelayStore &store, const RelayLog &log, QObject *parent)
+    : QObject(parent), m_relay(relay), m_store(store), m_log(log), m_server(new QTcpServer(this)),
+      m_local(new QLocalServer(this))
 {
-    connect(m_server, &QTcpServer::newConnection, this, &AdminServer::onNewConnection);
+    connect(m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server->nextPendingConnection()) {
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            if (!socket->peerAddress().isLoopback()) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
+            socket->setReadBufferSize(MaxLineBytes + 1);
+            adopt(socket, FormatPeer(socket), true);
+        }
+    });
+    connect(m_local, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket *socket = m_local->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            socket->setReadBufferSize(MaxLineBytes + 1);
+            adopt(socket, QStringLiteral("socket"), false);
+        }
+    });
 }
 
-bool AdminServer::listen(const QHostAddress &address, quint16 port, QString *error)
+bool AdminServer::listen(const QHostAddress &address, quint16 port, const QByteArray &token, QString *error)
 {
-    if (!address.isLoopback()) {
+    if (!address.isLoopback() || token.size() < MinTokenLength) {
         if (error)
-            *error = QStringLiteral("the admin port listens on a loopback address only");
+            *error = address.isLoopback()
+                         ? QStringLiteral("the admin port needs a token")
+                         : QStringLiteral("the admin port listens on a loopback address only");
         return false;
     }
+    m_token = token;
     if (m_server->listen(address, port))
         return true;
     if (error)
         *error = m_server->errorString();
     return false;
+}
+
+bool AdminServer::listenLocal(const QString &path, QString *error)
+{
+    const QString full = QFileInfo(path).absoluteFilePath();
+    const QByteArray name = QFile::encodeName(full);
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    struct stat st = {};
+    if (::lstat(name.constData(), &st) == 0) {
+        if (!S_ISSOCK(st.st_mode))
+            return fail(QStringLiteral("%1 exists and is not a socket").arg(full));
+        QLocalSocket probe;
+        probe.connectToServer(full);
+        if (probe.waitForConnected(1000))
+            return fail(QStringLiteral("another program answers on %1").arg(full));
+        // Left behind by a relay that was killed.
+        QLocalServer::removeServer(full);
+    }
+    m_local->setSocketOptions(QLocalServer::UserAccessOption | QLocalServer::GroupAccessOption);
+    if (!m_local->listen(full))
+        return fail(m_local->errorString());
+    // Connecting needs write access: the relay's user and group, nobody else.
+    if (::chmod(name.constData(), 0660) != 0) {
+        m_local->close();
+        return fail(QStringLiteral("cannot set the mode of %1").arg(full));
+    }
+    return true;
+}
+
+QString AdminServer::socketPath() const
+{
+    return m_local->fullServerName();
+}
+
+bool AdminServer::readToken(const QString &path, QByteArray *token, QString *error)
+{
+    QFile file(path);
+    const auto fail = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("token file %1: %2").arg(path, why);
+        return false;
+    };
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(file.errorString());
+    if (file.permissions() & (QFile::ReadOther | QFile::WriteOther))
+        return fail(QStringLiteral("others may read or write it (chmod o-rw)"));
+    *token = file.readLine(4096).trimmed();
+    if (token->size() < MinTokenLength)
+        return fail(
+            QStringLiteral("its first line must hold a token of at least %1 characters").arg(MinTokenLength));
+    return true;
 }
 
 QHostAddress AdminServer::serverAddress() const
@@ -123,20 +217,33 @@ QStringList AdminServer::splitCommand(const QString &line)
     return fields;
 }
 
-QStringList AdminServer::execute(const QString &line)
+QStringList AdminServer::execute(const QString &line, bool *valid)
 {
+    if (valid)
+        *valid = false;
     const QStringList parts = splitCommand(line);
     if (parts.isEmpty())
         return {QStringLiteral("error empty command; try help")};
     const CommandShape *shape = shapeOf(parts.first());
     if (!shape)
-        return {QStringLiteral("error unknown command \"%1\"; try help").arg(parts.first())};
+        return {QStringLiteral("error unknown command \"%1\"; try help").arg(parts.first().left(40))};
     const QStringList args = parts.mid(1);
     if (args.size() < shape->minFields || args.size() > shape->maxFields)
         return {QStringLiteral("error usage: %1").arg(QString::fromLatin1(shape->usage).simplified())};
+    if (valid)
+        *valid = true;
     const QString name = QString::fromLatin1(shape->name);
     m_log.line(QStringLiteral("admin: %1").arg(parts.join(u' ').left(300)));
+    QStringList out = run(name, args);
+    // The operator hears of failing writes at every command until they work.
+    const QString failure = m_store.writeFailure();
+    if (!failure.isEmpty() && !out.constLast().contains(failure))
+        out.prepend(QStringLiteral("warning the database cannot be written: %1").arg(failure));
+    return out;
+}
 
+QStringList AdminServer::run(const QString &name, const QStringList &args)
+{
     if (name == QLatin1String("help"))
         return helpText().split(u'\n') << QStringLiteral("ok");
     if (name == QLatin1String("list")) {
@@ -165,11 +272,21 @@ QStringList AdminServer::execute(const QString &line)
         return {reached(m_relay.sendRedirect(args.at(0), args.at(1), args.at(2)))};
     if (name == QLatin1String("gad"))
         return {reached(m_relay.sendAnnouncement(args.at(0), args.at(1), args.at(2), args.at(3)))};
+    const auto notMarked = [this](const QString &user) {
+        const QString failure = m_store.writeFailure();
+        return failure.isEmpty() ? QStringLiteral("error no account named %1").arg(user)
+                                 : QStringLiteral("error the database cannot be written: %1").arg(failure);
+    };
     if (name == QLatin1String("ban")) {
         int n = 0;
         if (!m_relay.ban(args.at(0), &n))
-            return {QStringLiteral("error no account named %1").arg(args.at(0))};
+            return {notMarked(args.at(0))};
         return {reached(n) + QStringLiteral(", account marked ineligible")};
+    }
+    if (name == QLatin1String("unban")) {
+        if (!m_store.setEligible(args.at(0), true))
+            return {notMarked(args.at(0))};
+        return {QStringLiteral("ok account %1 may sign on again").arg(args.at(0))};
     }
     if (name == QLatin1String("c12")) {
         if (args.at(0) == QLatin1String("*"))
@@ -179,32 +296,63 @@ QStringList AdminServer::execute(const QString &line)
     return {reached(m_relay.disconnectUser(args.at(0)))};
 }
 
-void AdminServer::onNewConnection()
+void AdminServer::adopt(QIODevice *device, const QString &peer, bool needsToken)
 {
-    while (m_server->hasPendingConnections()) {
-        QTcpSocket *socket = m_server->nextPendingConnection();
-        if (!socket->peerAddress().isLoopback()) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
+    const auto hangUp = [device] {
+        if (auto *tcp = qobject_cast<QTcpSocket *>(device))
+            tcp->disconnectFromHost();
+        else if (auto *local = qobject_cast<QLocalSocket *>(device))
+            local->disconnectFromServer();
+    };
+    if (m_open >= MaxConnections) {
+        device->write("error too many admin connections\n");
+        hangUp();
+        if (!m_lastRefusalLogged.isValid() || m_lastRefusalLogged.hasExpired(60'000)) {
+            m_lastRefusalLogged.start();
+            m_log.line(QStringLiteral("admin: %1 refused, %2 admin connections open").arg(peer).arg(m_open));
         }
-        socket->setReadBufferSize(MaxLineBytes + 1);
-        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        return;
     }
-}
-
-void AdminServer::onReadyRead(QTcpSocket *socket)
-{
-    while (socket->canReadLine()) {
-        const QString line = QString::fromUtf8(socket->readLine(MaxLineBytes + 1));
-        QByteArray out;
-        for (const QString &answer : execute(line))
-            out += answer.toUtf8() + '\n';
-        socket->write(out);
-    }
-    if (socket->bytesAvailable() > MaxLineBytes) {
-        socket->write("error line too long\n");
-        socket->disconnectFromHost();
-    }
+    ++m_open;
+    connect(device, &QObject::destroyed, this, [this] { --m_open; });
+    auto *idle = new QTimer(device);
+    idle->setSingleShot(true);
+    idle->setInterval(m_idleMs);
+    struct State
+    {
+        bool needsToken;
+        bool closed = false;
+    };
+    auto state = std::make_shared<State>(State{needsToken});
+    const auto close = [this, state, hangUp, peer](const QString &why) {
+        state->closed = true;
+        if (!why.isEmpty())
+            m_log.line(QStringLiteral("admin: %1 closed: %2").arg(peer, why));
+        hangUp();
+    };
+    connect(idle, &QTimer::timeout, device, [close] { close(QStringLiteral("idle")); });
+    idle->start();
+    connect(device, &QIODevice::readyRead, this, [this, device, idle, state, close] {
+        while (!state->closed && device->canReadLine()) {
+            idle->start();
+            const QByteArray raw = device->readLine(MaxLineBytes + 1);
+            if (state->needsToken) {
+                if (!PasswordHash::constantTimeEquals(raw.trimmed(), m_token))
+                    return close(QStringLiteral("wrong token"));
+                state->needsToken = false;
+                continue;
+            }
+            bool valid = false;
+            QByteArray out;
+            for (const QString &answer : execute(QString::fromUtf8(raw), &valid))
+                out += answer.toUtf8() + '\n';
+            device->write(out);
+            if (!valid)
+                return close(QString());
+        }
+        if (!state->closed && device->bytesAvailable() > MaxLineBytes) {
+            device->write("error line too long\n");
+            close(QStringLiteral("line too long"));
+        }
+    });
 }

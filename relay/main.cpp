@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -27,6 +28,10 @@ void print(FILE *f, const QString &text)
 
 int main(int argc, char **argv)
 {
+    // Whatever reads the log may go away, and a file-size limit may be
+    // reached: both are write errors to report, not reasons to die.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("nimbrel-relay"));
     const QStringList arguments = QCoreApplication::arguments().mid(1);
@@ -53,6 +58,7 @@ int main(int argc, char **argv)
     SystemClock clock;
     RelayLog log(clock, stderr);
     RelayStore store;
+    store.setLog(&log);
     if (!store.open(options.databasePath, &error)) {
         print(stderr, QStringLiteral("nimbrel-relay: cannot open %1: %2\n").arg(options.databasePath, error));
         return 1;
@@ -77,10 +83,18 @@ int main(int argc, char **argv)
                           .arg(FormatHostPort(options.http.address, options.http.port), error));
         return 1;
     }
-    AdminServer admin(relay, log);
-    if (options.adminEnabled && !admin.listen(options.admin.address, options.admin.port, &error)) {
+    AdminServer admin(relay, store, log);
+    admin.setIdleSeconds(options.adminIdleSeconds);
+    QByteArray token;
+    if (options.adminEnabled && (!AdminServer::readToken(options.adminTokenFile, &token, &error) ||
+                                 !admin.listen(options.admin.address, options.admin.port, token, &error))) {
         print(stderr, QStringLiteral("nimbrel-relay: cannot listen for admin commands on %1: %2\n")
                           .arg(FormatHostPort(options.admin.address, options.admin.port), error));
+        return 1;
+    }
+    if (!options.adminSocket.isEmpty() && !admin.listenLocal(options.adminSocket, &error)) {
+        print(stderr, QStringLiteral("nimbrel-relay: cannot listen for admin commands on %1: %2\n")
+                          .arg(options.adminSocket, error));
         return 1;
     }
 
@@ -95,6 +109,8 @@ int main(int argc, char **argv)
                              FormatHostPort(http.serverAddress(), http.serverPort()));
     if (options.adminEnabled)
         ready += QStringLiteral(" admin=%1").arg(FormatHostPort(admin.serverAddress(), admin.serverPort()));
+    if (!options.adminSocket.isEmpty())
+        ready += QStringLiteral(" admin-socket=%1").arg(admin.socketPath());
     print(stdout, ready + u'\n');
     log.line(QStringLiteral("database %1").arg(QDir::toNativeSeparators(options.databasePath)));
 

@@ -50,7 +50,8 @@ QString RelayUsage()
 {
     return QStringLiteral(
         "Usage: nimbrel-relay [options]\n"
-        "       nimbrel-relay admin --to HOST:PORT COMMAND [ARGUMENT ...]\n"
+        "       nimbrel-relay admin --socket PATH COMMAND [ARGUMENT ...]\n"
+        "       nimbrel-relay admin --to HOST:PORT --token-file FILE COMMAND [ARGUMENT ...]\n"
         "\n"
         "A reference relay for Nimbrel clients on one machine or a local network.\n"
         "\n"
@@ -58,7 +59,12 @@ QString RelayUsage()
         "  --listen HOST:PORT        client connections (default 127.0.0.1:5150;\n"
         "                            use the machine's address or 0.0.0.0 for a network)\n"
         "  --http HOST:PORT          address file GET /weather/WXIP.txt (default 127.0.0.1:8080)\n"
-        "  --admin HOST:PORT         operator commands, loopback addresses only (off unless given)\n"
+        "  --admin-socket PATH       operator commands on a Unix-domain socket, mode 0660:\n"
+        "                            the relay's user and group may use it (off unless given)\n"
+        "  --admin HOST:PORT         operator commands on a loopback port, for scripts; needs\n"
+        "  --admin-token-file FILE   a file others cannot read whose first line (16 or more\n"
+        "                            characters) each connection must send first\n"
+        "  --admin-idle-seconds N    an admin connection silent this long is closed (default 60)\n"
         "  --db FILE                 SQLite file for accounts and report history\n"
         "                            (default: relay.sqlite in the per-user data folder)\n"
         "  --keepalive-seconds N     keep-alive interval (default 240)\n"
@@ -70,11 +76,12 @@ QString RelayUsage()
         "  --help                    this text\n"
         "\n"
         "Port 0 picks a free port. Once listening the relay prints\n"
-        "  relay listening tcp=HOST:PORT http=HOST:PORT [admin=HOST:PORT]\n"
+        "  relay listening tcp=HOST:PORT http=HOST:PORT [admin=HOST:PORT] [admin-socket=PATH]\n"
         "and then one log line per event on standard error. SIGINT or SIGTERM stop it.\n"
         "\n"
         "Admin commands (fields separated by tabs, or by blanks with the last field\n"
-        "taking the rest of the line; USER * means everybody):\n");
+        "taking the rest of the line; USER * means everybody; at most 4 connections at\n"
+        "once, and a line that is no command closes the connection):\n");
 }
 
 bool ParseRelayOptions(const QStringList &arguments, RelayOptions *options, QString *error,
@@ -100,6 +107,14 @@ bool ParseRelayOptions(const QStringList &arguments, RelayOptions *options, QStr
         else if (arg == QLatin1String("--admin")) {
             ok = ParseHostPort(value, &options->admin);
             options->adminEnabled = ok;
+        } else if (arg == QLatin1String("--admin-token-file")) {
+            options->adminTokenFile = value;
+            ok = !value.isEmpty();
+        } else if (arg == QLatin1String("--admin-socket")) {
+            options->adminSocket = value;
+            ok = !value.isEmpty();
+        } else if (arg == QLatin1String("--admin-idle-seconds")) {
+            ok = parseInt(value, 1, 24 * 3600, &options->adminIdleSeconds);
         } else if (arg == QLatin1String("--db")) {
             options->databasePath = value;
             ok = !value.isEmpty();
@@ -127,6 +142,13 @@ bool ParseRelayOptions(const QStringList &arguments, RelayOptions *options, QStr
             *error = QStringLiteral("bad value for %1: %2").arg(arg, value);
             return false;
         }
+    }
+    // Any local program and any web page the operator opens can reach a
+    // loopback port; only the token tells the operator apart.
+    if (options->adminEnabled != !options->adminTokenFile.isEmpty()) {
+        *error = options->adminEnabled ? QStringLiteral("--admin needs --admin-token-file")
+                                       : QStringLiteral("--admin-token-file needs --admin");
+        return false;
     }
     return true;
 }

@@ -21,8 +21,13 @@ struct RelayOptions
 {
     HostPort listen{QHostAddress(QHostAddress::LocalHost), 5150};
     HostPort http{QHostAddress(QHostAddress::LocalHost), 8080};
+    // Operator commands: a Unix-domain socket, and a loopback port for
+    // scripts that only opens with a token file.
     bool adminEnabled = false;
     HostPort admin{QHostAddress(QHostAddress::LocalHost), 5151};
+    QString adminTokenFile;
+    QString adminSocket;
+    int adminIdleSeconds = 60;
     QString databasePath; // empty: the per-user data folder
     int keepaliveSeconds = 240;
     int maxConnections = 1000;

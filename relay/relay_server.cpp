@@ -294,10 +294,10 @@ void RelayServer::handleNewAccount(Connection &c, const QStringList &fields)
         [this, account](Connection &c, const QByteArray &digest) mutable {
             account.hash = digest;
             const bool created = m_store.createAccount(account);
-            m_log.line(
-                created
-                    ? QStringLiteral("%1: account %2 created").arg(describe(c), account.name)
-                    : QStringLiteral("%1: account %2 refused, name taken").arg(describe(c), account.name));
+            const QString why = created                            ? QStringLiteral("created")
+                                : m_store.writeFailure().isEmpty() ? QStringLiteral("refused, name taken")
+                                                                   : QStringLiteral("could not be stored");
+            m_log.line(QStringLiteral("%1: account %2 %3").arg(describe(c), account.name, why));
             send(c, wire(QStringLiteral("NEW"), {created ? QStringLiteral("1") : QStringLiteral("2")}));
         });
 }
@@ -635,7 +635,8 @@ int RelayServer::sendAnnouncement(const QString &user, const QString &image, con
 
 bool RelayServer::ban(const QString &user, int *reached)
 {
-    const bool known = m_store.setEligible(user, false);
+    if (!m_store.setEligible(user, false))
+        return false;
     Connection *c = m_byUser.value(AccountKey(user));
     const bool signedOn = c && !c->closing;
     if (signedOn) {
@@ -646,7 +647,7 @@ bool RelayServer::ban(const QString &user, int *reached)
     }
     if (reached)
         *reached = signedOn ? 1 : 0;
-    return known;
+    return true;
 }
 
 int RelayServer::terminate(const QString &user)

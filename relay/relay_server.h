@@ -71,7 +71,8 @@ public:
     int sendRedirect(const QString &user, const QString &host, const QString &port);
     int sendAnnouncement(const QString &user, const QString &image, const QString &tooltip,
                          const QString &link);
-    // Marks the account ineligible; false when there is no such account.
+    // Marks the account ineligible; false when there is no such account or
+    // the mark could not be stored (then nothing is sent).
     bool ban(const QString &user, int *reached);
     int terminate(const QString &user);
     int disconnectUser(const QString &user);

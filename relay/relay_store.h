@@ -31,6 +31,8 @@ QString AccountKey(const QString &name);
 
 // Accounts and report history in one SQLite file. Every change is its own
 // transaction, so the file is consistent whenever the relay stops.
+class RelayLog;
+
 class RelayStore
 {
 public:
@@ -39,11 +41,20 @@ public:
     RelayStore(const RelayStore &) = delete;
     RelayStore &operator=(const RelayStore &) = delete;
 
+    // Creates missing folders 0700 and the file 0600 (SQLite gives its WAL
+    // and SHM files the same mode), and refuses a file it cannot write.
     bool open(const QString &path, QString *error);
     void close();
 
+    // Where a failed write is told, once when writing starts to fail and
+    // once when it works again.
+    void setLog(const RelayLog *log) { m_log = log; }
+    // Why the last write failed; empty while writes succeed.
+    QString writeFailure() const { return m_writeFailure; }
+
     std::optional<AccountRecord> account(const QString &name) const;
-    // False when the name is taken (letter case does not matter).
+    // False when the name is taken (letter case does not matter) or the
+    // write failed (writeFailure() says which).
     bool createAccount(const AccountRecord &account);
     bool setEligible(const QString &name, bool eligible);
     void setEmail(const QString &name, const QString &email);
@@ -56,5 +67,10 @@ public:
     int purgeBefore(const QDateTime &utc);
 
 private:
+    bool noteWrite(bool ok, const QString &error, const char *what);
+
     QString m_connection;
+    const RelayLog *m_log = nullptr;
+    QString m_writeFailure;
+    int m_failedWrites = 0;
 };

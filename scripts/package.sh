@@ -40,6 +40,10 @@ $SUDO apt-get install -y -qq "$deb" >/dev/null
 version=$(QT_QPA_PLATFORM=offscreen /usr/bin/nimbrel --version)
 [ "$version" = "Nimbrel $(dpkg-deb -f "$deb" Version)" ] || fail "nimbrel --version said '$version'"
 /usr/bin/nimbrel-relay --help | grep -q "^Usage: nimbrel-relay" || fail "nimbrel-relay --help"
+# The unit takes admin commands on its private socket, never on a TCP port.
+unit=/usr/lib/systemd/system/nimbrel-relay.service
+grep -q -- "--admin-socket /run/nimbrel-relay/admin.sock" "$unit" || fail "the unit has no admin socket"
+! grep -q -- "--admin " "$unit" || fail "the unit opens an admin port"
 $SUDO apt-get remove -y -qq nimbrel >/dev/null
 for f in /usr/bin/nimbrel /usr/bin/nimbrel-relay /usr/share/applications/nimbrel.desktop /usr/share/nimbrel /usr/lib/nimbrel; do
   [ ! -e "$f" ] || fail "$f left after removal"

@@ -7,6 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTest>
 
 #include <algorithm>
@@ -14,7 +17,10 @@
 #include <numeric>
 #include <vector>
 
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -54,6 +60,35 @@ bool allowOpenFiles(rlim_t wanted)
     limit.rlim_cur = std::min(wanted, limit.rlim_max);
     return setrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur >= wanted;
 }
+
+int modeOf(const QString &path)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+}
+
+// A second connection to a relay's database, as a backup tool or a second
+// relay would hold it; root cannot write past its lock either.
+struct DatabaseHolder
+{
+    explicit DatabaseHolder(const QString &path)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"holder"_s);
+        db.setDatabaseName(path);
+        db.open();
+    }
+    ~DatabaseHolder() { QSqlDatabase::removeDatabase(u"holder"_s); }
+    bool exec(const QString &sql)
+    {
+        QSqlQuery q(QSqlDatabase::database(u"holder"_s));
+        return q.exec(sql);
+    }
+    QString firstRow(const QString &sql)
+    {
+        QSqlQuery q(QSqlDatabase::database(u"holder"_s));
+        return q.exec(sql) && q.next() ? q.value(q.record().count() - 1).toString() : QString();
+    }
+};
 
 QString userName(int i)
 {
@@ -285,6 +320,82 @@ private slots:
         QCOMPARE(eve.collect(u"SGN"_s, 2), (QStringList{u":SGN|2|^"_s, u":SGN|3|^"_s}));
         QCOMPARE(eve.waitForCode(u"NEW"_s), u":NEW|2|^"_s);
         QVERIFY(second.stop());
+    }
+
+    // Hashes, salts and e-mail addresses stay with the relay's user; XRP
+    // finds an author's reports without reading the whole table.
+    void databaseFilesArePrivateAndIndexed()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"made/here/relay.sqlite"_s);
+        RelayProcess relay;
+        QVERIFY2(relay.start(QuickHashing, path), qPrintable(relay.log()));
+        RawClient c;
+        QVERIFY(JoinRelay(c, relay.tcpPort(), u"ANN"_s));
+        for (const QString &f : QStringList{path, path + u"-wal"_s, path + u"-shm"_s})
+            QCOMPARE(modeOf(f), 0600);
+        QCOMPARE(modeOf(dir.filePath(u"made"_s)), 0700);
+        QCOMPARE(modeOf(dir.filePath(u"made/here"_s)), 0700);
+        QVERIFY(relay.stop());
+        DatabaseHolder db(path);
+        QVERIFY2(db.firstRow(u"EXPLAIN QUERY PLAN SELECT id, text FROM reports WHERE author_key = 'ANN'"_s)
+                     .contains(u"INDEX"_s),
+                 "XRP scans the whole report table");
+    }
+
+    // Another writer holds the file (root is no exception): the relay
+    // refuses to start on it, and a write that fails later is told to the
+    // log and to the operator, not passed off as a taken name or an
+    // unknown account.
+    void databaseThatCannotBeWritten()
+    {
+        RelayProcess relay;
+        QVERIFY(relay.start(QuickHashing));
+        RawClient ann, bob;
+        QVERIFY(JoinRelay(ann, relay.tcpPort(), u"ANN"_s));
+        QVERIFY(bob.connectTo(relay.tcpPort()));
+        {
+            DatabaseHolder holder(relay.databasePath());
+            QVERIFY(holder.exec(u"BEGIN IMMEDIATE"_s));
+            ann.sendText(Report(u"hail"_s, u"ANN"_s));
+            QVERIFY(!ann.waitForCode(u"RPT"_s).isEmpty());
+            QVERIFY2(relay.log().contains(u"database cannot be written"_s), qPrintable(relay.log()));
+            const QString banned = relay.admin({u"ban"_s, u"ANN"_s});
+            QVERIFY2(banned.contains(u"error the database cannot be written"_s), qPrintable(banned));
+            QVERIFY(ann.pendingWithCode(u"BAN"_s, 100).isEmpty());
+            QVERIFY(relay.admin({u"list"_s}).startsWith(u"warning the database cannot be written"_s));
+            bob.sendText(NewAccount(u"BOB"_s, u"pw"_s));
+            QCOMPARE(bob.waitForCode(u"NEW"_s), u":NEW|2|^"_s);
+            QVERIFY(!relay.log().contains(u"BOB refused, name taken"_s));
+            QVERIFY(holder.exec(u"ROLLBACK"_s));
+            ann.sendText(Report(u"hail again"_s, u"ANN"_s));
+            QVERIFY(!ann.waitForCode(u"RPT"_s).isEmpty());
+            QVERIFY(QTest::qWaitFor([&] { return relay.log().contains(u"database written again"_s); }, 3000));
+            QVERIFY(relay.admin({u"list"_s}).startsWith(u"observer"_s));
+            QVERIFY(relay.stop());
+
+            QVERIFY(holder.exec(u"BEGIN IMMEDIATE"_s));
+            RelayProcess second;
+            QVERIFY(!second.start(QuickHashing, relay.databasePath()));
+            QVERIFY2(second.log().contains(u"cannot be written"_s), qPrintable(second.log()));
+            QVERIFY(holder.exec(u"ROLLBACK"_s));
+        }
+    }
+
+    // Whatever reads the log may go away; the relay carries on.
+    void relayOutlivesItsLogReader()
+    {
+        int fds[2] = {-1, -1};
+        QCOMPARE(::pipe2(fds, O_CLOEXEC), 0);
+        ::close(fds[0]);
+        RelayProcess relay;
+        relay.setChildSetup([w = fds[1]] { ::dup2(w, STDERR_FILENO); });
+        const bool started = relay.start(QuickHashing);
+        ::close(fds[1]);
+        QVERIFY(started);
+        RawClient c;
+        QVERIFY(JoinRelay(c, relay.tcpPort(), u"ANN"_s));
+        QVERIFY(relay.stop());
     }
 };
 

@@ -4,8 +4,10 @@
 
 #include "net/protocol.h"
 
+#include <QLocalSocket>
 #include <QRandomGenerator>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -21,7 +23,14 @@ class TestRelayOperations : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY2(m_relay.start(), qPrintable(m_relay.readyLine() + m_relay.log()));
+        QFile token(m_tokenFile);
+        QVERIFY(token.open(QIODevice::WriteOnly));
+        token.write(Token + "\n");
+        token.close();
+        QVERIFY(token.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY2(m_relay.start({u"--admin"_s, u"127.0.0.1:0"_s, u"--admin-token-file"_s, m_tokenFile,
+                                u"--admin-idle-seconds"_s, u"1"_s}),
+                 qPrintable(m_relay.readyLine() + m_relay.log()));
         QVERIFY(JoinRelay(m_ann, m_relay.tcpPort(), u"Ann"_s));
         QVERIFY(JoinRelay(m_ben, m_relay.tcpPort(), u"BEN"_s));
         // Both arrivals seen by both, so that only what a case causes follows.
@@ -96,6 +105,123 @@ private slots:
         QCOMPARE(later.waitForCode(u"SGN"_s), u":SGN|5|^"_s);
         later.sendText(SignOn(u"carol"_s, u"wrong"_s));
         QCOMPARE(later.waitForCode(u"SGN"_s), u":SGN|2|^"_s);
+        // A ban made by mistake can be taken back.
+        QVERIFY(m_relay.admin({u"unban"_s, u"carol"_s}, &code).startsWith(u"ok account carol"_s));
+        later.sendText(SignOn(u"carol"_s, u"pw"_s));
+        QCOMPARE(later.waitForCode(u"SGN"_s), u":SGN|3|^"_s);
+        QVERIFY(m_relay.admin({u"unban"_s, u"NOBODY"_s}, &code).startsWith(u"error no account"_s));
+    }
+
+    // Only the token opens the admin port, so that neither another local
+    // user nor a web page posting to it can steer the network; any line
+    // that is no command ends the connection.
+    void adminAccess_data()
+    {
+        QTest::addColumn<bool>("socket");
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("closed");
+        const QByteArray smg = "smg ann from the operator\n";
+        QTest::newRow("port, token first") << false << Token + "\n" + smg << u"ok 1 connection"_s << false;
+        QTest::newRow("port, wrong token") << false << "0123456789abcdefX\n" + smg << QString() << true;
+        QTest::newRow("port, command without token") << false << smg + smg << QString() << true;
+        QTest::newRow("port, web page post")
+            << false << "POST / HTTP/1.1\r\nHost: 127.0.0.1:5151\r\nContent-Type: text/plain\r\n\r\n" + smg
+            << QString() << true;
+        QTest::newRow("port, token then no command")
+            << false << Token + "\nGET / HTTP/1.1\n" + smg << u"error unknown command"_s << true;
+        QTest::newRow("socket") << true << smg << u"ok 1 connection"_s << false;
+        QTest::newRow("socket, no command") << true << "smg\n" + smg << u"error usage"_s << true;
+    }
+    void adminAccess()
+    {
+        QFETCH(bool, socket);
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, answer);
+        QFETCH(bool, closed);
+        QLocalSocket local;
+        QTcpSocket tcp;
+        QIODevice *io = socket ? static_cast<QIODevice *>(&local) : &tcp;
+        if (socket)
+            local.connectToServer(m_relay.adminSocket());
+        else
+            tcp.connectToHost(u"127.0.0.1"_s, m_relay.adminPort());
+        QTRY_VERIFY_WITH_TIMEOUT(socket ? local.state() == QLocalSocket::ConnectedState
+                                        : tcp.state() == QAbstractSocket::ConnectedState,
+                                 3000);
+        io->write(lines);
+        const auto isClosed = [&] {
+            return socket ? local.state() == QLocalSocket::UnconnectedState
+                          : tcp.state() == QAbstractSocket::UnconnectedState;
+        };
+        QByteArray got;
+        (void)QTest::qWaitFor(
+            [&] {
+                got += io->readAll();
+                return closed ? isClosed() : got.contains('\n');
+            },
+            3000);
+        QVERIFY2(QString::fromUtf8(got).startsWith(answer), got.constData());
+        QCOMPARE(isClosed(), closed);
+        if (answer.startsWith(u"ok"_s))
+            QCOMPARE(m_ann.waitForCode(u"SMG"_s), u":SMG|ann|SYSTEM|from the operator|^"_s);
+        else
+            QVERIFY(m_ann.pendingWithCode(u"SMG"_s, 100).isEmpty());
+    }
+
+    // The port stays shut unless its token is private and long enough.
+    void adminPortNeedsAPrivateToken_data()
+    {
+        QTest::addColumn<QByteArray>("token"); // empty: no token file given
+        QTest::addColumn<bool>("othersMayRead");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("no token file") << QByteArray() << false << u"--admin needs --admin-token-file"_s;
+        QTest::newRow("others may read it") << Token << true << u"others may read or write it"_s;
+        QTest::newRow("short token") << "secret"_ba << false << u"at least 16 characters"_s;
+    }
+    void adminPortNeedsAPrivateToken()
+    {
+        QFETCH(QByteArray, token);
+        QFETCH(bool, othersMayRead);
+        QFETCH(QString, refusal);
+        QStringList arguments{u"--admin"_s, u"127.0.0.1:0"_s};
+        const QString path = m_dir.filePath(u"other.token"_s);
+        if (!token.isEmpty()) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(token);
+            file.close();
+            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
+                                        (othersMayRead ? QFile::ReadOther : QFile::Permissions())));
+            arguments << u"--admin-token-file"_s << path;
+        }
+        RelayProcess relay;
+        QVERIFY(!relay.start(arguments));
+        QVERIFY2(relay.log().contains(refusal), qPrintable(relay.log()));
+    }
+
+    // A few admin connections at once, each closed when idle; the port
+    // takes commands again once they are gone.
+    void adminConnectionsAreFewAndBrief()
+    {
+        QTest::qWait(1100); // the earlier cases' connections have idled out
+        std::vector<std::unique_ptr<QLocalSocket>> open;
+        for (int i = 0; i < 5; ++i) {
+            open.push_back(std::make_unique<QLocalSocket>());
+            open.back()->connectToServer(m_relay.adminSocket());
+            QVERIFY(open.back()->waitForConnected(3000));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(open.back()->state(), QLocalSocket::UnconnectedState, 3000);
+        QVERIFY(open.back()->readAll().startsWith("error too many admin connections"));
+        QTRY_COMPARE_WITH_TIMEOUT(open.front()->state(), QLocalSocket::UnconnectedState, 3000);
+        QProcess cli;
+        cli.start(QStringLiteral(NIMBREL_RELAY_BIN),
+                  {u"admin"_s, u"--to"_s, u"127.0.0.1:%1"_s.arg(m_relay.adminPort()), u"--token-file"_s,
+                   m_tokenFile, u"list"_s});
+        QVERIFY(cli.waitForFinished(10000));
+        QCOMPARE(cli.exitCode(), 0);
+        const QByteArray listed = cli.readAllStandardOutput();
+        QVERIFY2(listed.contains("observer\tAnn\t") && listed.contains("\nok "), listed.constData());
     }
 
     void addressFileOverHttp_data()
@@ -202,6 +328,9 @@ private slots:
     }
 
 private:
+    static inline const QByteArray Token = "0123456789abcdef-operator"_ba;
+    QTemporaryDir m_dir;
+    QString m_tokenFile = m_dir.filePath(u"admin.token"_s);
     RelayProcess m_relay;
     RawClient m_ann;
     RawClient m_ben;

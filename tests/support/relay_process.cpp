@@ -67,7 +67,7 @@ bool RelayProcess::start(const QStringList &extraArguments, const QString &datab
     m_databasePath = databasePath.isEmpty() ? m_dir.filePath(u"relay.sqlite"_s) : databasePath;
     m_process.setProgram(QStringLiteral(NIMBREL_RELAY_BIN));
     m_process.setArguments(QStringList{u"--listen"_s, u"127.0.0.1:0"_s, u"--http"_s, u"127.0.0.1:0"_s,
-                                       u"--admin"_s, u"127.0.0.1:0"_s, u"--db"_s, m_databasePath} +
+                                       u"--admin-socket"_s, adminSocket(), u"--db"_s, m_databasePath} +
                            extraArguments);
     // The log goes to a file so that a chatty relay never blocks on a pipe.
     m_process.setStandardErrorFile(m_dir.filePath(u"relay.log"_s), QIODevice::Append);
@@ -83,7 +83,8 @@ bool RelayProcess::start(const QStringList &extraArguments, const QString &datab
         10000);
     m_readyLine = QString::fromUtf8(out.left(out.indexOf('\n')));
     static const QRegularExpression form(
-        u"^relay listening tcp=127\\.0\\.0\\.1:(\\d+) http=127\\.0\\.0\\.1:(\\d+) admin=127\\.0\\.0\\.1:(\\d+)$"_s);
+        u"^relay listening tcp=127\\.0\\.0\\.1:(\\d+) http=127\\.0\\.0\\.1:(\\d+)"
+        u"(?: admin=127\\.0\\.0\\.1:(\\d+))? admin-socket=/\\S+$"_s);
     const QRegularExpressionMatch m = form.match(m_readyLine);
     if (!ready || !m.hasMatch())
         return false;
@@ -128,7 +129,7 @@ QString RelayProcess::admin(const QStringList &arguments, int *exitCode) const
 {
     QProcess p;
     p.start(QStringLiteral(NIMBREL_RELAY_BIN),
-            QStringList{u"admin"_s, u"--to"_s, u"127.0.0.1:%1"_s.arg(m_adminPort)} + arguments);
+            QStringList{u"admin"_s, u"--socket"_s, adminSocket()} + arguments);
     p.waitForFinished(10000);
     if (exitCode)
         *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;

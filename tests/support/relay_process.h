@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 using namespace Qt::Literals::StringLiterals;
 
 // Protocol texts a test client sends, built as the real client builds them.
@@ -33,6 +35,8 @@ public:
     ~RelayProcess();
 
     bool start(const QStringList &extraArguments = {}, const QString &databasePath = {});
+    // Runs in the relay's process before it starts (limits, descriptors).
+    void setChildSetup(const std::function<void()> &setup) { m_process.setChildProcessModifier(setup); }
     // SIGTERM and wait; true when the relay ended by itself with code 0.
     bool stop();
     // SIGKILL, as a crash or a power cut ends it; true once it is gone.
@@ -45,8 +49,11 @@ public:
     QString databasePath() const { return m_databasePath; }
     QString readyLine() const { return m_readyLine; }
     QString log() const;
-    // Runs "nimbrel-relay admin --to ... arguments" and returns its output.
+    // Runs "nimbrel-relay admin --socket ... arguments" and returns its output.
     QString admin(const QStringList &arguments, int *exitCode = nullptr) const;
+    // The admin port when started with --admin (and a token file), else 0.
+    quint16 adminPort() const { return m_adminPort; }
+    QString adminSocket() const { return m_dir.filePath(u"admin.sock"_s); }
 
 private:
     QTemporaryDir m_dir;
