@@ -40,4 +40,5 @@ void StatusLine::endFlash()
     m_fore.reset();
     m_back.reset();
     emit changed();
+    emit flashEnded();
 }

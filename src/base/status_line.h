@@ -39,6 +39,8 @@ public:
 signals:
     void changed();
     void heldLineShown();
+    // tmrStatusFlash's tick: the colours are back to normal.
+    void flashEnded();
 
 private:
     QString m_text;

@@ -49,19 +49,6 @@ bool ProfanityCheck(QStringView text, Dialogs &dialogs)
     return true;
 }
 
-int Capital(int keyAscii)
-{
-    return keyAscii >= 'a' && keyAscii <= 'z' ? keyAscii - 32 : keyAscii;
-}
-
-QString Capital(const QString &typed)
-{
-    QString out = typed;
-    for (QChar &c : out)
-        c = QChar(Capital(int(c.unicode())));
-    return out;
-}
-
 bool BlockedUsers::IsBlocked(const QStringList &filterList, const QString &name)
 {
     if (filterList.isEmpty())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/capital.h"
+
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -23,10 +25,6 @@ const QStringList &OffensiveWords();
 int FindOffensiveWord(QStringView text);
 // Shows "Please, no cursing." and returns true when the text is refused.
 bool ProfanityCheck(QStringView text, Dialogs &dialogs);
-
-// Upper-cases a typed ASCII letter; every other code is left as it is.
-int Capital(int keyAscii);
-QString Capital(const QString &typed);
 
 // Blocked-user test: the upper-cased name equals an upper-cased entry.
 // Keeps an upper-cased set of the list, rebuilt only when the list changes,

@@ -68,7 +68,20 @@ QString MessageLine(const QString &sender, const QString &addressee, const QStri
     return sender + u" to "_s + addressee + u":   "_s + MessageTime(time) + u"\r\n"_s + text;
 }
 
-MessageDecision HandleMessage(const QString &message, const MessengerView &view, BlockedUsers &blocked)
+bool AwayReplies::mayAnswer(const QString &sender, const QDateTime &now)
+{
+    // Forget the senders past their quiet time, so the table stays small.
+    m_answered.removeIf(
+        [&](const auto &entry) { return entry.value().secsTo(now) >= Messages::AwayReplyQuietSeconds; });
+    const QString key = sender.toUpper();
+    if (m_answered.contains(key))
+        return false;
+    m_answered.insert(key, now);
+    return true;
+}
+
+MessageDecision HandleMessage(const QString &message, const MessengerView &view, BlockedUsers &blocked,
+                              AwayReplies &awayReplies)
 {
     MessageDecision d;
     const QStringList fields = SplitFields(message);
@@ -110,11 +123,12 @@ MessageDecision HandleMessage(const QString &message, const MessengerView &view,
         if (!view.windowVisible && !fromMe)
             d.toBox = group.isEmpty() ? sender : group;
     }
-    // An away reply is itself a direct message: answering our own messages or
-    // a message that carries our own away text would let two away clients (or
-    // one writing to itself) answer each other without end.
+    // An away reply is itself a direct message: answering our own messages, a
+    // message that carries an away text, or a sender answered lately would
+    // let two away clients (or one writing to itself) answer each other
+    // without end.
     if (!quickChat && to == me && view.away && view.messageBox.size() > 1 && !fromMe &&
-        text != view.messageBox && text != Messages::AwayText())
+        text != view.messageBox && text != Messages::AwayText() && awayReplies.mayAnswer(sender, view.now))
         d.awayReplyTo = sender;
 
     d.activeChat = true;
@@ -164,18 +178,6 @@ std::optional<SendQuestion> SendConfirmation(const QString &to)
             u"Confirm Send to SOS"_s,
             u"Everyone connected to Nimbrel will receive messages sent to SOS.  Messages sent to SOS are a request for aid in an emergency situation.  Are you sure that you want to send this message?"_s};
     return std::nullopt;
-}
-
-bool AddGroup(QStringList &sortedGroups, const QString &typed)
-{
-    const QString entry = typed.trimmed();
-    if (entry.isEmpty())
-        return true;
-    if (sortedGroups.size() >= Messages::MaxGroups)
-        return false;
-    auto at = std::lower_bound(sortedGroups.begin(), sortedGroups.end(), entry);
-    sortedGroups.insert(at, entry);
-    return true;
 }
 
 std::optional<QString> AppendMessageLog(const QString &path, const QString &text)

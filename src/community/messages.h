@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -13,6 +15,8 @@ inline constexpr int PaneCap = 15'000;
 inline constexpr int MaxGroups = 1'000;
 inline const QString QuickChatAddress = QStringLiteral("QUICKCHAT");
 inline const QString EveryMessageGroup = QStringLiteral("&(2)ALL&");
+// One away reply to each sender within this time.
+inline constexpr int AwayReplyQuietSeconds = 5 * 60;
 QString AwayText();
 QString InitialMessageText();
 QString HelpText();
@@ -22,7 +26,7 @@ QString GroupListFullMessage();
 // What the messenger shows at the moment a message arrives.
 struct MessengerView
 {
-    QString userName; // unescaped
+    QString userName; // as stored and as it travels, escaped
     QStringList groupList;
     QStringList filterList;
     bool windowVisible = false;
@@ -30,6 +34,21 @@ struct MessengerView
     bool away = false;            // chkAway
     QString messageBox;           // txtMsg: what an away reply sends
     QTime localTime;
+    QDateTime now; // for the away-reply guard
+};
+
+// The senders answered lately by an away reply. Two away clients with
+// different texts would answer each other for ever; with at most one reply
+// to each sender within the quiet time, every exchange of automatic
+// replies ends after one reply each way.
+class AwayReplies final
+{
+public:
+    // True, and remembered, when the sender may be answered now.
+    bool mayAnswer(const QString &sender, const QDateTime &now);
+
+private:
+    QHash<QString, QDateTime> m_answered; // upper-cased sender: when
 };
 
 // What an inbound MSG or SMG makes the messenger do.
@@ -51,7 +70,8 @@ struct MessageDecision
 // "h:nn AMPM"
 QString MessageTime(const QTime &time);
 QString MessageLine(const QString &sender, const QString &addressee, const QString &text, const QTime &time);
-MessageDecision HandleMessage(const QString &message, const MessengerView &view, BlockedUsers &blocked);
+MessageDecision HandleMessage(const QString &message, const MessengerView &view, BlockedUsers &blocked,
+                              AwayReplies &awayReplies);
 MessageDecision HandleSystemMessage(const QString &message, const MessengerView &view);
 
 // The word under the caret of a pane, for the To box.
@@ -64,8 +84,6 @@ struct SendQuestion
     QString text;
 };
 std::optional<SendQuestion> SendConfirmation(const QString &to);
-// Sorted insert into the group list; false when it is full.
-bool AddGroup(QStringList &sortedGroups, const QString &typed);
 
 // Appends to the message log; the system's description of the failure, or
 // nothing when it was written.

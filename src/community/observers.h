@@ -24,7 +24,7 @@ ObserverNotice ReadObserverNotice(const QString &message);
 struct ObserverDecision
 {
     QString statusLine; // held and flashed white on `back`; empty: none
-    Rgb back;
+    std::optional<Rgb> back;
     QString monitorLine;     // "h:nn AMPM", CR LF, the status line
     bool newArrival = false; // an announced sign-on
     std::optional<QString> countTooltip;

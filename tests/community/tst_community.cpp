@@ -48,12 +48,13 @@ private slots:
         QTest::addColumn<QString>("flags");
         QTest::addColumn<QString>("toBox");
         QTest::addColumn<QString>("reply");
+        QTest::addColumn<int>("answeredAgo"); // seconds since the last away reply to the sender
         const QStringList std{u"ALL"_s, u"WXCHAT"_s};
         const auto row = [&](const char *name, const char *to, const char *from, const char *flags,
                              const char *toBox, const char *reply = "", const QStringList &groups = {},
-                             const QString &text = u"hi"_s) {
+                             const QString &text = u"hi"_s, int answeredAgo = -1) {
             QTest::newRow(name) << to << from << text << (groups.isEmpty() ? std : groups) << flags << toBox
-                                << reply;
+                                << reply << answeredAgo;
         };
         row("to me, other case", "me", "BOB", "c", "BOB");
         row("own echo, To box kept", "CAROL", "Me", "c", "-");
@@ -67,6 +68,9 @@ private slots:
         row("away ignores group", "ALL", "BOB", "ac", "ALL");
         row("away ignores own message", "ME", "me", "ac", "-");
         row("away ignores away reply", "ME", "BOB", "ac", "BOB", "", {}, Messages::AwayText());
+        // two away clients with different texts: each answers the other once
+        row("away: once per sender", "ME", "bob", "ac", "bob", "", {}, u"out"_s, 299);
+        row("away: again after five minutes", "ME", "BOB", "ac", "BOB", "BOB", {}, u"out"_s, 301);
     }
     void decision()
     {
@@ -75,6 +79,11 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QStringList, groups);
         QFETCH(QString, flags);
+        QFETCH(int, answeredAgo);
+        const QDateTime now(QDate(2026, 12, 6), QTime(21, 5), Qt::UTC);
+        AwayReplies answered;
+        if (answeredAgo >= 0)
+            QVERIFY(answered.mayAnswer(u"BOB"_s, now.addSecs(-answeredAgo)));
         MessengerView view{u"Me"_s,
                            groups,
                            {u"TROLL"_s},
@@ -82,10 +91,11 @@ private slots:
                            false,
                            flags.contains(u'a'),
                            Messages::AwayText(),
-                           QTime(21, 5)};
+                           QTime(21, 5),
+                           now};
         BlockedUsers blocked;
         const QString wire = ServerMessage(u"MSG", {to, from, EscapeOutgoing(text)});
-        const MessageDecision d = HandleMessage(wire, view, blocked);
+        const MessageDecision d = HandleMessage(wire, view, blocked, answered);
         QCOMPARE(d.dropped, flags.contains(u'd'));
         QCOMPARE(d.showInChat, flags.contains(u'c'));
         QTEST(d.toBox.value_or(u"-"_s), "toBox");
@@ -288,7 +298,7 @@ private slots:
         QCOMPARE(d.statusLine, status);
         QCOMPARE(d.newArrival, !status.isEmpty());
         QCOMPARE(d.monitorLine, status.isEmpty() ? QString() : u"9:05 PM\r\n"_s + status);
-        QCOMPARE(d.back, (Rgb{0, 0, 0}));
+        QCOMPARE(d.back, status.isEmpty() ? std::nullopt : std::optional(Rgb{0, 0, 0}));
         QTEST(d.countTooltip.value_or(u"-"_s), "tooltip");
     }
 
@@ -308,7 +318,7 @@ private slots:
         const ObserverDecision gone = list.HandleObserverSignOff(dob(u"zed"_s), QTime(9, 0));
         QCOMPARE(gone.removedRows, QList<int>{2});
         QCOMPARE(gone.statusLine, u"Observer Disconnected  -  MD  HARFORD  21014  zed"_s);
-        QCOMPARE(gone.back, (Rgb{128, 128, 128}));
+        QCOMPARE(gone.back, std::optional(Rgb{128, 128, 128}));
         QCOMPARE(ObserverList::TotalText(list.rows().size()), u"Total = 2"_s);
         QCOMPARE(ObserverRowName(list.rows().at(1)), u"Me"_s);
         QCOMPARE(ObserverRowName(u"NOSPACE"_s), QString());

@@ -11,9 +11,11 @@
 #include "graphics/ui/graphics_subsystem.h"
 #include "reports/ui/frm_add_counties.h"
 #include "reports_window_fixture.h"
+#include "scripted_server.h"
 #include "test_files.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -47,6 +49,18 @@ struct ListEditor
     }
 };
 
+// Real key presses, one per character, as a keyboard types them.
+void type(QWidget *box, const QString &text, Qt::KeyboardModifiers modifiers = {})
+{
+    for (QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key(c.toUpper().unicode()), QString(c), modifiers);
+}
+
+QColor base(QWidget *box)
+{
+    return box->palette().color(QPalette::Base);
+}
+
 } // namespace
 
 // The messenger with its lists, and the two list editor windows.
@@ -57,9 +71,15 @@ private slots:
     void messagesReachThePanes()
     {
         ReportsWindow w(u"ME"_s);
-        w.state.groupList = {u"ALL"_s, u"WXCHAT"_s};
+        w.state.groupList = {u"WXCHAT"_s, u"sos"_s, u"ALL"_s};
+        auto *received = w.form->findChild<QPlainTextEdit *>(u"QCRec"_s);
+        w.form->findChild<QCheckBox *>(u"QCCheck"_s)->setChecked(true);
+        TestFiles::write(w.state.filePath(AlertSounds::QuickChatFile), "RIFF");
+        QCOMPARE(received->toolTip().left(25), u"Quick chat messages are d"_s);
+        QCOMPARE(w.form->findChild<QWidget *>(u"txtQCSend"_s)->toolTip().left(19), u"Quick Chat messages"_s);
         w.arrive(ServerMessage(u"MSG", {u"me"_s, u"BOB"_s, EscapeOutgoing(u"a|b"_s)}));
         w.arrive(ServerMessage(u"MSG", {u"SKYWARN"_s, u"BOB"_s, u"not mine"_s}));
+        w.client->statusLine().endFlash(); // quick chat comes when nothing flashes
         w.arrive(ServerMessage(u"MSG", {u"QUICKCHAT"_s, u"BOB"_s, u"quick"_s}));
         frmMsg &msg = w.client->community().messenger();
         msg.flushPanes();
@@ -68,9 +88,15 @@ private slots:
         QVERIFY(msg.txtMonitor->toPlainText().contains(u"not mine"_s));
         QVERIFY(msg.txtMonitor->toPlainText().endsWith(u"quick"_s));
         QCOMPARE(msg.txtCall->text(), u"BOB"_s);
-        QTRY_VERIFY(
-            w.form->findChild<QPlainTextEdit *>(u"QCRec"_s)->toPlainText().contains(u"BOB:   quick  "_s));
+        QTRY_VERIFY(received->toPlainText().contains(u"BOB:   quick  "_s));
         QVERIFY(w.statusLabel()->text().startsWith(u"Active Chat  -  From: BOB  To: QUICKCHAT - quick"_s));
+        QCOMPARE(w.sound.played, QStringList{w.state.filePath(AlertSounds::QuickChatFile)});
+        // cyan until the status line's flash ends
+        QCOMPARE(base(received), QColor(0, 255, 255));
+        w.client->statusLine().endFlash();
+        QCOMPARE(base(received), w.form->palette().color(QPalette::Base));
+        // the group list sorts as people read it, letter case aside
+        QCOMPARE(msg.List1->item(1)->text(), u"sos"_s);
 
         // the pane keeps exactly its last characters
         const QString big(Messages::PaneCap, u'x');
@@ -155,6 +181,8 @@ private slots:
         msg.showMinimized();
         w.arrive(ServerMessage(u"MSG", {u"ME"_s, u"BOB"_s, u"hello"_s}));
         QVERIFY(msg.isVisible() && !msg.isMinimized());
+        w.form->cmdMinimize_Click(); // to the tray, the messenger first
+        QVERIFY(!msg.isVisible());
 
         QImage picture(40, 30, QImage::Format_RGB32);
         picture.fill(Qt::red);
@@ -195,6 +223,75 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&msg));
         QVERIFY(msg.txtMessage->textCursor().atEnd());
         QVERIFY(msg.txtMsg->hasFocus());
+        // Escape anywhere in the window empties the message box
+        for (QWidget *at :
+             std::initializer_list<QWidget *>{msg.txtCall, msg.List1, msg.Check2, msg.txtMonitor}) {
+            msg.txtMsg->setPlainText(u"draft"_s);
+            at->setFocus();
+            QTest::keyClick(at, Qt::Key_Escape);
+            QVERIFY2(msg.txtMsg->toPlainText().isEmpty(), qPrintable(at->objectName()));
+        }
+    }
+
+    // Typed a to z become capitals where the network expects them; every
+    // other key, accented letters included, stays as typed.
+    void typingCapitals_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("To box, every key") << u"txtCall"_s << u"wxé ß€a"_s << u"WXé ß€A"_s;
+        QTest::newRow("group, every key") << u"Text1"_s << u"sky ü"_s << u"SKY ü"_s;
+        QTest::newRow("message, first letter") << u"txtMsg"_s << u"abc"_s << u"Abc"_s;
+        QTest::newRow("message, accented first") << u"txtMsg"_s << u"éa"_s << u"éa"_s;
+        QTest::newRow("quick chat, first letter") << u"txtQCSend"_s << u"hello"_s << u"Hello"_s;
+        QTest::newRow("quick chat, ß first") << u"txtQCSend"_s << u"ßa"_s << u"ßa"_s;
+        QTest::newRow("quick chat, € first") << u"txtQCSend"_s << u"€a"_s << u"€a"_s;
+    }
+    void typingCapitals()
+    {
+        QFETCH(QString, box);
+        ReportsWindow w(u"ME"_s);
+        frmMsg &msg = w.client->community().messenger();
+        QWidget *target = msg.findChild<QWidget *>(box);
+        if (!target)
+            target = w.form->findChild<QWidget *>(box);
+        QFETCH(QString, typed);
+        QMetaObject::invokeMethod(target, "clear");
+        type(target, typed);
+        const QVariant text = target->property(qobject_cast<QLineEdit *>(target) ? "text" : "plainText");
+        QTEST(text.toString(), "shown");
+    }
+
+    // The user name travels as stored: with bytes 128 and 130 in it, the
+    // escapes of "|" and "^", it stays one field on the wire.
+    void userNameAsStored()
+    {
+        ScriptedServer server;
+        QVERIFY(server.listen());
+        ReportsWindow w(u"WX\u20ACMA\u201AN"_s);
+        w.link->connectTo(u"127.0.0.1"_s, QString::number(server.port()));
+        QTRY_COMPARE(w.link->state(), ServerLink::LinkState::Connected);
+        w.state.signedOn = true;
+        frmMsg &msg = w.client->community().messenger();
+        QVERIFY(msg.chkAway->text().endsWith(u" WX\u20ACMA\u201AN"_s));
+        w.arrive(ServerMessage(u"GOB", {u"MD"_s, u"HARFORD"_s, u"21014"_s, w.state.settings.UserName, {}}));
+        QVERIFY(!w.statusLabel()->text().startsWith(u"New Observer"_s));
+        w.arrive(ServerMessage(u"MSG", {w.state.settings.UserName, u"BOB"_s, u"for me"_s}));
+        msg.flushPanes();
+        QVERIFY(msg.txtMessage->toPlainText().endsWith(u"for me"_s));
+
+        // a line break typed with Shift goes out as CR LF
+        msg.txtCall->setText(u"BOB"_s);
+        msg.txtMsg->clear();
+        type(msg.txtMsg, u"a"_s);
+        QTest::keyClick(msg.txtMsg, Qt::Key_Return, Qt::ShiftModifier);
+        type(msg.txtMsg, u"b"_s);
+        QTest::keyClick(msg.txtMsg, Qt::Key_Return);
+        w.client->community().sendQuickChat(u"hi"_s);
+        QTRY_COMPARE(server.received().size(), 2);
+        QCOMPARE(WireCodec::encode(server.received().join(QString())),
+                 ":MSG|BOB|WX\x80MA\x82N|A\r\nb|^:MSG|QUICKCHAT|WX\x80MA\x82N|hi|^"_ba);
     }
 
     void addRemoveStore_data()

@@ -62,7 +62,8 @@ void CommunitySubsystem::sendQuickChat(const QString &text)
         m_quickChat->clearSendBox();
         return;
     }
-    const QString user = CleanIncoming(m_context.state.settings.UserName);
+    // The name travels as stored: it is kept escaped.
+    const QString &user = m_context.state.settings.UserName;
     if (user.size() < 2)
         return;
     const QString escaped = EscapeOutgoing(text);
@@ -127,9 +128,8 @@ void CommunitySubsystem::mnuNewObserverAlert_Click()
 
 void CommunitySubsystem::HandleObserverSignOn(const QString &message)
 {
-    const ObserverDecision d =
-        m_observers.HandleObserverSignOn(message, CleanIncoming(m_context.state.settings.UserName),
-                                         m_context.services.clock.localNow().time());
+    const ObserverDecision d = m_observers.HandleObserverSignOn(message, m_context.state.settings.UserName,
+                                                                m_context.services.clock.localNow().time());
     if (d.insertedAt >= 0 && m_observersWindow)
         m_observersWindow->rowInserted(d.insertedAt);
     showObserverDecision(d);
@@ -158,7 +158,7 @@ void CommunitySubsystem::showObserverDecision(const ObserverDecision &d)
         return;
     m_context.statusLine.showHeld(d.statusLine);
     messenger().AppendToMonitor(d.monitorLine);
-    m_context.statusLine.flash({255, 255, 255}, d.back);
+    m_context.statusLine.flash({255, 255, 255}, d.back.value_or(Rgb{}));
 }
 
 void CommunitySubsystem::ShowGraphic(const QString &path)
@@ -184,13 +184,11 @@ void CommunitySubsystem::buildWindows(SubsystemHost &host)
     m_lblRecentContacts->setCursor(Qt::PointingHandCursor);
     m_lblRecentContacts->installEventFilter(this);
     host.addPanel(PanelSlot::QuickChat, m_lblRecentContacts);
-    m_quickChat = new QuickChatPanel(m_context.services.shell);
+    m_quickChat = new QuickChatPanel(m_context.services.shell,
+                                     AlertSounds(m_context.services.sound, m_context.state.dataDir));
     host.addPanel(PanelSlot::QuickChat, m_quickChat);
     connect(m_quickChat, &QuickChatPanel::sendRequested, this, &CommunitySubsystem::sendQuickChat);
-    connect(&m_context.statusLine, &StatusLine::changed, m_quickChat, [this] {
-        if (!m_context.statusLine.flashing())
-            m_quickChat->EndHighlight();
-    });
+    connect(&m_context.statusLine, &StatusLine::flashEnded, m_quickChat, &QuickChatPanel::EndHighlight);
     connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuListObservers"),
                              QStringLiteral("&List Observers")),
             &QAction::triggered, this, &CommunitySubsystem::mnuListObservers_Click);
@@ -208,6 +206,13 @@ void CommunitySubsystem::buildWindows(SubsystemHost &host)
     messaging->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     messaging->setShortcutContext(Qt::WindowShortcut);
     connect(messaging, &QAction::triggered, this, &CommunitySubsystem::mnuMessaging_Click);
+}
+
+void CommunitySubsystem::beforeMinimize()
+{
+    // Minimize to Tray takes the messenger off the screen first.
+    if (m_msg)
+        m_msg->hide();
 }
 
 void CommunitySubsystem::loadStep(LoadStep step)

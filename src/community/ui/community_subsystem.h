@@ -32,6 +32,7 @@ public:
     void loadStep(LoadStep step) override;
     void minuteStep(MinuteStep step) override;
     void closeWindows() override;
+    void beforeMinimize() override;
     bool inputEmpty() const override;
     void escape(bool allInputWasEmpty) override;
 

@@ -6,6 +6,8 @@
 #include "base/list_files.h"
 #include "base/status_line.h"
 #include "base/ui/subsystem.h"
+#include "base/ui/typing_filter.h"
+#include "community/ui/list_editor_window.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "platform/clock.h"
@@ -14,7 +16,6 @@
 #include "reports/alert_sounds.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +24,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
@@ -116,6 +118,7 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     txtCall = new QLineEdit(this);
     txtCall->setObjectName(u"txtCall"_s);
     txtCall->installEventFilter(this);
+    InstallCapitalKeys(txtCall, CapitalKeys::Every);
     grid->addWidget(txtCall, 5, 0, 1, 2);
     grid->addWidget(new QLabel(u"Message"_s, this), 6, 0);
     txtMsg = new QPlainTextEdit(Messages::InitialMessageText(), this);
@@ -123,6 +126,7 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     txtMsg->setMaximumHeight(90);
     txtMsg->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     txtMsg->installEventFilter(this);
+    InstallCapitalKeys(txtMsg, CapitalKeys::First);
     grid->addWidget(txtMsg, 7, 0, 1, 2);
 
     auto *side = new QGridLayout;
@@ -131,17 +135,18 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     List1->setObjectName(u"List1"_s);
     List1->setToolTip(u"Double Click to remove a group.  Click once to place a group in the To field."_s);
     List1->setSortingEnabled(true);
-    List1->addItems(m_context.state.groupList);
+    for (const QString &group : m_context.state.groupList)
+        new CaselessItem(group, List1);
     side->addWidget(List1, 1, 0, 1, 2);
     Text1 = new QLineEdit(this);
     Text1->setObjectName(u"Text1"_s);
+    InstallCapitalKeys(Text1, CapitalKeys::Every);
     auto *add = new QPushButton(u"&Add"_s, this);
     add->setObjectName(u"Command2"_s);
     side->addWidget(Text1, 2, 0);
     side->addWidget(add, 2, 1);
-    chkAway = new QCheckBox(u"Send away reply for messages addressed to "_s +
-                                CleanIncoming(m_context.state.settings.UserName),
-                            this);
+    chkAway = new QCheckBox(
+        u"Send away reply for messages addressed to "_s + m_context.state.settings.UserName, this);
     chkAway->setObjectName(u"chkAway"_s);
     chkAway->setToolTip(u"Setting is not saved when program is closed."_s);
     Check1 = new QCheckBox(u"Don't move to front for this session"_s, this);
@@ -253,10 +258,10 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     };
     connect(add, &QPushButton::clicked, this, addTyped);
     connect(Text1, &QLineEdit::returnPressed, this, addTyped);
-    connect(Text1, &QLineEdit::textEdited, this, [this](const QString &t) {
-        if (t != t.toUpper())
-            Text1->setText(Capital(t));
-    });
+    // Escape anywhere in the window, whichever control has the focus.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WindowShortcut);
+    connect(escape, &QShortcut::activated, txtMsg, &QPlainTextEdit::clear);
     connect(List1, &QListWidget::itemClicked, this, [this](QListWidgetItem *item) {
         txtCall->setText(item->text());
         txtMsg->setFocus();
@@ -276,7 +281,7 @@ void frmMsg::addGroup(const QString &typed)
         m_context.services.dialogs.messageBox(Messages::GroupListFullMessage(), u"Nimbrel"_s);
         return;
     }
-    List1->addItem(typed.trimmed());
+    new CaselessItem(typed.trimmed(), List1);
     SaveGroupList();
 }
 
@@ -291,19 +296,20 @@ void frmMsg::SaveGroupList()
 
 MessengerView frmMsg::view() const
 {
-    return {CleanIncoming(m_context.state.settings.UserName),
+    return {m_context.state.settings.UserName,
             m_context.state.groupList,
             m_context.state.filterList,
             isVisible(),
             Check1->isChecked(),
             chkAway->isChecked(),
             txtMsg->toPlainText(),
-            m_context.services.clock.localNow().time()};
+            m_context.services.clock.localNow().time(),
+            m_context.services.clock.utcNow()};
 }
 
 void frmMsg::HandleMessage(const QString &message)
 {
-    const MessageDecision d = ::HandleMessage(message, view(), m_blocked);
+    const MessageDecision d = ::HandleMessage(message, view(), m_blocked, m_awayReplies);
     if (d.dropped)
         return;
     if (!d.quickChatLine.isEmpty())
@@ -396,11 +402,15 @@ void frmMsg::SendMsg()
                                                   Dialogs::Question, Dialogs::No) != Dialogs::Yes)
             return;
     }
-    const QString user = CleanIncoming(m_context.state.settings.UserName);
+    // The name travels as stored: it is kept escaped.
+    const QString &user = m_context.state.settings.UserName;
     if (user.size() < 2 || to.isEmpty() || txtMsg->toPlainText().isEmpty())
         return;
     txtMsg->setPlainText(EscapeOutgoing(txtMsg->toPlainText()));
-    m_context.link.SendData(ServerMessage(u"MSG", {to, user, txtMsg->toPlainText()}));
+    // The box breaks lines with LF alone; the wire carries CR LF.
+    QString text = txtMsg->toPlainText();
+    text.replace(u'\n', u"\r\n"_s);
+    m_context.link.SendData(ServerMessage(u"MSG", {to, user, text}));
 }
 
 void frmMsg::startMessageTo(const QString &user)
@@ -414,7 +424,7 @@ void frmMsg::startMessageTo(const QString &user)
 
 void frmMsg::Command6_Click()
 {
-    const QString user = CleanIncoming(m_context.state.settings.UserName);
+    const QString &user = m_context.state.settings.UserName;
     Dialogs &dialogs = m_context.services.dialogs;
     const QString group = dialogs
                               .inputBox(u"Please enter your group name that you would like to use."_s,
@@ -513,22 +523,11 @@ bool frmMsg::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::KeyPress && (watched == txtMsg || watched == txtCall)) {
         auto *key = static_cast<QKeyEvent *>(event);
         const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
-        if (key->key() == Qt::Key_Escape) {
-            txtMsg->clear();
-            return true;
-        }
         if (enter && !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier))) {
             if (!chkAway->isChecked())
                 SendMsg();
             if (watched == txtMsg)
                 txtMsg->clear();
-            return true;
-        }
-        const QString typed = key->text();
-        const bool capital = watched == txtCall || txtMsg->toPlainText().isEmpty();
-        if (capital && typed.size() == 1 && typed != typed.toUpper()) {
-            QKeyEvent upper(QEvent::KeyPress, key->key(), key->modifiers(), Capital(typed));
-            QCoreApplication::sendEvent(watched, &upper);
             return true;
         }
     }

@@ -72,6 +72,7 @@ private:
 
     const ClientContext &m_context;
     BlockedUsers m_blocked;
+    AwayReplies m_awayReplies;
     QTimer *m_timer1 = nullptr;
     PaneWriter *m_chatWriter = nullptr;
     PaneWriter *m_monitorWriter = nullptr;

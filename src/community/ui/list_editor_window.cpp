@@ -2,8 +2,8 @@
 
 #include "base/ui/scale_window.h"
 
+#include "base/ui/typing_filter.h"
 #include "community/content_filters.h"
-#include "community/ui/typing_filter.h"
 #include "platform/dialogs.h"
 
 #include <QHBoxLayout>
@@ -12,21 +12,6 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-// Names sort as people read them: "bob" between "AL" and "TROLL", not after
-// every capitalised name.
-class CaselessItem final : public QListWidgetItem
-{
-public:
-    using QListWidgetItem::QListWidgetItem;
-    bool operator<(const QListWidgetItem &other) const override
-    {
-        const int c = text().compare(other.text(), Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : text() < other.text();
-    }
-};
-} // namespace
 
 void ListEditorWindow::addEntry(const QString &text)
 {

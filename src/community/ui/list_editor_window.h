@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QListWidgetItem>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +10,19 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+
+// A list row that sorts as people read: "bob" between "AL" and "TROLL",
+// not after every capitalised name.
+class CaselessItem final : public QListWidgetItem
+{
+public:
+    using QListWidgetItem::QListWidgetItem;
+    bool operator<(const QListWidgetItem &other) const override
+    {
+        const int c = text().compare(other.text(), Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : text() < other.text();
+    }
+};
 
 // A small modal list of typed entries: an explanation, the list, a box that
 // takes an entry in capitals and without the protocol's delimiters, "&Add"

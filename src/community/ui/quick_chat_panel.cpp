@@ -2,10 +2,10 @@
 #include "community/content_filters.h"
 #include "community/ui/frm_msg.h"
 
-#include <QCoreApplication>
 #include <QKeyEvent>
 
 #include "base/ui/program_art.h"
+#include "base/ui/typing_filter.h"
 #include "platform/shell.h"
 
 #include <QCheckBox>
@@ -18,17 +18,23 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString QuickChatTip = QStringLiteral(
-    "Quick Chat messages are displayed to all users on main form.  No alerts are fired.  Press Ctrl M for "
-    "more message features!");
+// The received box says "chat" where the label and the send box say "Chat",
+// which is how a screen reader tells them apart.
+QString QuickChatTip(const QString &chat)
+{
+    return QStringLiteral("Quick ") + chat +
+           QStringLiteral(" messages are displayed to all users on main form.  No alerts are fired.  Press "
+                          "Ctrl M for more message features!");
+}
 } // namespace
 
-QuickChatPanel::QuickChatPanel(Shell &shell, QWidget *parent) : QWidget(parent), m_shell(shell)
+QuickChatPanel::QuickChatPanel(Shell &shell, AlertSounds sounds, QWidget *parent)
+    : QWidget(parent), m_shell(shell), m_sounds(sounds)
 {
     setObjectName(QStringLiteral("QuickChatPanel"));
     m_label = new QLabel(QStringLiteral("Quick Chat"), this);
     m_label->setObjectName(QStringLiteral("QCLabel"));
-    m_label->setToolTip(QuickChatTip);
+    m_label->setToolTip(QuickChatTip(QStringLiteral("Chat")));
     m_audio = new QCheckBox(QStringLiteral("Play quick chat audio alert"), this);
     m_audio->setObjectName(QStringLiteral("QCCheck"));
     m_audio->setToolTip(
@@ -36,12 +42,12 @@ QuickChatPanel::QuickChatPanel(Shell &shell, QWidget *parent) : QWidget(parent),
     m_received = new QPlainTextEdit(this);
     m_received->setObjectName(QStringLiteral("QCRec"));
     m_received->setReadOnly(true);
-    m_received->setToolTip(QuickChatTip);
+    m_received->setToolTip(QuickChatTip(QStringLiteral("chat")));
     m_writer = new PaneWriter(m_received);
     m_send = new QPlainTextEdit(this);
     m_send->setObjectName(QStringLiteral("txtQCSend"));
     m_send->setPlainText(QStringLiteral("Type quick chat text here and press enter to send!\r\n"));
-    m_send->setToolTip(QuickChatTip);
+    m_send->setToolTip(QuickChatTip(QStringLiteral("Chat")));
     m_send->setMaximumHeight(m_send->fontMetrics().lineSpacing() * 2 + 12);
     m_image = new QLabel(this);
     m_image->setObjectName(QStringLiteral("ImageAdd"));
@@ -51,6 +57,7 @@ QuickChatPanel::QuickChatPanel(Shell &shell, QWidget *parent) : QWidget(parent),
     m_image->setMinimumHeight(60);
     m_image->installEventFilter(this);
     m_send->installEventFilter(this);
+    InstallCapitalKeys(m_send, CapitalKeys::First);
     // Until the server's picture arrives the area shows our own banner, not a blank band.
     m_image->setPixmap(DefaultBanner(QSize(480, 60)));
 
@@ -169,12 +176,6 @@ bool QuickChatPanel::eventFilter(QObject *watched, QEvent *event)
                 emit sendRequested(text);
             return true;
         }
-        const QString typed = key->text();
-        if (text.isEmpty() && typed.size() == 1 && typed != typed.toUpper()) {
-            QKeyEvent upper(QEvent::KeyPress, key->key(), key->modifiers(), Capital(typed));
-            QCoreApplication::sendEvent(m_send, &upper);
-            return true;
-        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -193,6 +194,8 @@ void QuickChatPanel::AddQuickChatLine(const QString &line)
         m_received->setPalette(cyan);
     }
     m_writer->append(line);
+    if (m_audio->isChecked())
+        m_sounds.PlayQuickChatSound();
 }
 
 void QuickChatPanel::EndHighlight()

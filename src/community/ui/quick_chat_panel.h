@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reports/alert_sounds.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -16,7 +18,7 @@ class QuickChatPanel final : public QWidget
 {
     Q_OBJECT
 public:
-    explicit QuickChatPanel(Shell &shell, QWidget *parent = nullptr);
+    QuickChatPanel(Shell &shell, AlertSounds sounds, QWidget *parent = nullptr);
 
     void ShowAnnouncement(const QString &imagePath, const QString &tooltip, const QString &link);
     void HideAnnouncement();
@@ -31,7 +33,8 @@ public:
     bool sendBoxEmpty() const;
     void clearSendBox();
     void AddQuickChatLine(const QString &line);
-    // The status line's flash ended: the received box is black on white again.
+    // The status line's flash ended (its next tick): the received box is
+    // black on white again.
     void EndHighlight();
     void setSendText(const QString &text);
 
@@ -46,6 +49,7 @@ private:
     void setQuickChatShown(bool shown);
 
     Shell &m_shell;
+    AlertSounds m_sounds;
     QLabel *m_label = nullptr;
     QCheckBox *m_audio = nullptr;
     QPlainTextEdit *m_received = nullptr;

@@ -2,7 +2,7 @@
 
 #include "base/client_state.h"
 #include "base/ui/colour.h"
-#include "community/content_filters.h"
+#include "base/ui/typing_filter.h"
 #include "reports/report_composer.h"
 #include "reports/report_list_model.h"
 #include "reports/ui/phrase_windows.h"
@@ -113,6 +113,8 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
     txtData->setObjectName(QStringLiteral("txtData"));
     txtData->setMaxLength(ReportComposer::MaxLength);
     txtData->installEventFilter(this);
+    // A report always starts with a capital letter.
+    InstallCapitalKeys(txtData, CapitalKeys::First);
     lblReport->setBuddy(txtData);
     chkSevere = new QCheckBox(QStringLiteral("Check if Severe"), this);
     chkSevere->setObjectName(QStringLiteral("chkSevere"));
@@ -280,13 +282,6 @@ bool ReportPanel::eventFilter(QObject *watched, QEvent *event)
     if (watched == txtData) {
         if (enter) {
             cmdSend_Click();
-            return true;
-        }
-        // A report always starts with a capital letter.
-        const QString typed = key->text();
-        const QString capital = Capital(typed);
-        if (txtData->text().isEmpty() && typed.size() == 1 && capital != typed) {
-            txtData->insert(capital);
             return true;
         }
     }

@@ -3,7 +3,7 @@
 #include "base/settings.h"
 #include "base/station_source.h"
 #include "base/ui/text_filter.h"
-#include "community/content_filters.h"
+#include "base/ui/typing_filter.h"
 #include "platform/dialogs.h"
 #include "reports/report_text.h"
 
@@ -122,6 +122,7 @@ frmRoutineReport::frmRoutineReport(SettingsRecord &settings, Dialogs &dialogs, S
     }
     txtObserved = m_boxes[Observed];
     txtObserved->setMinimumWidth(320);
+    InstallCapitalKeys(txtObserved, CapitalKeys::First);
 
     Command1 = button(this, "Command1", QStringLiteral("&Send"));
     Command2 = button(this, "Command2", QStringLiteral("&Cancel"));
@@ -217,13 +218,6 @@ bool frmRoutineReport::eventFilter(QObject *watched, QEvent *event)
     if (key->key() == Qt::Key_Down || (key->key() == Qt::Key_Space && SpaceMovesOn(field))) {
         focusNext(field);
         return true;
-    }
-    if (field == Observed && txtObserved->text().isEmpty() && key->text().size() == 1) {
-        const QString capital = Capital(key->text());
-        if (capital != key->text()) {
-            txtObserved->insert(capital);
-            return true;
-        }
     }
     return QDialog::eventFilter(watched, event);
 }
