@@ -47,7 +47,7 @@ constexpr Field boolean(bool SettingsRecord::*m)
 
 using R = SettingsRecord;
 
-// File order.
+// File order. Always all 36 in this order: the file's layout, read by every version of the program.
 const std::array<Field, 36> kFields = {
     text(&R::FirstName),
     text(&R::MiddleInitial),
@@ -220,6 +220,7 @@ SettingsReadOutcome ReadSettings(QByteArrayView bytes, SettingsRecord &record)
     return out;
 }
 
+// The Basic "Write" layout (quoted texts, #TRUE#, CR LF) on every platform, so any install reads the file.
 QByteArray WriteSettings(const SettingsRecord &record)
 {
     QByteArray out;

@@ -65,6 +65,7 @@ QString MessageTime(const QTime &time)
 
 QString MessageLine(const QString &sender, const QString &addressee, const QString &text, const QTime &time)
 {
+    // The wide spacing (three blanks after the colon) is the layout users' message logs have always had.
     return sender + u" to "_s + addressee + u":   "_s + MessageTime(time) + u"\r\n"_s + text;
 }
 

@@ -24,6 +24,7 @@ QString internetOpenText()
 }
 QString internetOpenUrlText()
 {
+    // The function name stays in the text: users quote this error in support requests as it stands.
     return QStringLiteral("An error occurred calling InternetOpenUrl function");
 }
 QString fileAccessText()

@@ -150,6 +150,7 @@ int SocketErrorNumber(QAbstractSocket::SocketError error)
 
 QString SocketErrorText(int number)
 {
+    // The classic socket numbers and texts word for word ("Winsock" included): users report them so.
     const char *text = nullptr;
     switch (number) {
     case 7:

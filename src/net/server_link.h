@@ -77,8 +77,7 @@ public:
     Dispatcher &dispatcher() { return m_dispatcher; }
     ReceiveBuffer &receiveBuffer() { return m_buffer; }
     QTcpSocket &Winsock1() { return m_socket; }
-    // The main window's transfer control (Inet1), shared with the graphics
-    // and station readers.
+    // The HTTP downloader, shared with the graphics and station readers.
     UrlDownloader &downloader() { return m_downloader; }
 
     // Starts Timer1 at its current interval (the main window does this when

@@ -137,7 +137,7 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
             m_services.end();
     });
 
-    // The subsystems, in the order their steps run.
+    // Built in dependency order; their steps run in createMainWindow's registration order.
     const ClientContext context{m_state,       m_services,       *m_link,           *m_downloader,
                                 *m_statusLine, *m_windowActions, [this] { save(); }};
     m_warnLink = std::make_unique<WarnLinkSubsystem>(context, warnPort);

@@ -66,6 +66,7 @@ Form1::Form1(ClientState &state, ServerLink &link, StatusLine &statusLine, Clien
       m_services(std::move(services))
 {
     setObjectName(QStringLiteral("Form1"));
+    // The leading blank is part of the caption users know from the help pages and screenshots.
     setWindowTitle(QStringLiteral(" Nimbrel 2.5"));
     setWindowIcon(ProgramIcon());
     buildCentral();
@@ -249,6 +250,7 @@ void Form1::buildMenus()
                 &QAction::triggered, this, run);
     };
     item(MenuSlot::Exit, "mnuExit", "&Exit", &Form1::mnuExit_Click);
+    // Two spaces in the caption, as users and the help pages know the item.
     item(MenuSlot::ObserverId, "mnuObserverID", "&Observer ID  and Location", &Form1::observerIdRequested);
     item(MenuSlot::StartupOptions, "mnuStartupOptions", "&Startup Options", &Form1::ShowStartupOptions);
     item(MenuSlot::Help, "mnuOverview", "&Brief Overview", &Form1::ShowHelp);

@@ -96,6 +96,7 @@ frmLists::frmLists(QWidget *parent) : QWidget(parent, Qt::Window)
     setObjectName(QStringLiteral("frmLists"));
     setWindowTitle(QStringLiteral("Lists"));
     static constexpr const char *labelNames[] = {"Lbl1", "Lbl2", "Lbl3", "Lbl4", "Lbl5"};
+    // The capital L of Lst3 to Lst5 is in the documented names; keep the case.
     static constexpr const char *listNames[] = {"lst1", "lst2", "Lst3", "Lst4", "Lst5"};
     auto *grid = new QGridLayout;
     for (int i = 0; i < 5; ++i) {

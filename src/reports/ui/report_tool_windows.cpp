@@ -59,6 +59,7 @@ void ReportToolWindows::build(SubsystemHost &host, ReportPanel *panel)
     }
     add(MenuSlot::CopyList, "mnuCopyList", QStringLiteral("&Copy List to Clipboard"),
         [this] { CopyToClipboard(false); });
+    // "Selcted" is the item's documented name, misspelt as guides and users name it.
     add(MenuSlot::CopySelected, "mnuCopySelcted", QStringLiteral("Copy &Selected Records to Clipboard"),
         [this] { CopyToClipboard(true); });
     add(MenuSlot::Appearance, "mnuFont", QStringLiteral("&Font"), &ReportToolWindows::mnuFont_Click);

@@ -50,6 +50,7 @@ frmWeatherStation::frmWeatherStation(SettingsRecord &settings, Dialogs &dialogs,
              u"will not automatically report again for 60 minutes."_s,
              u"Label2"_s, this));
 
+    // "sofware's" here and "If your are" below are the texts as users know them, not typos to fix.
     auto *frame = new QGroupBox(u"Please select your weather station sofware's current data file:"_s, this);
     frame->setObjectName(u"Frame1"_s);
     auto *grid = new QGridLayout(frame);
