@@ -3,12 +3,18 @@
 #include "base/client_state.h"
 #include "base/list_files.h"
 #include "base/status_line.h"
+#include "base/ui/scale_window.h"
 #include "fake_desktop.h"
+#include "graphics/ui/graphics_panel.h"
+#include "graphics/ui/graphics_subsystem.h"
 #include "graphics/url_download.h"
 #include "net/server_link.h"
+#include "reports/ui/report_tool_windows.h"
+#include "reports_window_fixture.h"
 #include "scripted_server.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
@@ -219,6 +225,8 @@ private slots:
         // The tray needs an image, or many desktops show nothing to click.
         QVERIFY(!f.form->trayIcon()->icon().isNull() && !f.form->windowIcon().isNull());
         f.form->hide();
+        f.form->trayIcon()->show(); // as hiding to a tray leaves it
+        QVERIFY(f.form->trayIcon()->isVisible());
         f.form->RestoreFromTray(); // a hidden window comes back
         QVERIFY(f.form->isVisible() && !f.form->trayIcon()->isVisible());
         // Report alerts bring the window forward at normal size, never from the tray.
@@ -237,6 +245,156 @@ private slots:
         QVERIFY(f.form->windowActions().isInTray());
         f.form->windowActions().bringToFront();
         QVERIFY(f.form->isHidden());
+    }
+
+    // The composed client's menu bar as the user reads it: every caption in
+    // order, submenus by path, and the keys that open windows.
+    void realMenuBar()
+    {
+        ReportsWindow fx;
+        QStringList shown;
+        std::function<void(QAction *, const QString &)> walk = [&](QAction *a, const QString &path) {
+            if (a->isSeparator() || !a->isVisible())
+                return;
+            if (a->menu()) {
+                for (QAction *item : a->menu()->actions())
+                    walk(item, path + a->text() + u" > "_s);
+                return;
+            }
+            shown << path + a->text() +
+                         (a->shortcut().isEmpty() ? QString() : u"  "_s + a->shortcut().toString());
+        };
+        for (QAction *a : fx.form->menuBar()->actions())
+            walk(a, QString());
+        const QString edit = u"&Edit > &Edit Lists > "_s, settings = u"Se&ttings > "_s;
+        const QStringList expected{u"&File > &Exit"_s,
+                                   edit + u"List &1"_s,
+                                   edit + u"List &2"_s,
+                                   edit + u"List &3"_s,
+                                   edit + u"List &4"_s,
+                                   edit + u"List &5"_s,
+                                   edit + u"List Severe / Wind"_s,
+                                   edit + u"List Flood / Winter / Other"_s,
+                                   u"&Edit > &Copy List to Clipboard"_s,
+                                   u"&Edit > Copy &Selected Records to Clipboard"_s,
+                                   settings + u"&Observer ID  and Location"_s,
+                                   settings + u"&Alert and Display Options"_s,
+                                   settings + u"A&ppearance > &Font"_s,
+                                   settings + u"A&ppearance > &Save Current Column Widths"_s,
+                                   settings + u"&Time > &Local Military"_s,
+                                   settings + u"&Time > Local &AM PM"_s,
+                                   settings + u"&Time > &UTC"_s,
+                                   settings + u"&Startup Options"_s,
+                                   settings + u"&Graphic URL Source Links and Settings  Ctrl+G"_s,
+                                   settings + u"&Record Observations to File"_s,
+                                   settings + u"Add Additional &Counties"_s,
+                                   settings + u"Connect to &Tavrel and Display Automated Data"_s,
+                                   settings + u"Home Weather Station Data"_s,
+                                   u"&Observers > &List Observers"_s,
+                                   u"&Observers > &Active Chats"_s,
+                                   u"&Observers > &Filter"_s,
+                                   u"&Observers > Alert on &New Observer Sign In"_s,
+                                   u"Send &Messages  Ctrl+M"_s,
+                                   u"&Routine Formatted Report  Ctrl+R"_s,
+                                   u"&Lists"_s,
+                                   u"&Automated Stations"_s,
+                                   u"&Help > &Brief Overview"_s,
+                                   u"&Help > &Help"_s,
+                                   u"&Help > &Disclaimer and Terms of Use"_s,
+                                   u"&Help > &Guidelines and Rules"_s,
+                                   u"&Help > &Software Frequently Asked Questions"_s,
+                                   u"&Help > &Support Nimbrel!"_s,
+                                   u"&Help > &About"_s};
+        QCOMPARE(shown, expected);
+    }
+
+    // Every window the client opens is stretched to the screen in its group
+    // when it loads; any other window seen open on the way must be too.
+    void everyWindowIsScaled_data()
+    {
+        QTest::addColumn<QString>("open"); // a menu item's name, or a way below
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<int>("group");
+        const int main = int(FormScaling::WindowGroup::Main), other = int(FormScaling::WindowGroup::Other);
+        const std::tuple<const char *, const char *, int> rows[] = {
+            {"load", "Form1", main},
+            {"mnuObserverID", "frmSpotter", other},
+            {"mnuAlertOptions", "frmOptions", other},
+            {"mnuAdditionalCounties", "frmAddCounties", other},
+            {"mnuStartupOptions", "FrmStartupOptions", other},
+            {"mnuDisclaimer", "frmDisclaimer", other},
+            {"mnuOverview", "frmHelp", other},
+            {"mnuList1", "frmEditList", other},
+            {"mnuLists", "frmLists", other},
+            {"mnuRoutineReport", "frmRoutineReport", other},
+            {"report", "FrmReport", other},
+            {"routine", "frmDisplayRoutine", other},
+            {"mnuListObservers", "frmObservers", other},
+            {"mnuActiveChats", "frmActiveChats", other},
+            {"mnuFilter", "frmFilter", other},
+            {"arrival", "frmNewObserverAlert", other},
+            {"mnuMessaging", "frmMsg", main},
+            {"raw", "frmBuffer", other},
+            {"mnuConnectWeatherStation", "frmWeatherStation", other},
+            {"mnuAutomatedStations", "frmAutomatedData", main},
+            {"imgGraphicURL", "frmImageSelection", main},
+            {"moreLinks", "frmMoreLinks", other},
+            {"picture", "frmFullImage", main},
+            {"fullScreen", "frmFullImageBrowser", main},
+        };
+        for (const auto &[open, window, group] : rows)
+            QTest::newRow(window) << QString::fromLatin1(open) << QString::fromLatin1(window) << group;
+    }
+
+    void everyWindowIsScaled()
+    {
+        QFETCH(QString, open);
+        QFETCH(QString, window);
+        QFETCH(int, group);
+        ReportsWindow fx(u"ANNQX9ZQ"_s);
+        fx.form->Form_Load();
+        // Windows as they stood while open; modal ones are closed here, as
+        // nothing else would end them.
+        QHash<QString, QVariant> seen;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            for (QWidget *w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible() || qobject_cast<QMenu *>(w) || w->windowType() == Qt::ToolTip)
+                    continue;
+                seen.insert(w->objectName(), w->property(ScaledGroupProperty));
+                if (w->isModal())
+                    w->close();
+            }
+        });
+        watch.start(10);
+        GraphicsSubsystem &graphics = fx.client->graphics();
+        graphics.setBrowserFactory({}); // no web engine in a test
+        if (open == u"load")
+            fx.form->show();
+        else if (open == u"report" || open == u"routine")
+            fx.arrive(report(open == u"report" ? u"Hail"_s : u"R: [ Clear / Temp = 75F //////]"_s));
+        else if (open == u"arrival") {
+            fx.form->findChild<QAction *>(u"mnuNewObserverAlert"_s)->trigger();
+            fx.arrive(ServerMessage(u"GOB", {u"MD"_s, u"HARFORD"_s, u"21014"_s, u"CAROL"_s, QString()}));
+        } else if (open == u"raw")
+            fx.form->OpenRawView();
+        else if (open == u"moreLinks") {
+            graphics.imgGraphicURL_Click();
+            graphics.OpenMoreLinks();
+        } else if (open == u"picture")
+            graphics.imgMainGraphic_Click();
+        else if (open == u"fullScreen")
+            graphics.cmdFullScreen_Click();
+        else
+            fx.form->findChild<QAction *>(open)->trigger();
+        if (open == u"report" || open == u"routine") {
+            QTRY_COMPARE(fx.rows(), 1);
+            fx.reports->tools().ShowReport(0);
+        }
+        QTRY_VERIFY(seen.contains(window));
+        QCOMPARE(seen.value(window), QVariant(group));
+        for (auto it = seen.cbegin(); it != seen.cend(); ++it)
+            QVERIFY2(it.value().isValid(), qPrintable(it.key()));
     }
 
     void exitAndCloseEndTheProgram()

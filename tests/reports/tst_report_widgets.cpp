@@ -311,20 +311,89 @@ private slots:
         }
     }
 
-    // Ctrl on the Lists window chains the phrase, as on the main window.
+    // A phrase from the Lists window, by click or key, lands in the report
+    // box and leaves the keyboard on Send in the main window.
+    void listsWindowPhrasesGoToTheReportBox_data()
+    {
+        QTest::addColumn<QString>("how"); // click, or the key that picks
+        QTest::addColumn<bool>("ctrl");
+        QTest::addColumn<QString>("expected");
+        const QString hail = u"Hail - 1\" Quarter Size "_s;
+        QTest::newRow("ctrl click chains") << u"click"_s << true << u"Tornado > "_s + hail;
+        QTest::newRow("enter picks") << u"enter"_s << false << hail;
+        QTest::newRow("ctrl arrow chains") << u"down"_s << true << u"Tornado > "_s + hail;
+        QTest::newRow("space picks") << u"space"_s << false << hail;
+    }
     void listsWindowPhrasesGoToTheReportBox()
     {
+        QFETCH(QString, how);
+        QFETCH(bool, ctrl);
         ReportsWindow fx;
+        fx.state.signedOn = true;
+        fx.form->show();
         fx.panel().txtData->setText(u"Tornado"_s);
         fx.form->findChild<QAction *>(u"mnuLists"_s)->trigger();
         frmLists *w = fx.reports->tools().phraseLists().listsWindow();
-        QVERIFY(w && w->isVisible());
-        QCOMPARE(w->lists[3]->count(), 14);
-        emit w->phraseClicked(u"Hail - 1\" Quarter Size "_s, Qt::ControlModifier);
-        QCOMPARE(fx.panel().txtData->text(), u"Tornado > Hail - 1\" Quarter Size "_s);
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        QListWidget *list = w->lists[3];
+        QCOMPARE(list->count(), 14);
+        const int row = 4;
+        const Qt::KeyboardModifiers mods = ctrl ? Qt::ControlModifier : Qt::NoModifier;
+        if (how == u"click") {
+            emit w->phraseClicked(list->item(row)->text(), mods);
+        } else {
+            list->setFocus();
+            list->setCurrentRow(how == u"down" ? row - 1 : row);
+            QTest::keyClick(list,
+                            how == u"down"    ? Qt::Key_Down
+                            : how == u"space" ? Qt::Key_Space
+                                              : Qt::Key_Return,
+                            mods);
+        }
+        QTEST(fx.panel().txtData->text(), "expected");
         QVERIFY(fx.panel().chkSevere->isChecked());
+        QTRY_VERIFY(fx.form->isActiveWindow() && fx.panel().cmdSend->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(fx.panel().txtData->text().isEmpty()); // sent
         w->Command1->click();
         QVERIFY(!w->isVisible());
+    }
+
+    // A routine report goes out whole, past the report box's limit, and as
+    // a routine one even when a phrase checked the severe mark and Ctrl+R
+    // only brought the open window forward.
+    void routineGoesOutWhole_data()
+    {
+        QTest::addColumn<QString>("observed");
+        QTest::addColumn<bool>("phraseThenCtrlR");
+        QTest::newRow("past the box's limit") << QString(180, u'A') << false;
+        QTest::newRow("phrase, then Ctrl+R") << u"Clear"_s << true;
+    }
+    void routineGoesOutWhole()
+    {
+        QFETCH(QString, observed);
+        QFETCH(bool, phraseThenCtrlR);
+        HttpResponder http;
+        QVERIFY(http.listen());
+        Connected fx(http);
+        QVERIFY(fx.ready());
+        fx.state.signedOn = true;
+        QAction *ctrlR = fx.form->findChild<QAction *>(u"mnuRoutineReport"_s);
+        ctrlR->trigger();
+        frmRoutineReport *w = fx.tools().routineWindow();
+        w->txtObserved->setText(observed);
+        w->box(ReportTools::Temperature)->setText(u"75"_s);
+        w->box(ReportTools::Humidity)->setText(u"80"_s);
+        w->box(ReportTools::DewPoint)->setText(u"60"_s);
+        if (phraseThenCtrlR) {
+            fx.panel().PhraseClicked(fx.panel().lst1, 0, {});
+            ctrlR->trigger();
+            QCOMPARE(fx.tools().routineWindow(), w);
+        }
+        w->Command1->click();
+        const QString text = u"[ "_s + observed + u" / Temp = 75F ///// Hum = 80 / Dew Pnt = 60 /]"_s;
+        QCOMPARE(fx.sent(u"RPT"_s),
+                 QStringList{u":RPT|R: "_s + text + u"|MD|HARFORD|21014|CARL|Bel Air|^"_s});
     }
 
     void routineEntry()

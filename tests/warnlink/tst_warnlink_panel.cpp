@@ -45,13 +45,27 @@ private slots:
     }
 
     // Only web pages from the list are opened; the menu turns the panel off.
+    // The warnings sit under the report list, as wide, and the report list
+    // has its room back when the link is off.
     void clickAndMenu()
     {
         ReportsWindow w;
         WarnLinkSubsystem &link = w.client->warnLink();
+        w.form->resize(1000, 700);
+        w.form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.form));
+        auto at = [&w](const char *name) {
+            const auto *x = w.form->findChild<QWidget *>(QString::fromLatin1(name));
+            return QRect(x->mapTo(w.form, QPoint()), x->size());
+        };
+        const int full = at("ListView1").height();
         w.state.settings.WarnLinkEnabled = 1;
         link.ShowWarningsPanel();
         QVERIFY(!link.panel()->isHidden());
+        QTRY_VERIFY(at("ListView1").height() < full);
+        QVERIFY(at("ListView1").bottom() < at("lblTavrel").top());
+        QVERIFY(at("lblTavrel").bottom() < at("ListView2").top());
+        QCOMPARE(at("ListView2").width(), at("ListView1").width());
         for (const QString &url : {u"file:///etc/passwd"_s, u"https://w.example/a"_s}) {
             WarningRow r;
             r.cells = {u"TX"_s, u"Tornado"_s, u"t"_s, u"1"_s, u"2"_s, url};
@@ -64,6 +78,7 @@ private slots:
         w.form->findChild<QAction *>(u"mnuTavrel"_s)->trigger();
         QCOMPARE(w.state.settings.WarnLinkEnabled, 0);
         QVERIFY(link.panel()->isHidden());
+        QTRY_COMPARE(at("ListView1").height(), full);
         QVERIFY(!link.listener().isListening());
         QCOMPARE(link.model().rowCount(), 2);
     }

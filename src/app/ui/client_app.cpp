@@ -263,6 +263,9 @@ Form1 &ClientApp::createMainWindow()
     form.addSubsystem(*m_graphics);
     form.addSubsystem(*m_station);
     wireGraphicsPlace();
+    // The warnings go under the report list, as wide as it.
+    if (m_reports->panel() && m_warnLink->panel())
+        m_reports->panel()->PlaceUnderList(m_warnLink->panel());
     // A click on the status line opens the messenger.
     if (auto *status = form.findChild<QLabel *>(QStringLiteral("lblStatus")))
         status->installEventFilter(this);

@@ -6,10 +6,15 @@
 #include "base/client_state.h"
 #include "base/status_line.h"
 #include "base/ui/program_art.h"
+#include "community/ui/community_subsystem.h"
+#include "community/ui/frm_msg.h"
+#include "net/server_link.h"
 #include "net/ui/frm_spotter.h"
 #include "nimbrel_version.h"
 #include "platform/clock.h"
 #include "platform/ui/qt_platform.h"
+#include "reports/ui/reports_subsystem.h"
+#include "warnlink/warnings_model.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -21,9 +26,10 @@
 
 namespace {
 
-// --screenshot-dir: grab the sign-on form, log in, grab the main window once
-// the server welcomed the user (or after a while), and quit. Used by
-// scripts/screenshots.sh, so the pictures need no screen-capture tool.
+// --screenshot-dir: grab the sign-on form, log in, ask the relay for the
+// last hours of reports, wait for them and for the warning program's list
+// (or a while), then grab the main window and the messenger, and quit. Used
+// by scripts/screenshots.sh, so the pictures need no screen-capture tool.
 void runScreenshotTour(ClientApp &client, const QString &dir)
 {
     QDir().mkpath(dir);
@@ -34,16 +40,28 @@ void runScreenshotTour(ClientApp &client, const QString &dir)
         if (!client.mainWindow())
             form.cmdDone_Click();
         auto *poll = new QTimer(&client);
-        auto started = std::make_shared<int>(0);
-        QObject::connect(poll, &QTimer::timeout, &client, [&client, dir, poll, started] {
+        auto ticks = std::make_shared<int>(0);
+        auto asked = std::make_shared<bool>(false);
+        QObject::connect(poll, &QTimer::timeout, &client, [&client, dir, poll, ticks, asked] {
             Form1 *main = client.mainWindow();
             const bool welcomed = client.statusLine().text().startsWith(QLatin1String("Welcome"));
-            if (++*started < 100 && !welcomed)
+            if (welcomed && !*asked) {
+                *asked = true;
+                client.link().SendData(QStringLiteral(":GLD|2|^"));
+            }
+            const bool filled =
+                *asked && client.reports().reports().rowCount() >= 3 && client.warnings().rowCount() >= 1;
+            if (++*ticks < 150 && !filled)
                 return;
             poll->stop();
-            if (main)
-                main->grab().save(QDir(dir).filePath(QStringLiteral("main.png")));
-            QCoreApplication::exit(0);
+            client.community().mnuMessaging_Click();
+            QTimer::singleShot(300, &client, [&client, dir, main] {
+                if (main)
+                    main->grab().save(QDir(dir).filePath(QStringLiteral("main.png")));
+                client.community().messenger().grab().save(
+                    QDir(dir).filePath(QStringLiteral("messenger.png")));
+                QCoreApplication::exit(0);
+            });
         });
         poll->start(100);
     });

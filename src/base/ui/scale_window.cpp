@@ -10,6 +10,7 @@ using namespace FormScaling;
 
 Result ScaleWindow(QWidget *window, WindowGroup group, QSize designSize)
 {
+    window->setProperty(ScaledGroupProperty, int(group));
     QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
     if (!screen)
         return {};

@@ -115,7 +115,7 @@ enum class MenuSlot {
 // Where a subsystem's panel goes in the main window.
 enum class PanelSlot {
     Reports,   // the central area
-    Warnings,  // beside the report panel
+    Warnings,  // beside the report panel, unless the composition root places it
     QuickChat, // below the report panel
     Graphics,  // beside quick chat
 };

@@ -195,12 +195,12 @@ void CommunitySubsystem::buildWindows(SubsystemHost &host)
     connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuActiveChats"),
                              QStringLiteral("&Active Chats")),
             &QAction::triggered, this, &CommunitySubsystem::mnuActiveChats_Click);
+    connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuFilter"), QStringLiteral("&Filter")),
+            &QAction::triggered, this, &CommunitySubsystem::mnuFilter_Click);
     m_alertAction = host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuNewObserverAlert"),
                                      QStringLiteral("Alert on &New Observer Sign In"));
     m_alertAction->setCheckable(true);
     connect(m_alertAction, &QAction::triggered, this, &CommunitySubsystem::mnuNewObserverAlert_Click);
-    connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuFilter"), QStringLiteral("&Filter")),
-            &QAction::triggered, this, &CommunitySubsystem::mnuFilter_Click);
     QAction *messaging =
         host.addMenuItem(MenuSlot::MenuBar, QStringLiteral("mnuMessaging"), QStringLiteral("Send &Messages"));
     messaging->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));

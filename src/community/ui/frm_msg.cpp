@@ -5,6 +5,7 @@
 #include "base/client_state.h"
 #include "base/list_files.h"
 #include "base/status_line.h"
+#include "base/ui/scale_window.h"
 #include "base/ui/subsystem.h"
 #include "base/ui/typing_filter.h"
 #include "community/ui/list_editor_window.h"
@@ -194,7 +195,7 @@ frmMsg::frmMsg(const ClientContext &context, QWidget *parent)
     side->setColumnStretch(1, 1);
     grid->addLayout(side, 0, 2, 8, 1);
     grid->setColumnStretch(0, 1);
-    resize(820, 620);
+    ScaleWindow(this, FormScaling::WindowGroup::Main, QSize(800, 570));
 
     m_chatWriter = new PaneWriter(txtMessage);
     m_monitorWriter = new PaneWriter(txtMonitor);

@@ -91,6 +91,7 @@ frmNewObserverAlert::frmNewObserverAlert(QWidget *parent) : QDialog(parent)
     layout->addWidget(ok, 0, Qt::AlignCenter);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     setModal(false);
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(360, 160));
 }
 
 void frmNewObserverAlert::showArrival(const QString &observerLine)

@@ -1,5 +1,6 @@
 #include "graphics/ui/graphics_windows.h"
 
+#include "base/ui/scale_window.h"
 #include "graphics/graphics_rules.h"
 #include "graphics/ui/picture_view.h"
 
@@ -25,7 +26,7 @@ frmFullImage::frmFullImage(QWidget *parent) : QWidget(parent, Qt::Window)
     Image1->setCursor(Qt::PointingHandCursor);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(Image1);
-    resize(800, 600);
+    ScaleWindow(this, FormScaling::WindowGroup::Main, QSize(800, 570));
     connect(Image1, &PictureView::clicked, this, &frmFullImage::clicked);
 }
 
@@ -46,7 +47,7 @@ frmFullImageBrowser::frmFullImageBrowser(const BrowserFactory &factory, QString 
         m_browser = factory(this);
     if (m_browser)
         layout->addWidget(m_browser->widget());
-    resize(800, 600);
+    ScaleWindow(this, FormScaling::WindowGroup::Main, QSize(800, 570));
 }
 
 frmFullImageBrowser::~frmFullImageBrowser() = default;
@@ -124,7 +125,7 @@ frmImageSelection::frmImageSelection(QWidget *parent) : QWidget(parent, Qt::Wind
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(60'000);
-    resize(760, 520);
+    ScaleWindow(this, FormScaling::WindowGroup::Main, QSize(760, 520));
 }
 
 bool frmImageSelection::eventFilter(QObject *watched, QEvent *event)
@@ -159,5 +160,5 @@ frmMoreLinks::frmMoreLinks(QWidget *parent) : QWidget(parent, Qt::Window)
     layout->addWidget(label);
     layout->addWidget(List1, 1);
     layout->addLayout(row);
-    resize(520, 360);
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(520, 360));
 }

@@ -1,6 +1,7 @@
 #include "reports/ui/phrase_windows.h"
 
 #include "base/client_state.h"
+#include "base/ui/scale_window.h"
 #include "base/ui/text_filter.h"
 #include "platform/dialogs.h"
 #include "reports/report_tools.h"
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 QLabel *PhraseTitleLabel(QWidget *parent, const QString &name)
 {
     auto *l = new QLabel(parent);
@@ -25,6 +28,33 @@ QLabel *PhraseTitleLabel(QWidget *parent, const QString &name)
     l->setStyleSheet(QStringLiteral("color: rgb(0, 0, 255);"));
     l->setCursor(Qt::PointingHandCursor);
     return l;
+}
+
+int PhraseKeyRow(int current, int count, int key)
+{
+    int row = -1;
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        row = current;
+        break;
+    case Qt::Key_Up:
+        row = current < 0 ? 0 : current - 1;
+        break;
+    case Qt::Key_Down:
+        row = current + 1;
+        break;
+    case Qt::Key_Home:
+        row = 0;
+        break;
+    case Qt::Key_End:
+        row = count - 1;
+        break;
+    default:
+        return -1;
+    }
+    return row >= 0 && row < count ? row : -1;
 }
 
 frmEditList::frmEditList(QWidget *parent) : QDialog(parent)
@@ -65,7 +95,7 @@ frmEditList::frmEditList(QWidget *parent) : QDialog(parent)
     layout->addWidget(List1, 1);
     layout->addLayout(add);
     layout->addWidget(Command2, 0, Qt::AlignRight);
-    resize(420, 380);
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(420, 380));
 }
 
 void frmEditList::Command1_Click()
@@ -105,6 +135,7 @@ frmLists::frmLists(QWidget *parent) : QWidget(parent, Qt::Window)
         auto *list = new QListWidget(this);
         list->setObjectName(QString::fromLatin1(listNames[i]));
         lists[std::size_t(i)] = list;
+        list->installEventFilter(this);
         connect(list, &QListWidget::itemClicked, this, [this, list](QListWidgetItem *item) {
             const QString phrase = item->text();
             list->clearSelection();
@@ -122,11 +153,24 @@ frmLists::frmLists(QWidget *parent) : QWidget(parent, Qt::Window)
     grid->addWidget(Command1, 3, 2, Qt::AlignRight | Qt::AlignBottom);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    resize(940, 480);
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(760, 420));
 }
 
 bool frmLists::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        const auto it = std::find(lists.begin(), lists.end(), watched);
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (it != lists.end()) {
+            QListWidget *list = *it;
+            if (const int row = PhraseKeyRow(list->currentRow(), list->count(), key->key()); row >= 0) {
+                list->setCurrentRow(row);
+                list->clearSelection();
+                emit phraseClicked(list->item(row)->text(), key->modifiers());
+                return true;
+            }
+        }
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         for (int i = 0; i < 5; ++i)
             if (watched == titles[std::size_t(i)]) {

@@ -19,6 +19,11 @@ struct ClientState;
 // A phrase list's blue title, which opens the list's editor when clicked.
 QLabel *PhraseTitleLabel(QWidget *parent, const QString &objectName);
 
+// The row a key picks in a phrase list, or -1: Enter and Space take the
+// current row, the arrows and Home and End move to a row and pick it, as a
+// click would. Every phrase list takes the keyboard this way.
+int PhraseKeyRow(int current, int count, int key);
+
 // The editor of one phrase list: a title, and phrases that can only be
 // appended or removed.
 class frmEditList final : public QDialog

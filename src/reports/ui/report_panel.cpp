@@ -22,36 +22,6 @@
 
 namespace {
 
-// The row a key picks in a phrase list, or -1: Enter and Space take the
-// current row, the arrows and Home and End move to a row and pick it, as a
-// click would.
-int KeyboardPhraseRow(int current, int count, int key)
-{
-    int row = -1;
-    switch (key) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Space:
-        row = current;
-        break;
-    case Qt::Key_Up:
-        row = current < 0 ? 0 : current - 1;
-        break;
-    case Qt::Key_Down:
-        row = current + 1;
-        break;
-    case Qt::Key_Home:
-        row = 0;
-        break;
-    case Qt::Key_End:
-        row = count - 1;
-        break;
-    default:
-        return -1;
-    }
-    return row >= 0 && row < count ? row : -1;
-}
-
 QListWidget *phraseList(QWidget *parent, const QString &name)
 {
     auto *l = new QListWidget(parent);
@@ -115,6 +85,10 @@ ReportPanel::ReportPanel(ReportListModel &model, ReportComposer &composer, Clien
     txtData->installEventFilter(this);
     // A report always starts with a capital letter.
     InstallCapitalKeys(txtData, CapitalKeys::First);
+    connect(txtData, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text.isEmpty())
+            txtData->setMaxLength(ReportComposer::MaxLength);
+    });
     lblReport->setBuddy(txtData);
     chkSevere = new QCheckBox(QStringLiteral("Check if Severe"), this);
     chkSevere->setObjectName(QStringLiteral("chkSevere"));
@@ -184,6 +158,12 @@ void ReportPanel::SetColumnWidthsTwips(const QList<int> &twips)
             ListView1->setColumnWidth(c, ReportListModel::TwipsToPixels(twips.at(c), dpi));
 }
 
+void ReportPanel::PlaceUnderList(QWidget *panel)
+{
+    if (auto *box = qobject_cast<QVBoxLayout *>(layout()))
+        box->insertWidget(box->indexOf(ListView1) + 1, panel, 2);
+}
+
 void ReportPanel::ReloadPhraseLists()
 {
     const PhraseList &severe = m_state.phraseLists[5];
@@ -199,12 +179,26 @@ void ReportPanel::ReloadPhraseLists()
 void ReportPanel::cmdSend_Click()
 {
     const ReportComposer::Result r = m_composer.Send(txtData->text(), chkSevere->isChecked());
-    txtData->setText(r.boxText);
+    setBoxText(r.boxText);
     chkSevere->setChecked(r.severe);
     if (r.outcome == ReportComposer::Outcome::Sent)
         txtData->setFocus();
     if (r.outcome == ReportComposer::Outcome::NotSignedOn)
         emit signOnRequested();
+}
+
+void ReportPanel::SendRoutine(const QString &text)
+{
+    setBoxText(text);
+    chkSevere->setChecked(false);
+    cmdSend_Click();
+}
+
+void ReportPanel::setBoxText(const QString &text)
+{
+    if (text.size() > txtData->maxLength())
+        txtData->setMaxLength(int(text.size()));
+    txtData->setText(text);
 }
 
 void ReportPanel::PhraseClicked(QListWidget *list, int row, Qt::KeyboardModifiers modifiers)
@@ -220,6 +214,9 @@ void ReportPanel::PickPhrase(const QString &phrase, Qt::KeyboardModifiers modifi
     const bool append = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier;
     txtData->setText(ReportComposer::WithPhrase(txtData->text(), phrase, append));
     chkSevere->setChecked(true);
+    // Picked in another window, the keyboard must come back here: focus in
+    // a window that is not active goes nowhere.
+    window()->activateWindow();
     cmdSend->setFocus();
 }
 
@@ -273,7 +270,7 @@ bool ReportPanel::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == lst1 || watched == lst2) {
         auto *list = static_cast<QListWidget *>(watched);
-        if (int row = KeyboardPhraseRow(list->currentRow(), list->count(), key->key()); row >= 0) {
+        if (int row = PhraseKeyRow(list->currentRow(), list->count(), key->key()); row >= 0) {
             list->setCurrentRow(row);
             PhraseClicked(list, row, key->modifiers());
             return true;

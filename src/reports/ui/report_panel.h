@@ -22,6 +22,9 @@ public:
                 QWidget *parent = nullptr);
 
     void cmdSend_Click();
+    // A routine formatted report: sent whole, however long its layout, and
+    // never as a severe one, whatever the severe mark held.
+    void SendRoutine(const QString &text);
     // A phrase picked from lst1 or lst2 with the keyboard modifiers held at
     // the click: Ctrl alone chains it to the text already in the box.
     void PhraseClicked(QListWidget *list, int row, Qt::KeyboardModifiers modifiers);
@@ -39,6 +42,9 @@ public:
     void ReloadPhraseLists();
     // Column widths in twips, converted for this screen.
     void SetColumnWidthsTwips(const QList<int> &twips);
+    // Puts a panel right under the report list, which gives it the lower
+    // part of its height while it is shown and has it back when hidden.
+    void PlaceUnderList(QWidget *panel);
 
     QTreeView *ListView1;
     QLabel *lblListTotal;
@@ -68,6 +74,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Text the program puts in the box is kept whole: the box's limit is
+    // for typing, and comes back when the box is emptied.
+    void setBoxText(const QString &text);
+
     ReportListModel &m_model;
     ReportComposer &m_composer;
     ClientState &m_state;

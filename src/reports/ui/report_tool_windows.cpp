@@ -104,10 +104,8 @@ void ReportToolWindows::mnuRoutineReport_Click()
     m_routine = new frmRoutineReport(
         m_context.state.settings, m_context.services.dialogs, m_station,
         [panel](const QString &text) {
-            if (!panel)
-                return;
-            panel->txtData->setText(text);
-            panel->cmdSend_Click();
+            if (panel)
+                panel->SendRoutine(text);
         },
         m_context.save, m_window);
     m_routine->txtObserved->setText(m_panel->txtData->text());

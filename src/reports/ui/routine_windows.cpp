@@ -2,6 +2,7 @@
 
 #include "base/settings.h"
 #include "base/station_source.h"
+#include "base/ui/scale_window.h"
 #include "base/ui/text_filter.h"
 #include "base/ui/typing_filter.h"
 #include "platform/dialogs.h"
@@ -142,6 +143,7 @@ frmRoutineReport::frmRoutineReport(SettingsRecord &settings, Dialogs &dialogs, S
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
+    ScaleWindow(this, FormScaling::WindowGroup::Other, sizeHint());
 }
 
 RoutineFields frmRoutineReport::fields() const
@@ -332,7 +334,7 @@ FrmReport::FrmReport(QWidget *parent)
     layout->addWidget(label);
     layout->addWidget(txtReport, 1);
     finishLayout(body);
-    resize(560, 320);
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(560, 320));
 }
 
 frmDisplayRoutine::frmDisplayRoutine(QWidget *parent)
@@ -353,7 +355,7 @@ frmDisplayRoutine::frmDisplayRoutine(QWidget *parent)
         form->addRow(label, b);
     }
     finishLayout(body);
-    resize(560, 420);
+    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(560, 420));
 }
 
 void frmDisplayRoutine::ClearFields()

@@ -70,7 +70,7 @@ frmAutomatedData::frmAutomatedData(const Clock &clock, Dialogs &dialogs, QWidget
     });
     connect(Command1, &QPushButton::clicked, this, &frmAutomatedData::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &frmAutomatedData::Command2_Click);
-    ScaleWindow(this, FormScaling::WindowGroup::Other, QSize(800, 360));
+    ScaleWindow(this, FormScaling::WindowGroup::Main, QSize(800, 360));
     // The columns keep their designed proportions, widened together when the
     // scaled font needs more room than the designed one for a time of receipt.
     const double timeWidth =
