@@ -115,8 +115,8 @@ int main(int argc, char **argv)
     relay.start(relayBin,
                 {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--http"),
                  QStringLiteral("127.0.0.1:0"), QStringLiteral("--max-connections"),
-                 QString::number(2 * stormCount + steadyCount + 10), QStringLiteral("--db"),
-                 dir.filePath(QStringLiteral("r.sqlite"))});
+                 QString::number(2 * stormCount + steadyCount + 10), QStringLiteral("--max-per-address"),
+                 QStringLiteral("0"), QStringLiteral("--db"), dir.filePath(QStringLiteral("r.sqlite"))});
     if (!relay.waitForStarted() || !relay.waitForReadyRead(10'000)) {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(relayBin));
         return 1;
