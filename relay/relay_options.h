@@ -27,7 +27,7 @@ struct RelayOptions
     int keepaliveSeconds = 240;
     int maxConnections = 1000;
     RateLimiter::Limits limits;
-    int pbkdf2Iterations = 20'000;
+    int pbkdf2Iterations = 25'000;
     // Limits on what one address or one connection may take.
     int maxPerAddress = 16;
     int signOnTimeoutSeconds = 60;

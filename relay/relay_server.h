@@ -33,7 +33,7 @@ struct RelaySettings
     int signOnTimeoutSeconds = 60;
     RateLimiter::Limits limits;
     int keepaliveSeconds = 240;
-    int pbkdf2Iterations = 20'000;
+    int pbkdf2Iterations = 25'000;
     // A client that reads nothing for this long is cut off instead of
     // letting its queue grow without bound.
     qint64 maxQueuedBytes = 8 * 1024 * 1024;

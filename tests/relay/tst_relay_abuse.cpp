@@ -196,6 +196,25 @@ private slots:
         QVERIFY(!m_relay->admin({u"list"_s}).contains(marker));
     }
 
+    // An account made at a lower cost is re-hashed at the relay's cost when
+    // its owner next signs on, and the password still works afterwards.
+    void hashRaisedAtSignOn()
+    {
+        RawClient first;
+        QVERIFY(JoinRelay(first, m_relay->tcpPort(), u"ANN"_s));
+        QVERIFY(m_relay->stop());
+        for (int round = 0; round < 2; ++round) {
+            RelayProcess costlier;
+            QVERIFY(costlier.start({u"--pbkdf2-iterations"_s, u"3000"_s}, m_relay->databasePath()));
+            RawClient again;
+            QVERIFY(again.connectTo(costlier.tcpPort()));
+            again.sendText(SignOn(u"ANN"_s, u"pw"_s));
+            QCOMPARE(again.waitForCode(u"SGN"_s), u":SGN|3|^"_s);
+            QTest::qWait(100);
+            QCOMPARE(costlier.log().contains(u"ANN raised to 3000 iterations"_s), round == 0);
+        }
+    }
+
     // With few descriptors to spare, the relay refuses what it cannot hold
     // and still answers once the crowd has gone.
     void descriptorsRunShort()
