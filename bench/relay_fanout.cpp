@@ -106,7 +106,7 @@ public:
     char terminator() const override { return '^'; }
     std::string hello(int id) const override
     {
-        const std::string u = concat("U", std::to_string(id));
+        const std::string u = concat("USR", std::to_string(id));
         return concat(":NEW|", u, "|pw|^:SGN|", u, "|pw|F||L|A|C|HARFORD|MD|21001|e|H|2.4|^");
     }
     bool isReady(const std::string &m) const override { return m == ":SGN|3|^"; }
