@@ -58,7 +58,7 @@ struct FieldLimit
 constexpr FieldLimit FieldLimits[] = {
     {"SGN", 7, 64},   {"SGN", 8, 32}, {"SGN", 9, 16},   {"SGN", 10, 254}, {"RPT", 0, 1000}, {"RPT", 1, 32},
     {"RPT", 2, 64},   {"RPT", 3, 16}, {"RPT", 5, 128},  {"RPA", 6, 32},   {"RPA", 7, 64},   {"RPA", 8, 16},
-    {"RPA", 10, 128}, {"MSG", 0, 64}, {"MSG", 2, 1000}, {"XRP", 0, 1000},
+    {"RPA", 10, 128}, {"MSG", 0, 64}, {"MSG", 2, 3000}, {"XRP", 0, 1000},
 };
 
 // Events a connection may repeat at will; each is logged once per connection.
@@ -157,6 +157,7 @@ struct RelayServer::Connection
     qint64 lastListMs = -1;
     int loggedEvents = 0;
     bool everSignedOn = false;
+    bool deadlinePassed = false;
     bool dirty = false;
     bool closing = false;
     bool gone = false;
@@ -301,10 +302,13 @@ void RelayServer::onNewConnection()
         if (m_settings.signOnTimeoutSeconds > 0)
             QTimer::singleShot(m_settings.signOnTimeoutSeconds * 1000, socket, [this, socket] {
                 const auto it = m_connections.find(socket);
-                if (it != m_connections.end() && !it->second->everSignedOn)
-                    close(*it->second,
-                          QStringLiteral("not signed on within %1 s").arg(m_settings.signOnTimeoutSeconds),
-                          false);
+                if (it == m_connections.end() || it->second->everSignedOn)
+                    return;
+                // In a sign-on storm the password check may still be queued:
+                // its answer decides.
+                it->second->deadlinePassed = true;
+                if (!it->second->hashing)
+                    closeUnsignedAfterDeadline(*it->second);
             });
         m_log.line(QStringLiteral("connection #%1 from %2").arg(c->id).arg(c->peerText));
         m_connections.emplace(socket, std::move(c));
@@ -462,6 +466,11 @@ void RelayServer::relayAsSender(Connection &c, const QByteArray &bytes, int send
     if (end < 0)
         end = bytes.size() - 1;
     broadcast(bytes.left(start) + WireCodec::encode(c.user) + bytes.mid(end));
+}
+
+void RelayServer::closeUnsignedAfterDeadline(Connection &c)
+{
+    close(c, QStringLiteral("not signed on within %1 s").arg(m_settings.signOnTimeoutSeconds), false);
 }
 
 bool RelayServer::firstTime(Connection &c, int event)
@@ -635,6 +644,8 @@ void RelayServer::digestDone(QTcpSocket *socket, quint64 id, const QByteArray &d
     Connection &c = *it->second;
     c.hashing = false;
     then(c, digest);
+    if (c.deadlinePassed && !c.everSignedOn)
+        return closeUnsignedAfterDeadline(c);
     while (!c.hashing && !c.closing && !c.held.isEmpty()) {
         c.heldBytes -= c.held.first().size();
         handleMessage(c, c.held.takeFirst());
@@ -829,7 +840,7 @@ void RelayServer::send(Connection &c, const QByteArray &bytes)
         return;
     // Checked here, not only at the flush: one burst of requests must not
     // queue more than this before anything is written.
-    if (c.pending.size() + bytes.size() + c.socket->bytesToWrite() > m_settings.maxQueuedBytes) {
+    if (c.pending.size() + bytes.size() > m_settings.maxQueuedBytes) {
         c.overflow = true;
         c.pending.clear();
     } else {

@@ -119,6 +119,7 @@ private:
     void relayAsSender(Connection &c, const QByteArray &bytes, int senderField);
     // True the first time this connection meets event: repeats are not logged.
     bool firstTime(Connection &c, int event);
+    void closeUnsignedAfterDeadline(Connection &c);
     void finishSignOn(Connection &c, const QStringList &fields, const QByteArray &digest);
     // Hashing a password takes a tenth of a second: it runs on a worker so
     // that a wave of sign-ons never stalls the fan-out to everyone else.
