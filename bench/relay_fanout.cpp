@@ -106,7 +106,7 @@ public:
     char terminator() const override { return '^'; }
     std::string hello(int id) const override
     {
-        const std::string u = concat("U", std::to_string(id));
+        const std::string u = concat("USR", std::to_string(id));
         return concat(":NEW|", u, "|pw|^:SGN|", u, "|pw|F||L|A|C|HARFORD|MD|21001|e|H|2.4|^");
     }
     bool isReady(const std::string &m) const override { return m == ":SGN|3|^"; }
@@ -389,10 +389,13 @@ int main(int argc, char **argv)
                           QStringLiteral("--db"),
                           dir.filePath(QStringLiteral("r.sqlite")),
                           QStringLiteral("--pbkdf2-iterations"),
-                          QStringLiteral("1000")};
+                          QStringLiteral("1000"),
+                          QStringLiteral("--max-per-address"),
+                          QStringLiteral("0")};
     if (noFloodControl)
         relayArgs << QStringLiteral("--rate") << QStringLiteral("100000") << QStringLiteral("--burst")
-                  << QStringLiteral("100000");
+                  << QStringLiteral("100000") << QStringLiteral("--byte-rate") << QStringLiteral("100000000")
+                  << QStringLiteral("--byte-burst") << QStringLiteral("100000000");
     relay.start(relayBin, relayArgs);
     if (!relay.waitForStarted() || !relay.waitForReadyRead(10'000)) {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(relayBin));

@@ -115,8 +115,8 @@ int main(int argc, char **argv)
     relay.start(relayBin,
                 {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--http"),
                  QStringLiteral("127.0.0.1:0"), QStringLiteral("--max-connections"),
-                 QString::number(2 * stormCount + steadyCount + 10), QStringLiteral("--db"),
-                 dir.filePath(QStringLiteral("r.sqlite"))});
+                 QString::number(2 * stormCount + steadyCount + 10), QStringLiteral("--max-per-address"),
+                 QStringLiteral("0"), QStringLiteral("--db"), dir.filePath(QStringLiteral("r.sqlite"))});
     if (!relay.waitForStarted() || !relay.waitForReadyRead(10'000)) {
         std::fprintf(stderr, "cannot start %s\n", qPrintable(relayBin));
         return 1;
@@ -132,12 +132,12 @@ int main(int argc, char **argv)
     std::vector<int> steady, setup;
     for (int i = 0; i < steadyCount; ++i) {
         steady.push_back(storm.open(true));
-        const std::string u = "S" + std::to_string(i);
+        const std::string u = "STEADY" + std::to_string(i);
         storm.send(steady.back(), ":NEW|" + u + "|pw|^" + signOn(u));
     }
     for (int i = 0; i < stormCount; ++i) {
         setup.push_back(storm.open(false));
-        storm.send(setup.back(), ":NEW|T" + std::to_string(i) + "|pw|^");
+        storm.send(setup.back(), ":NEW|STORM" + std::to_string(i) + "|pw|^");
     }
     const qint64 setupStart = nowNs();
     if (!storm.pumpUntil(
@@ -160,7 +160,7 @@ int main(int argc, char **argv)
     storm.measuring = true;
     const qint64 start = nowNs();
     for (int i = 0; i < stormCount; ++i)
-        storm.send(wave[size_t(i)], signOn("T" + std::to_string(i)));
+        storm.send(wave[size_t(i)], signOn("STORM" + std::to_string(i)));
     const double intervalNs = 1e9 / rate;
     qint64 sent = 0;
     qint64 lastSignOn = 0;

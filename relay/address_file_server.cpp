@@ -1,5 +1,6 @@
 #include "address_file_server.h"
 
+#include "descriptor_limit.h"
 #include "relay_log.h"
 
 #include <QTcpServer>
@@ -41,6 +42,7 @@ AddressFileServer::AddressFileServer(const RelayLog &log, QHostAddress relayAddr
       m_server(new QTcpServer(this))
 {
     connect(m_server, &QTcpServer::newConnection, this, &AddressFileServer::onNewConnection);
+    DescriptorLimit::keepAccepting(m_server, m_log, QStringLiteral("address file"));
 }
 
 bool AddressFileServer::listen(const QHostAddress &address, quint16 port, QString *error)
@@ -83,18 +85,24 @@ void AddressFileServer::onNewConnection()
 {
     while (m_server->hasPendingConnections()) {
         QTcpSocket *socket = m_server->nextPendingConnection();
-        if (m_open >= MaxConnections) {
+        const QHostAddress peer = socket->peerAddress();
+        if (m_open >= MaxConnections || m_openFrom.value(peer) >= MaxPerAddress) {
             socket->abort();
             socket->deleteLater();
             continue;
         }
         ++m_open;
+        ++m_openFrom[peer];
         socket->setReadBufferSize(MaxRequestBytes + 1);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        connect(socket, &QObject::destroyed, this, [this] { --m_open; });
+        connect(socket, &QObject::destroyed, this, [this, peer] {
+            --m_open;
+            if (--m_openFrom[peer] <= 0)
+                m_openFrom.remove(peer);
+        });
         // A client that never finishes its request does not keep a slot.
-        QTimer::singleShot(IdleTimeoutMs, socket, [socket] { socket->abort(); });
+        QTimer::singleShot(HeaderDeadlineMs, socket, [socket] { socket->abort(); });
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 
@@ -16,7 +17,9 @@ class AddressFileServer : public QObject
 public:
     static constexpr qsizetype MaxRequestBytes = 8 * 1024;
     static constexpr int MaxConnections = 64;
-    static constexpr int IdleTimeoutMs = 10'000;
+    // One address may not hold every slot, nor hold one for long.
+    static constexpr int MaxPerAddress = 4;
+    static constexpr int HeaderDeadlineMs = 3'000;
 
     // relayAddress may be the any-address; the answer then names the
     // address on which the asking client reached this machine.
@@ -46,4 +49,5 @@ private:
     quint16 m_relayPort;
     QTcpServer *m_server;
     int m_open = 0;
+    QHash<QHostAddress, int> m_openFrom;
 };

@@ -1,6 +1,7 @@
 #include "address_file_server.h"
 #include "admin_client.h"
 #include "admin_server.h"
+#include "descriptor_limit.h"
 #include "relay_log.h"
 #include "relay_options.h"
 #include "relay_server.h"
@@ -67,7 +68,9 @@ int main(int argc, char **argv)
     RelaySettings settings;
     settings.listenAddress = options.listen.address;
     settings.listenPort = options.listen.port;
-    settings.maxConnections = options.maxConnections;
+    settings.maxConnections = DescriptorLimit::fitConnections(options.maxConnections, log);
+    settings.maxPerAddress = options.maxPerAddress;
+    settings.signOnTimeoutSeconds = options.signOnTimeoutSeconds;
     settings.limits = options.limits;
     settings.keepaliveSeconds = options.keepaliveSeconds;
     settings.pbkdf2Iterations = options.pbkdf2Iterations;

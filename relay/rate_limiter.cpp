@@ -2,14 +2,18 @@
 
 #include <algorithm>
 
-RateLimiter::Verdict RateLimiter::take(qint64 nowMs)
+RateLimiter::Verdict RateLimiter::take(qint64 nowMs, qsizetype bytes)
 {
-    if (m_lastMs >= 0 && nowMs > m_lastMs)
-        m_tokens = std::min(m_limits.burst, m_tokens + (nowMs - m_lastMs) * m_limits.perSecond / 1000.0);
+    if (m_lastMs >= 0 && nowMs > m_lastMs) {
+        const double seconds = double(nowMs - m_lastMs) / 1000.0;
+        m_tokens = std::min(m_limits.burst, m_tokens + seconds * m_limits.perSecond);
+        m_byteTokens = std::min(m_limits.byteBurst, m_byteTokens + seconds * m_limits.bytesPerSecond);
+    }
     if (m_lastMs < 0 || nowMs > m_lastMs)
         m_lastMs = nowMs;
-    if (m_tokens >= 1.0) {
+    if (m_tokens >= 1.0 && m_byteTokens >= double(bytes)) {
         m_tokens -= 1.0;
+        m_byteTokens -= double(bytes);
         return Verdict::Accept;
     }
     if (m_drops == 0 || nowMs - m_windowStartMs > m_limits.dropWindowMs) {

@@ -72,7 +72,14 @@ QString RelayUsage()
         "  --rate N                  messages per second allowed per connection (default 50)\n"
         "  --burst N                 messages a connection may send at once (default 200)\n"
         "  --flood-drops N           dropped messages within 10 s that close a connection (default 500)\n"
-        "  --pbkdf2-iterations N     password hashing cost for new accounts (default 20000)\n"
+        "  --pbkdf2-iterations N     password hashing cost (default 25000); an account of a lower\n"
+        "                            cost is raised to it at its next sign-on\n"
+        "  --max-per-address N       connections from one address (default 16; 0 turns off\n"
+        "                            this and the per-address budgets for new accounts and\n"
+        "                            password checks)\n"
+        "  --signon-timeout-seconds N  a connection not signed on by then is closed (default 60)\n"
+        "  --byte-rate N             bytes per second allowed per connection (default 4096)\n"
+        "  --byte-burst N            bytes a connection may send at once (default 16384)\n"
         "  --help                    this text\n"
         "\n"
         "Port 0 picks a free port. Once listening the relay prints\n"
@@ -124,8 +131,18 @@ bool ParseRelayOptions(const QStringList &arguments, RelayOptions *options, QStr
             ok = parseInt(value, 1, 100'000, &options->maxConnections);
         else if (arg == QLatin1String("--pbkdf2-iterations"))
             ok = parseInt(value, 1000, 10'000'000, &options->pbkdf2Iterations);
-        else if (arg == QLatin1String("--rate") || arg == QLatin1String("--burst") ||
-                 arg == QLatin1String("--flood-drops")) {
+        else if (arg == QLatin1String("--max-per-address"))
+            ok = parseInt(value, 0, 100'000, &options->maxPerAddress);
+        else if (arg == QLatin1String("--signon-timeout-seconds"))
+            ok = parseInt(value, 1, 24 * 3600, &options->signOnTimeoutSeconds);
+        else if (arg == QLatin1String("--byte-rate") || arg == QLatin1String("--byte-burst")) {
+            // A burst below the largest message would refuse honest ones.
+            int v = 0;
+            ok = parseInt(value, 4096, 100'000'000, &v);
+            (arg == QLatin1String("--byte-rate") ? options->limits.bytesPerSecond
+                                                 : options->limits.byteBurst) = v;
+        } else if (arg == QLatin1String("--rate") || arg == QLatin1String("--burst") ||
+                   arg == QLatin1String("--flood-drops")) {
             int v = 0;
             ok = parseInt(value, 1, 1'000'000, &v);
             if (arg == QLatin1String("--rate"))

@@ -32,7 +32,10 @@ struct RelayOptions
     int keepaliveSeconds = 240;
     int maxConnections = 1000;
     RateLimiter::Limits limits;
-    int pbkdf2Iterations = 20'000;
+    int pbkdf2Iterations = 25'000;
+    // Limits on what one address or one connection may take.
+    int maxPerAddress = 16;
+    int signOnTimeoutSeconds = 60;
 };
 
 // Parses the relay's own arguments (without the program name). On a

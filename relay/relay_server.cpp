@@ -1,5 +1,6 @@
 #include "relay_server.h"
 
+#include "descriptor_limit.h"
 #include "frame_splitter.h"
 #include "password_hash.h"
 #include "relay_log.h"
@@ -15,20 +16,104 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <sys/socket.h>
 
 namespace {
 
 constexpr int MaxHistoryHours = 168;
 constexpr int MaxNameLength = 64;
-// Messages a client may send while its password is checked.
-constexpr qsizetype MaxHeldMessages = 1000;
+// What a client may send while its password is checked.
+constexpr qsizetype MaxHeldBytes = 8 * 1024;
+// No honest message comes near this; a report or a chat line is far shorter.
+constexpr qsizetype MaxMessageBytes = 4096;
+constexpr qint64 MinAnswerIntervalMs = 5000;
+// Answers go to the socket in pieces of this size as it drains.
+constexpr qsizetype AnswerChunk = 64 * 1024;
+// Clients signing on together mostly ask for the same span: one answer
+// serves them all while no report arrives or leaves.
+constexpr qint64 HistoryCacheMs = 10'000;
+constexpr int MaxQueuedHashes = 2048;
+// Wrong passwords for one account before its checks pause, and the
+// longest pause: long enough to stop guessing, short enough that the
+// owner is never locked out for long by somebody else's guesses.
+constexpr int FailuresBeforeBackOff = 3;
+constexpr qint64 MaxBackOffMs = 30'000;
+constexpr int NewAccountsPerAddressPerHour = 10;
+constexpr qsizetype LogExcerpt = 40;
 const QString SystemSender = QStringLiteral("SYSTEM");
+
+// The longest accepted field, in characters, by message and field index.
+// Sign-on: county, state, zip, e-mail. Report: text, state, county, zip,
+// location. Readings: state, county, zip, location. Message: addressee,
+// text. Retraction: text.
+struct FieldLimit
+{
+    const char *code;
+    int field;
+    int maxChars;
+};
+constexpr FieldLimit FieldLimits[] = {
+    {"SGN", 7, 64},   {"SGN", 8, 32}, {"SGN", 9, 16},   {"SGN", 10, 254}, {"RPT", 0, 1000}, {"RPT", 1, 32},
+    {"RPT", 2, 64},   {"RPT", 3, 16}, {"RPT", 5, 128},  {"RPA", 6, 32},   {"RPA", 7, 64},   {"RPA", 8, 16},
+    {"RPA", 10, 128}, {"MSG", 0, 64}, {"MSG", 2, 3000}, {"XRP", 0, 1000},
+};
+
+// Events a connection may repeat at will; each is logged once per connection.
+enum LogEvent {
+    NotSignedOn = 1 << 0,
+    SignOnRefused = 1 << 1,
+    Forgot = 1 << 2,
+    HistoryIgnored = 1 << 3,
+    AnswerTooSoon = 1 << 4,
+    Oversized = 1 << 5,
+    NewRefused = 1 << 6,
+    RetractIgnored = 1 << 7,
+};
 
 QByteArray wire(const QString &code, const QStringList &fields = {})
 {
     return WireCodec::encode(ServerMessage(code, fields));
+}
+
+// The start of a text from the network, for the log.
+QString excerpt(const QString &text)
+{
+    QString out = CleanIncoming(QStringView(text).left(LogExcerpt));
+    if (text.size() > LogExcerpt)
+        out += QStringLiteral("...");
+    return out;
+}
+
+// Control characters, C1 as well as C0, as blanks: for the operator's list.
+QString printable(QString text)
+{
+    for (QChar &c : text)
+        if (c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            c = u' ';
+    return text;
+}
+
+// New accounts: names that look alike cannot be told apart on screen, so
+// only these characters; names the clients give a meaning of their own
+// are reserved. Older accounts keep working under validName.
+bool newNameAllowed(const QString &name)
+{
+    static const QStringList reserved = {QStringLiteral("SYSTEM"), QStringLiteral("ALL"),
+                                         QStringLiteral("SOS"), QStringLiteral("QUICKCHAT"),
+                                         QStringLiteral("WXCHAT")};
+    if (name.size() < 3 || name.size() > 20 || reserved.contains(name, Qt::CaseInsensitive))
+        return false;
+    for (QChar c : name) {
+        const char16_t u = c.unicode();
+        const bool letterOrDigit =
+            (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9');
+        if (!letterOrDigit && u != u'_' && u != u'.' && u != u'-')
+            return false;
+    }
+    return true;
 }
 
 bool validName(const QString &name)
@@ -59,6 +144,20 @@ struct RelayServer::Connection
     FrameSplitter splitter;
     RateLimiter limiter;
     QByteArray pending;
+    // More than maxQueuedBytes was queued; the next flush closes it.
+    bool overflow = false;
+    struct Answer
+    {
+        char kind;
+        QByteArray bytes;
+        qsizetype offset = 0;
+    };
+    QList<Answer> answers;
+    qint64 lastHistoryMs = -1;
+    qint64 lastListMs = -1;
+    int loggedEvents = 0;
+    bool everSignedOn = false;
+    bool deadlinePassed = false;
     bool dirty = false;
     bool closing = false;
     bool gone = false;
@@ -67,6 +166,7 @@ struct RelayServer::Connection
     // A password is being hashed; what arrives meanwhile waits here.
     bool hashing = false;
     QList<QByteArray> held;
+    qsizetype heldBytes = 0;
     QString user;
     QString state;
     QString county;
@@ -82,11 +182,17 @@ RelayServer::RelayServer(RelayStore &store, const Clock &clock, const RelayLog &
     m_hashPool.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
     m_monotonic.start();
     connect(m_server, &QTcpServer::newConnection, this, &RelayServer::onNewConnection);
+    DescriptorLimit::keepAccepting(m_server, m_log, QStringLiteral("client port"));
     m_keepAlive.setInterval(std::max(1, m_settings.keepaliveSeconds) * 1000);
     connect(&m_keepAlive, &QTimer::timeout, this, &RelayServer::sendKeepAlive);
     m_purge.setInterval(3600 * 1000);
-    connect(&m_purge, &QTimer::timeout, this,
-            [this] { m_store.purgeBefore(m_clock.utcNow().addSecs(-3600LL * (MaxHistoryHours + 1))); });
+    connect(&m_purge, &QTimer::timeout, this, [this] {
+        m_store.purgeBefore(m_clock.utcNow().addSecs(-3600LL * (MaxHistoryHours + 1)));
+        m_history.builtMs = -1;
+        const qint64 now = m_monotonic.elapsed();
+        m_failures.removeIf([now](const auto &f) { return f.value().untilMs < now - 3600'000; });
+        m_addresses.removeIf([](const auto &a) { return a.value().connections == 0; });
+    });
 }
 
 RelayServer::~RelayServer()
@@ -143,13 +249,40 @@ void RelayServer::onNewConnection()
     while (m_server->hasPendingConnections()) {
         QTcpSocket *socket = m_server->nextPendingConnection();
         if (qsizetype(m_connections.size()) >= m_settings.maxConnections) {
-            m_log.line(QStringLiteral("refused %1: connection limit %2 reached")
-                           .arg(socket->peerAddress().toString())
-                           .arg(m_settings.maxConnections));
+            const qint64 now = m_monotonic.elapsed();
+            if (m_capLoggedMs < 0 || now - m_capLoggedMs >= 60'000) {
+                m_capLoggedMs = now;
+                m_log.line(QStringLiteral("refused %1: connection limit %2 reached (logged once a minute)")
+                               .arg(socket->peerAddress().toString())
+                               .arg(m_settings.maxConnections));
+            }
             socket->abort();
             socket->deleteLater();
             continue;
         }
+        const QHostAddress peer = socket->peerAddress();
+        auto found = m_addresses.find(peer);
+        if (found == m_addresses.end()) {
+            const int perAddress = std::max(1, m_settings.maxPerAddress);
+            AddressState fresh;
+            fresh.newAccounts = RateLimiter(
+                {NewAccountsPerAddressPerHour / 3600.0, double(NewAccountsPerAddressPerHour), INT_MAX});
+            fresh.passwordChecks = RateLimiter({1.0, 2.0 * perAddress, INT_MAX});
+            found = m_addresses.insert(peer, fresh);
+        }
+        if (m_settings.maxPerAddress > 0 && found->connections >= m_settings.maxPerAddress) {
+            const qint64 now = m_monotonic.elapsed();
+            if (found->refusalLoggedMs < 0 || now - found->refusalLoggedMs >= 60'000) {
+                found->refusalLoggedMs = now;
+                m_log.line(QStringLiteral("refused %1: %2 connections from that address already")
+                               .arg(peer.toString())
+                               .arg(found->connections));
+            }
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        ++found->connections;
         auto c = std::make_unique<Connection>();
         c->socket = socket;
         c->id = m_nextId++;
@@ -160,6 +293,23 @@ void RelayServer::onNewConnection()
         socket->setReadBufferSize(256 * 1024);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { onDisconnected(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            const auto it = m_connections.find(socket);
+            if (it != m_connections.end() && !it->second->answers.isEmpty() &&
+                socket->bytesToWrite() < AnswerChunk)
+                markDirty(*it->second);
+        });
+        if (m_settings.signOnTimeoutSeconds > 0)
+            QTimer::singleShot(m_settings.signOnTimeoutSeconds * 1000, socket, [this, socket] {
+                const auto it = m_connections.find(socket);
+                if (it == m_connections.end() || it->second->everSignedOn)
+                    return;
+                // In a sign-on storm the password check may still be queued:
+                // its answer decides.
+                it->second->deadlinePassed = true;
+                if (!it->second->hashing)
+                    closeUnsignedAfterDeadline(*it->second);
+            });
         m_log.line(QStringLiteral("connection #%1 from %2").arg(c->id).arg(c->peerText));
         m_connections.emplace(socket, std::move(c));
     }
@@ -179,12 +329,20 @@ void RelayServer::onReadyRead(QTcpSocket *socket)
     for (const QByteArray &m : messages) {
         if (c.closing)
             return;
-        switch (c.limiter.take(m_monotonic.elapsed())) {
+        if (m.size() > MaxMessageBytes) {
+            if (firstTime(c, Oversized))
+                m_log.line(QStringLiteral("%1 sent a message of %2 bytes: dropped, as are later ones")
+                               .arg(describe(c))
+                               .arg(m.size()));
+            continue;
+        }
+        switch (c.limiter.take(m_monotonic.elapsed(), m.size())) {
         case RateLimiter::Verdict::Accept:
             if (!c.hashing) {
                 handleMessage(c, m);
-            } else if (c.held.size() < MaxHeldMessages) {
+            } else if (c.heldBytes + m.size() <= MaxHeldBytes) {
                 c.held.append(m);
+                c.heldBytes += m.size();
             } else {
                 close(c, QStringLiteral("sent too much while its password was checked"), false);
                 return;
@@ -224,6 +382,9 @@ void RelayServer::onDisconnected(QTcpSocket *socket)
             if (found == m_connections.end())
                 return;
             m_dirty.removeAll(found->second.get());
+            const auto address = m_addresses.find(found->second->peer);
+            if (address != m_addresses.end())
+                --address->connections;
             m_connections.erase(found);
             socket->deleteLater();
         },
@@ -233,29 +394,15 @@ void RelayServer::onDisconnected(QTcpSocket *socket)
 void RelayServer::handleMessage(Connection &c, const QByteArray &bytes)
 {
     const QByteArray code = bytes.mid(1, 3);
-    if (code == "NEW" || code == "SGN" || code == "FGT") {
-        const QStringList fields = SplitFields(WireCodec::decode(bytes));
-        if (code == "NEW")
-            handleNewAccount(c, fields);
-        else if (code == "SGN")
-            handleSignOn(c, fields);
-        else
-            handleForgot(c, fields);
-        return;
-    }
+    static const QByteArrayList accountCodes = {"NEW", "SGN", "FGT"};
     static const QByteArrayList signedOnCodes = {"RPT", "MSG", "RPA", "GOB", "GLD", "XRP", "DOB"};
-    if (!signedOnCodes.contains(code))
+    const bool accountCode = accountCodes.contains(code);
+    if (!accountCode && !signedOnCodes.contains(code))
         return;
-    if (!c.signedOn) {
-        if (!c.toldNotSignedOn)
+    if (!accountCode && !c.signedOn) {
+        if (firstTime(c, NotSignedOn))
             m_log.line(QStringLiteral("%1 is not signed on: ignoring its %2 and later requests")
                            .arg(describe(c), QString::fromLatin1(code)));
-        c.toldNotSignedOn = true;
-        return;
-    }
-    if (code == "MSG" || code == "RPA") {
-        // Relayed exactly as received, encoded once for every receiver.
-        broadcast(bytes);
         return;
     }
     if (code == "GOB") {
@@ -267,24 +414,86 @@ void RelayServer::handleMessage(Connection &c, const QByteArray &bytes)
         return;
     }
     const QStringList fields = SplitFields(WireCodec::decode(bytes));
-    if (code == "RPT")
+    if (!fieldsFit(c, code, fields))
+        return;
+    if (code == "NEW")
+        handleNewAccount(c, fields);
+    else if (code == "SGN")
+        handleSignOn(c, fields);
+    else if (code == "FGT")
+        handleForgot(c, fields);
+    else if (code == "RPT")
         handleReport(c, fields);
     else if (code == "GLD")
         handleHistory(c, fields);
-    else
+    else if (code == "XRP")
         handleRetract(c, fields);
+    else
+        relayAsSender(c, bytes, code == "MSG" ? 1 : 9);
+}
+
+bool RelayServer::fieldsFit(Connection &c, const QByteArray &code, const QStringList &fields)
+{
+    for (const FieldLimit &limit : FieldLimits) {
+        if (code != limit.code || FieldAt(fields, limit.field).size() <= limit.maxChars)
+            continue;
+        const QString why = QStringLiteral("%1 field %2 longer than %3 characters")
+                                .arg(QString::fromLatin1(code))
+                                .arg(limit.field)
+                                .arg(limit.maxChars);
+        // No client sends such a sign-on; nothing good can follow it.
+        if (code == "SGN")
+            close(c, why, false);
+        else if (firstTime(c, Oversized))
+            m_log.line(QStringLiteral("%1: %2: dropped, as are later ones").arg(describe(c), why));
+        return false;
+    }
+    return true;
+}
+
+void RelayServer::relayAsSender(Connection &c, const QByteArray &bytes, int senderField)
+{
+    // Whoever a client names as the sender, it goes out under the name it
+    // signed on with; honest clients write exactly that.
+    qsizetype start = 0;
+    for (int i = 0; i <= senderField; ++i) {
+        start = bytes.indexOf('|', start);
+        if (start < 0)
+            return;
+        ++start;
+    }
+    qsizetype end = bytes.indexOf('|', start);
+    if (end < 0)
+        end = bytes.size() - 1;
+    broadcast(bytes.left(start) + WireCodec::encode(c.user) + bytes.mid(end));
+}
+
+void RelayServer::closeUnsignedAfterDeadline(Connection &c)
+{
+    close(c, QStringLiteral("not signed on within %1 s").arg(m_settings.signOnTimeoutSeconds), false);
+}
+
+bool RelayServer::firstTime(Connection &c, int event)
+{
+    const bool first = !(c.loggedEvents & event);
+    c.loggedEvents |= event;
+    return first;
 }
 
 void RelayServer::handleNewAccount(Connection &c, const QStringList &fields)
 {
     const QString name = FieldAt(fields, 0);
     const QString password = FieldAt(fields, 1);
-    if (!validName(name) || password.isEmpty() || password.size() > MaxNameLength) {
-        m_log.line(
-            QStringLiteral("%1: new account refused, unusable user name or password").arg(describe(c)));
+    const auto refuse = [&](const QString &why) {
+        if (firstTime(c, NewRefused))
+            m_log.line(QStringLiteral("%1: new account %2 refused: %3").arg(describe(c), excerpt(name), why));
         send(c, wire(QStringLiteral("NEW"), {QStringLiteral("2")}));
-        return;
-    }
+    };
+    if (!newNameAllowed(name) || password.isEmpty() || password.size() > MaxNameLength)
+        return refuse(QStringLiteral("unusable user name or password"));
+    if (m_settings.maxPerAddress > 0 &&
+        m_addresses[c.peer].newAccounts.take(m_monotonic.elapsed()) != RateLimiter::Verdict::Accept)
+        return refuse(QStringLiteral("too many new accounts from %1").arg(c.peer.toString()));
     AccountRecord account;
     account.name = name;
     account.salt = PasswordHash::newSalt();
@@ -306,12 +515,16 @@ void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
 {
     const QString name = FieldAt(fields, 0);
     const auto reply = [&](const char *code, const QString &why) {
-        m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), name, why));
+        if (firstTime(c, SignOnRefused))
+            m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), excerpt(name), why));
         send(c, wire(QStringLiteral("SGN"), {QString::fromLatin1(code)}));
     };
     const std::optional<AccountRecord> account = validName(name) ? m_store.account(name) : std::nullopt;
     if (!account)
         return reply("1", QStringLiteral("unknown user"));
+    const auto failures = m_failures.constFind(AccountKey(account->name));
+    if (failures != m_failures.cend() && failures->untilMs > m_monotonic.elapsed())
+        return reply("2", QStringLiteral("password checks paused after %1 failures").arg(failures->count));
     digestThen(c, FieldAt(fields, 1), account->salt, account->iterations,
                [this, fields](Connection &c, const QByteArray &digest) { finishSignOn(c, fields, digest); });
 }
@@ -320,19 +533,26 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
 {
     const QString name = FieldAt(fields, 0);
     const auto reply = [&](const char *code, const QString &why) {
-        m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), name, why));
+        if (code[0] == '3' || firstTime(c, SignOnRefused))
+            m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), excerpt(name), why));
         send(c, wire(QStringLiteral("SGN"), {QString::fromLatin1(code)}));
     };
     // Read again: the account may have been banned while the password was checked.
     const std::optional<AccountRecord> account = m_store.account(name);
     if (!account)
         return reply("1", QStringLiteral("unknown user"));
-    if (digest.isEmpty() || !PasswordHash::constantTimeEquals(digest, account->hash))
+    const QString key = AccountKey(account->name);
+    if (digest.isEmpty() || !PasswordHash::constantTimeEquals(digest, account->hash)) {
+        Failures &f = m_failures[key];
+        if (++f.count >= FailuresBeforeBackOff)
+            f.untilMs = m_monotonic.elapsed() +
+                        std::min(MaxBackOffMs, 1000LL << std::min(f.count - FailuresBeforeBackOff, 5));
         return reply("2", QStringLiteral("wrong password"));
+    }
+    m_failures.remove(key);
     if (!account->eligible)
         return reply("5", QStringLiteral("account no longer eligible"));
 
-    const QString key = AccountKey(account->name);
     Connection *previous = m_byUser.value(key);
     // A client that lost its link signs on again before this side may have
     // noticed the loss: a re-sign-on (no version field) or a sign-on from
@@ -350,7 +570,8 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
     }
 
     c.signedOn = true;
-    c.user = name;
+    c.everSignedOn = true;
+    c.user = account->name;
     c.county = FieldAt(fields, 7);
     c.state = FieldAt(fields, 8);
     c.zip = FieldAt(fields, 9);
@@ -359,14 +580,45 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
     // Written only when it changed: most sign-ons then cost no write.
     if (account->email != FieldAt(fields, 10))
         m_store.setEmail(account->name, FieldAt(fields, 10));
+    if (account->iterations < m_settings.pbkdf2Iterations)
+        upgradeHash(account->name, FieldAt(fields, 1));
     reply("3", reSignOn ? QStringLiteral("signed on again")
-                        : QStringLiteral("signed on (client %1)").arg(FieldAt(fields, 12)));
+                        : QStringLiteral("signed on (client %1)").arg(excerpt(FieldAt(fields, 12))));
     broadcast(observerMessage(QStringLiteral("GOB"), c, true));
+}
+
+void RelayServer::upgradeHash(const QString &name, const QString &password)
+{
+    ++m_hashesQueued;
+    const int iterations = m_settings.pbkdf2Iterations;
+    m_hashPool.start([this, name, bytes = WireCodec::encode(password), iterations] {
+        const QByteArray salt = PasswordHash::newSalt();
+        const QByteArray digest =
+            PasswordHash::pbkdf2Sha256(bytes, salt, iterations, PasswordHash::KeyLength);
+        QMetaObject::invokeMethod(
+            this,
+            [this, name, salt, digest, iterations] {
+                --m_hashesQueued;
+                if (m_store.setPassword(name, salt, digest, iterations))
+                    m_log.line(QStringLiteral("password hash of %1 raised to %2 iterations")
+                                   .arg(name)
+                                   .arg(iterations));
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void RelayServer::digestThen(Connection &c, const QString &password, const QByteArray &salt, int iterations,
                              std::function<void(Connection &, const QByteArray &)> then)
 {
+    // The hashing threads serve everybody: one address may not keep them busy.
+    if (m_hashesQueued >= MaxQueuedHashes ||
+        (m_settings.maxPerAddress > 0 &&
+         m_addresses[c.peer].passwordChecks.take(m_monotonic.elapsed()) != RateLimiter::Verdict::Accept)) {
+        close(c, QStringLiteral("too many password checks at once"), false);
+        return;
+    }
+    ++m_hashesQueued;
     c.hashing = true;
     const QPointer<QTcpSocket> socket = c.socket;
     const quint64 id = c.id;
@@ -385,27 +637,30 @@ void RelayServer::digestThen(Connection &c, const QString &password, const QByte
 void RelayServer::digestDone(QTcpSocket *socket, quint64 id, const QByteArray &digest,
                              const std::function<void(Connection &, const QByteArray &)> &then)
 {
+    --m_hashesQueued;
     const auto it = socket ? m_connections.find(socket) : m_connections.end();
     if (it == m_connections.end() || it->second->id != id || it->second->closing)
         return;
     Connection &c = *it->second;
     c.hashing = false;
     then(c, digest);
-    while (!c.hashing && !c.closing && !c.held.isEmpty())
+    if (c.deadlinePassed && !c.everSignedOn)
+        return closeUnsignedAfterDeadline(c);
+    while (!c.hashing && !c.closing && !c.held.isEmpty()) {
+        c.heldBytes -= c.held.first().size();
         handleMessage(c, c.held.takeFirst());
+    }
 }
 
 void RelayServer::handleForgot(Connection &c, const QStringList &fields)
 {
     const QString name = FieldAt(fields, 0).trimmed();
     const std::optional<AccountRecord> account = validName(name) ? m_store.account(name) : std::nullopt;
-    if (!account) {
-        m_log.line(QStringLiteral("%1: password reminder for unknown user %2: nothing to send")
-                       .arg(describe(c), name));
-        return;
-    }
-    m_log.line(QStringLiteral("%1: the password of %2 would be e-mailed to \"%3\"; this relay sends no mail")
-                   .arg(describe(c), account->name, CleanIncoming(account->email)));
+    // The address stays out of the log: anybody may ask for any account.
+    if (firstTime(c, Forgot))
+        m_log.line(QStringLiteral("%1: password reminder for %2 %3; this relay sends no mail")
+                       .arg(describe(c), account ? QStringLiteral("account") : QStringLiteral("unknown user"),
+                            account ? account->name : excerpt(name)));
 }
 
 void RelayServer::handleReport(Connection &c, const QStringList &fields)
@@ -414,15 +669,16 @@ void RelayServer::handleReport(Connection &c, const QStringList &fields)
     report.receivedUtc = m_clock.utcNow();
     report.author = c.user;
     for (int i = 0; i < 6; ++i)
-        report.fields.append(FieldAt(fields, i));
+        report.fields.append(i == 4 ? c.user : FieldAt(fields, i));
     report.fields.append(ReportTimeStamp(report.receivedUtc));
     if (!m_store.addReport(report))
         m_log.line(QStringLiteral("%1: report could not be stored in the history").arg(describe(c)));
+    m_history.builtMs = -1;
     const int reached = broadcast(wire(QStringLiteral("RPT"), report.fields));
     m_log.line(QStringLiteral("report from %1 relayed to %2: %3")
                    .arg(c.user)
                    .arg(reached)
-                   .arg(CleanIncoming(report.fields.first())));
+                   .arg(excerpt(report.fields.first())));
 }
 
 void RelayServer::handleHistory(Connection &c, const QStringList &fields)
@@ -430,21 +686,40 @@ void RelayServer::handleHistory(Connection &c, const QStringList &fields)
     bool ok = false;
     const int hours = FieldAt(fields, 0).trimmed().toInt(&ok);
     if (!ok || hours < 1) {
-        m_log.line(QStringLiteral("%1: history request for \"%2\" hours ignored")
-                       .arg(describe(c), FieldAt(fields, 0)));
+        if (firstTime(c, HistoryIgnored))
+            m_log.line(QStringLiteral("%1: history request for \"%2\" hours ignored")
+                           .arg(describe(c), excerpt(FieldAt(fields, 0))));
         return;
     }
+    if (!mayAnswer(c, 'H'))
+        return;
     const int span = std::min(hours, MaxHistoryHours);
-    const QList<StoredReport> reports = m_store.reportsSince(m_clock.utcNow().addSecs(-3600LL * span));
-    QByteArray out;
-    for (const StoredReport &r : reports)
-        out += wire(QStringLiteral("GLD"), r.fields);
-    if (!out.isEmpty())
-        send(c, out);
-    m_log.line(QStringLiteral("%1: %2 historical records of %3 hours sent")
-                   .arg(describe(c))
-                   .arg(reports.size())
-                   .arg(span));
+    int records = 0;
+    queueAnswer(c, 'H', historyAnswer(span, &records));
+    m_log.line(
+        QStringLiteral("%1: %2 historical records of %3 hours sent").arg(describe(c)).arg(records).arg(span));
+}
+
+QByteArray RelayServer::historyAnswer(int hours, int *records)
+{
+    const qint64 now = m_monotonic.elapsed();
+    if (m_history.builtMs < 0 || m_history.hours != hours || now - m_history.builtMs > HistoryCacheMs) {
+        const QList<StoredReport> reports = m_store.reportsSince(m_clock.utcNow().addSecs(-3600LL * hours));
+        // The newest records that fit, oldest first.
+        QByteArrayList parts;
+        qint64 total = 0;
+        for (qsizetype i = reports.size() - 1; i >= 0 && parts.size() < m_settings.maxAnswerRecords; --i) {
+            QByteArray one = wire(QStringLiteral("GLD"), reports.at(i).fields);
+            if (total + one.size() > m_settings.maxAnswerBytes)
+                break;
+            total += one.size();
+            parts.append(std::move(one));
+        }
+        std::reverse(parts.begin(), parts.end());
+        m_history = {hours, now, int(parts.size()), parts.join()};
+    }
+    *records = m_history.records;
+    return m_history.bytes;
 }
 
 void RelayServer::handleRetract(Connection &c, const QStringList &fields)
@@ -452,8 +727,19 @@ void RelayServer::handleRetract(Connection &c, const QStringList &fields)
     const QString text = FieldAt(fields, 0);
     const int removed = m_store.deleteReports(c.user, text);
     if (removed == 0) {
+        if (firstTime(c, RetractIgnored))
+            m_log.line(QStringLiteral("%1: retraction of a report not found among its own: ignored")
+                           .arg(describe(c)));
+        return;
+    }
+    m_history.builtMs = -1;
+    // Clients remove every row with this text: not while another author's
+    // report with it is still standing.
+    if (m_store.hasReportByOther(c.user, text)) {
         m_log.line(
-            QStringLiteral("%1: retraction of a report not found among its own: ignored").arg(describe(c)));
+            QStringLiteral("%1: report retracted (%2 stored); another author's has the same text: no DEL")
+                .arg(describe(c))
+                .arg(removed));
         return;
     }
     const int reached = broadcast(wire(QStringLiteral("DEL"), {text}));
@@ -465,10 +751,60 @@ void RelayServer::handleRetract(Connection &c, const QStringList &fields)
 
 void RelayServer::handleObserverList(Connection &c)
 {
+    if (!mayAnswer(c, 'O'))
+        return;
     QByteArray out;
-    for (const Connection *o : std::as_const(m_signedOn))
-        out += observerMessage(QStringLiteral("GOB"), *o, true);
-    send(c, out);
+    int records = 0;
+    for (const Connection *o : std::as_const(m_signedOn)) {
+        const QByteArray one = observerMessage(QStringLiteral("GOB"), *o, true);
+        if (records == m_settings.maxAnswerRecords || out.size() + one.size() > m_settings.maxAnswerBytes)
+            break;
+        out += one;
+        ++records;
+    }
+    queueAnswer(c, 'O', out);
+}
+
+bool RelayServer::mayAnswer(Connection &c, char kind)
+{
+    qint64 &last = kind == 'H' ? c.lastHistoryMs : c.lastListMs;
+    const qint64 now = m_monotonic.elapsed();
+    const bool busy =
+        std::ranges::any_of(c.answers, [kind](const Connection::Answer &a) { return a.kind == kind; });
+    if (busy || (last >= 0 && now - last < MinAnswerIntervalMs)) {
+        if (firstTime(c, AnswerTooSoon))
+            m_log.line(QStringLiteral("%1: %2 request too soon after the last: ignored, as are later ones")
+                           .arg(describe(c),
+                                kind == 'H' ? QStringLiteral("history") : QStringLiteral("observer list")));
+        return false;
+    }
+    last = now;
+    return true;
+}
+
+void RelayServer::queueAnswer(Connection &c, char kind, const QByteArray &bytes)
+{
+    if (c.closing || bytes.isEmpty())
+        return;
+    c.answers.append({kind, bytes});
+    markDirty(c);
+}
+
+void RelayServer::takeAnswerChunk(Connection &c, QByteArray &out)
+{
+    while (!c.answers.isEmpty() && out.size() < AnswerChunk) {
+        Connection::Answer &a = c.answers.first();
+        qsizetype n = std::min(AnswerChunk, a.bytes.size() - a.offset);
+        // Whole messages only: what else is queued may follow this piece.
+        if (a.offset + n < a.bytes.size()) {
+            const qsizetype cut = a.bytes.lastIndexOf('^', a.offset + n - 1);
+            n = (cut >= a.offset ? cut : a.bytes.indexOf('^', a.offset)) + 1 - a.offset;
+        }
+        out.append(a.bytes.constData() + a.offset, n);
+        a.offset += n;
+        if (a.offset >= a.bytes.size())
+            c.answers.removeFirst();
+    }
 }
 
 void RelayServer::signOff(Connection &c, bool announce)
@@ -500,9 +836,21 @@ QString RelayServer::describe(const Connection &c) const
 
 void RelayServer::send(Connection &c, const QByteArray &bytes)
 {
-    if (c.closing || bytes.isEmpty())
+    if (c.closing || c.overflow || bytes.isEmpty())
         return;
-    c.pending += bytes;
+    // Checked here, not only at the flush: one burst of requests must not
+    // queue more than this before anything is written.
+    if (c.pending.size() + bytes.size() > m_settings.maxQueuedBytes) {
+        c.overflow = true;
+        c.pending.clear();
+    } else {
+        c.pending += bytes;
+    }
+    markDirty(c);
+}
+
+void RelayServer::markDirty(Connection &c)
+{
     if (!c.dirty) {
         c.dirty = true;
         m_dirty.append(&c);
@@ -542,7 +890,18 @@ void RelayServer::flushPending()
             c->pending.clear();
             continue;
         }
+        if (c->overflow) {
+            close(
+                *c,
+                QStringLiteral("reads too slowly (more than %1 bytes queued)").arg(m_settings.maxQueuedBytes),
+                false);
+            continue;
+        }
         QByteArray out = std::exchange(c->pending, {});
+        if (!c->answers.isEmpty() && c->socket->bytesToWrite() < AnswerChunk)
+            takeAnswerChunk(*c, out);
+        if (out.isEmpty())
+            continue;
         // Everything queued in this pass goes out in one system call, and
         // straight to the kernel while the socket has nothing of its own
         // waiting; only a remainder takes the socket's buffered path.
@@ -562,6 +921,9 @@ void RelayServer::flushPending()
         if (c->socket->bytesToWrite() > m_settings.maxQueuedBytes)
             close(*c, QStringLiteral("reads too slowly (%1 bytes queued)").arg(c->socket->bytesToWrite()),
                   false);
+        // The kernel took everything: the next piece of an answer can go now.
+        else if (!c->answers.isEmpty() && c->socket->bytesToWrite() == 0)
+            markDirty(*c);
     }
 }
 
@@ -666,8 +1028,8 @@ QList<ObserverInfo> RelayServer::observers() const
 {
     QList<ObserverInfo> out;
     for (const Connection *c : m_signedOn)
-        out.append(
-            {c->user, CleanIncoming(c->state), CleanIncoming(c->county), CleanIncoming(c->zip), c->peerText});
+        out.append({printable(c->user), printable(CleanIncoming(c->state)),
+                    printable(CleanIncoming(c->county)), printable(CleanIncoming(c->zip)), c->peerText});
     return out;
 }
 

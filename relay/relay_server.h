@@ -27,9 +27,13 @@ struct RelaySettings
     QHostAddress listenAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 listenPort = 5150;
     int maxConnections = 1000;
+    // Connections from one address; 0 for no limit.
+    int maxPerAddress = 16;
+    // A connection not signed on by then is closed.
+    int signOnTimeoutSeconds = 60;
     RateLimiter::Limits limits;
     int keepaliveSeconds = 240;
-    int pbkdf2Iterations = 20'000;
+    int pbkdf2Iterations = 25'000;
     // A client that reads nothing for this long is cut off instead of
     // letting its queue grow without bound.
     qint64 maxQueuedBytes = 8 * 1024 * 1024;
@@ -37,6 +41,9 @@ struct RelaySettings
     // write goes out together: one system call per receiver for several
     // messages instead of one for each. An idle relay writes at once.
     int coalesceMs = 4;
+    // One history answer holds at most this much, the newest part.
+    qint64 maxAnswerBytes = 2 * 1024 * 1024;
+    int maxAnswerRecords = 10'000;
 };
 
 struct ObserverInfo
@@ -83,6 +90,14 @@ public:
 
 private:
     struct Connection;
+    // What one remote address may still do.
+    struct AddressState
+    {
+        int connections = 0;
+        RateLimiter newAccounts;
+        RateLimiter passwordChecks;
+        qint64 refusalLoggedMs = -1;
+    };
 
     void onNewConnection();
     void onReadyRead(QTcpSocket *socket);
@@ -95,6 +110,17 @@ private:
     void handleHistory(Connection &c, const QStringList &fields);
     void handleRetract(Connection &c, const QStringList &fields);
     void handleObserverList(Connection &c);
+    // GLD and GOB answers: one of each kind at a time, not more often than
+    // a minimum interval, handed to the socket as it drains.
+    bool mayAnswer(Connection &c, char kind);
+    void queueAnswer(Connection &c, char kind, const QByteArray &bytes);
+    void takeAnswerChunk(Connection &c, QByteArray &out);
+    QByteArray historyAnswer(int hours, int *records);
+    bool fieldsFit(Connection &c, const QByteArray &code, const QStringList &fields);
+    void relayAsSender(Connection &c, const QByteArray &bytes, int senderField);
+    // True the first time this connection meets event: repeats are not logged.
+    bool firstTime(Connection &c, int event);
+    void closeUnsignedAfterDeadline(Connection &c);
     void finishSignOn(Connection &c, const QStringList &fields, const QByteArray &digest);
     // Hashing a password takes a tenth of a second: it runs on a worker so
     // that a wave of sign-ons never stalls the fan-out to everyone else.
@@ -103,9 +129,12 @@ private:
                     std::function<void(Connection &, const QByteArray &)> then);
     void digestDone(QTcpSocket *socket, quint64 id, const QByteArray &digest,
                     const std::function<void(Connection &, const QByteArray &)> &then);
+    // Re-hashes a password at the current cost, off the sign-on's path.
+    void upgradeHash(const QString &name, const QString &password);
     void signOff(Connection &c, bool announce);
 
     void send(Connection &c, const QByteArray &bytes);
+    void markDirty(Connection &c);
     int broadcast(const QByteArray &bytes, const Connection *except = nullptr);
     int sendToUser(const QString &user, const QByteArray &bytes);
     void flushPending();
@@ -129,4 +158,20 @@ private:
     bool m_flushQueued = false;
     qint64 m_lastFlushNs = -1;
     QThreadPool m_hashPool;
+    int m_hashesQueued = 0;
+    qint64 m_capLoggedMs = -1;
+    QHash<QHostAddress, AddressState> m_addresses;
+    struct Failures
+    {
+        int count = 0;
+        qint64 untilMs = 0;
+    };
+    QHash<QString, Failures> m_failures; // by account key
+    struct CachedHistory
+    {
+        int hours = 0;
+        qint64 builtMs = -1;
+        int records = 0;
+        QByteArray bytes;
+    } m_history;
 };

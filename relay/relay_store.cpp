@@ -311,3 +311,30 @@ int RelayStore::purgeBefore(const QDateTime &utc)
     q.addBindValue(utc.toMSecsSinceEpoch());
     return noteWrite(q.exec(), q.lastError().text(), "history purge") ? q.numRowsAffected() : 0;
 }
+
+bool RelayStore::setPassword(const QString &name, const QByteArray &salt, const QByteArray &hash,
+                             int iterations)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    q.prepare(QStringLiteral("UPDATE accounts SET salt = ?, hash = ?, iterations = ? WHERE name_key = ?"));
+    q.addBindValue(salt);
+    q.addBindValue(hash);
+    q.addBindValue(iterations);
+    q.addBindValue(AccountKey(name));
+    return q.exec() && q.numRowsAffected() == 1;
+}
+
+bool RelayStore::hasReportByOther(const QString &author, const QString &text) const
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    // The length narrows the candidates; the comparison folds case beyond ASCII.
+    q.prepare(QStringLiteral("SELECT text FROM reports WHERE author_key != ? AND length(text) = length(?)"));
+    q.addBindValue(AccountKey(author));
+    q.addBindValue(text);
+    if (!q.exec())
+        return false;
+    while (q.next())
+        if (q.value(0).toString().compare(text, Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}

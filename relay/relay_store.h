@@ -65,6 +65,11 @@ public:
     // Removes the reports of author whose text is text; returns how many.
     int deleteReports(const QString &author, const QString &text);
     int purgeBefore(const QDateTime &utc);
+    // Replaces the password digest, as when its cost is raised.
+    bool setPassword(const QString &name, const QByteArray &salt, const QByteArray &hash, int iterations);
+    // True when an author other than author has a stored report whose text
+    // is text, letter case ignored.
+    bool hasReportByOther(const QString &author, const QString &text) const;
 
 private:
     bool noteWrite(bool ok, const QString &error, const char *what);

@@ -141,7 +141,8 @@ private slots:
         constexpr int WaveSize = 200;
         constexpr int ReportsPerWave = 20;
         RelayProcess relay;
-        QVERIFY2(relay.start(QuickHashing + QStringList{u"--max-connections"_s, u"1100"_s}),
+        QVERIFY2(relay.start(QuickHashing +
+                             QStringList{u"--max-connections"_s, u"1100"_s, u"--max-per-address"_s, u"0"_s}),
                  qPrintable(relay.readyLine() + relay.log()));
         const qint64 pid = relay.processId();
 

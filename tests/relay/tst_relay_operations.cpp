@@ -321,7 +321,7 @@ private slots:
         QVERIFY(b.connectTo(capped.tcpPort()));
         (void)c.connectTo(capped.tcpPort());
         QVERIFY(c.waitForDisconnected());
-        a.sendText(NewAccount(u"X"_s, u"pw"_s));
+        a.sendText(NewAccount(u"XAV"_s, u"pw"_s));
         QCOMPARE(a.waitForCode(u"NEW"_s), u":NEW|1|^"_s);
         QVERIFY(capped.log().contains(u"connection limit"_s));
         QCOMPARE(b.waitForCode(u"PNG"_s, 3000), u":PNG|^"_s);

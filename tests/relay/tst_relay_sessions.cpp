@@ -203,17 +203,15 @@ private slots:
         QVERIFY(b.connectTo(restarted.tcpPort()));
         b.sendText(SignOn(u"ANN"_s, u"pw"_s));
         QCOMPARE(b.waitForCode(u"SGN"_s), u":SGN|3|^"_s);
-        b.sendText(u":GLD|2|^"_s);
+        // Requests that are not a whole number of hours get no answer.
+        b.sendText(u":GLD|abc|^:GLD|0|^"_s);
+        QVERIFY(b.pendingWithCode(u"GLD"_s, 200).isEmpty());
+        b.sendText(u":GLD| 9999 |^"_s);
         const QStringList got = b.collect(u"GLD"_s, 2);
         QCOMPARE(got.size(), 2);
         QCOMPARE(FieldAt(SplitFields(got.at(0)), 0), u"first"_s);
         QCOMPARE(FieldAt(SplitFields(got.at(1)), 0), u"second"_s);
         QCOMPARE(SplitFields(got.at(0)).size(), 8);
-        // Requests that are not a whole number of hours get no answer.
-        b.sendText(u":GLD|abc|^:GLD|0|^"_s);
-        QVERIFY(b.pendingWithCode(u"GLD"_s, 200).isEmpty());
-        b.sendText(u":GLD| 9999 |^"_s);
-        QCOMPARE(b.collect(u"GLD"_s, 2).size(), 2);
         QVERIFY(restarted.stop());
     }
 
