@@ -12,7 +12,7 @@ build_programs
 work=$(mktemp -d)
 client_pid=""
 cleanup() {
-  [ -n "$client_pid" ] && kill "$client_pid" 2>/dev/null && wait "$client_pid" 2>/dev/null
+  stop_process "$client_pid"
   stop_relay
   rm -rf "$work"
 }
