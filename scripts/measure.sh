@@ -22,6 +22,7 @@ create_account measure pa55word
 prepare_folder "$work/data" measure pa55word 1
 # First start copies the default files; not part of the figure.
 cp resources/Terms.txt resources/Help.txt resources/sounds/*.wav "$work/data/"
+cp -r resources/help "$work/data/"
 
 now_ms() { date +%s%3N; }
 launch=$(now_ms)
