@@ -25,8 +25,16 @@ start_relay() {
   RELAY_HTTP=$(sed -E 's/.*http=127\.0\.0\.1:([0-9]+).*/\1/' <<<"$line")
 }
 
+# stop_process PID: ends a child and reaps it. Never fails, so that an exit
+# trap under set -e goes on (wait on a killed child returns 143).
+stop_process() {
+  [ -n "${1:-}" ] || return 0
+  kill "$1" 2>/dev/null || true
+  wait "$1" 2>/dev/null || true
+}
+
 stop_relay() {
-  [ -n "${RELAY_PID:-}" ] && kill "$RELAY_PID" 2>/dev/null && wait "$RELAY_PID" 2>/dev/null
+  stop_process "${RELAY_PID:-}"
   RELAY_PID=
 }
 

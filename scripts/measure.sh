@@ -12,7 +12,7 @@ build_programs
 work=$(mktemp -d)
 client_pid=""
 cleanup() {
-  [ -n "$client_pid" ] && kill "$client_pid" 2>/dev/null && wait "$client_pid" 2>/dev/null
+  stop_process "$client_pid"
   stop_relay
   rm -rf "$work"
 }
@@ -22,6 +22,7 @@ create_account measure pa55word
 prepare_folder "$work/data" measure pa55word 1
 # First start copies the default files; not part of the figure.
 cp resources/Terms.txt resources/Help.txt resources/sounds/*.wav "$work/data/"
+cp -r resources/help "$work/data/"
 
 now_ms() { date +%s%3N; }
 launch=$(now_ms)

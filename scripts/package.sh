@@ -26,6 +26,8 @@ for f in /usr/bin/nimbrel /usr/bin/nimbrel-relay \
          /usr/share/icons/hicolor/256x256/apps/nimbrel.png \
          /usr/share/icons/hicolor/scalable/apps/nimbrel.svg \
          /usr/share/nimbrel/Terms.txt /usr/share/nimbrel/Help.txt /usr/share/nimbrel/Nimbrel.wav \
+         /usr/share/nimbrel/help/help.htm /usr/share/nimbrel/help/guidelines.htm \
+         /usr/share/nimbrel/help/softwarefaq.htm /usr/share/nimbrel/help/donate.htm \
          /usr/lib/systemd/system/nimbrel-relay.service /usr/share/man/man1/nimbrel-relay.1 \
          /usr/lib/nimbrel/nimbrel_browser.so; do
   grep -qx "$f" <<<"$files" || fail "$f missing from the package"

@@ -12,8 +12,16 @@ namespace Startup {
 
 QStringList DefaultFileNames()
 {
-    return {QStringLiteral("Terms.txt"),   QStringLiteral("Help.txt"),  QStringLiteral("Nimbrel.wav"),
-            QStringLiteral("Routine.wav"), QStringLiteral("WXMsg.wav"), QStringLiteral("qc.wav")};
+    return {QStringLiteral("Terms.txt"),
+            QStringLiteral("Help.txt"),
+            QStringLiteral("Nimbrel.wav"),
+            QStringLiteral("Routine.wav"),
+            QStringLiteral("WXMsg.wav"),
+            QStringLiteral("qc.wav"),
+            QStringLiteral("help/help.htm"),
+            QStringLiteral("help/guidelines.htm"),
+            QStringLiteral("help/softwarefaq.htm"),
+            QStringLiteral("help/donate.htm")};
 }
 
 QStringList CopyMissingDefaults(const QString &sourceDir, const QString &dataDir, const QStringList &names)
@@ -24,6 +32,7 @@ QStringList CopyMissingDefaults(const QString &sourceDir, const QString &dataDir
         const QString target = QDir(dataDir).filePath(name);
         if (QFileInfo::exists(target))
             continue;
+        QDir().mkpath(QFileInfo(target).path()); // the help pages have their own folder
         QFile source(QDir(sourceDir).filePath(name));
         if (!source.open(QIODevice::ReadOnly))
             continue;

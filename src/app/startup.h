@@ -9,7 +9,7 @@ namespace Startup {
 
 // The files a first start copies into the data folder when they are missing,
 // so a user can replace them.
-QStringList DefaultFileNames(); // Terms.txt, Help.txt and the four sounds
+QStringList DefaultFileNames(); // Terms.txt, Help.txt, the four sounds and the help pages
 // Copies each of names from sourceDir (a resource folder such as ":/") into
 // dataDir unless a file of that name exists there. Returns the names copied.
 QStringList CopyMissingDefaults(const QString &sourceDir, const QString &dataDir, const QStringList &names);

@@ -242,13 +242,14 @@ QByteArray WriteUrlList(const UrlList &list)
     QByteArray out = QByteArray::number(list.rotationMinutes, 'g', QLocale::FloatingPointShortest) + "\r\n";
     int written = 0;
     for (const UrlEntry &e : list.entries) {
-        // An empty address line would be skipped on reading and pair the
-        // next address with this flag.
-        const QString url = e.url.trimmed();
-        if (url.isEmpty())
-            continue;
         if (++written > ListLimits::UrlEntries)
             break;
+        // Empty lines are skipped on reading, so a blank address goes out in
+        // quotes and keeps every later entry in its place; an address that
+        // is quoted itself keeps its quotes the same way.
+        QString url = e.url.trimmed();
+        if (url.isEmpty() || (url.size() >= 2 && url.startsWith(u'"') && url.endsWith(u'"')))
+            url = u'"' + url + u'"';
         out += line(url) + QByteArray::number(std::clamp(e.flag, 0, 255)) + "\r\n";
     }
     return out;

@@ -40,9 +40,15 @@ bool IsWebPage(QStringView address)
 
 bool IsPicture(QStringView address)
 {
-    static const QStringList pictures = {u"dib"_s, u"bmp"_s, u"ico"_s, u"cur"_s, u"wmf"_s,
-                                         u"emf"_s, u"jpg"_s, u"peg"_s, u"gif"_s};
+    static const QStringList pictures = {u"dib"_s, u"bmp"_s, u"ico"_s, u"cur"_s,
+                                         u"jpg"_s, u"peg"_s, u"gif"_s};
     return pictures.contains(Ext(address));
+}
+
+bool IsUnsupportedPicture(QStringView address)
+{
+    const QString ext = Ext(address);
+    return ext == u"wmf" || ext == u"emf";
 }
 
 QString PictureFileName(QStringView address)

@@ -36,6 +36,13 @@ QString Ext(QStringView address);
 bool IsWebPage(QStringView address);
 // A picture type that is downloaded into the picture file.
 bool IsPicture(QStringView address);
+// Windows metafiles: no picture reader here can show them, so they are not
+// fetched and the status line says so.
+bool IsUnsupportedPicture(QStringView address);
+inline QString UnsupportedPictureText(const QString &address)
+{
+    return QStringLiteral("picture format not supported: ") + address;
+}
 // "MessageGraphic." + Ext(address).
 QString PictureFileName(QStringView address);
 

@@ -188,8 +188,14 @@ QString GetVirtual2(const QString &text, StationReadings &r)
 
 QString GetVirtualWeatherDisplay(const QString &text, StationReadings &r)
 {
+    // The time stamp line ends at the first CR or LF, whichever comes first
+    // (files written with LF alone are common); the LF of a CR LF stays. A
+    // month's letters left in would be read as tags.
     QString s = text;
-    const qsizetype p = s.indexOf(u'\r') + 1; // 0 when there is no line end
+    qsizetype p = s.indexOf(u'\r');
+    if (const qsizetype lf = s.indexOf(u'\n'); lf >= 0 && (p < 0 || lf < p))
+        p = lf;
+    ++p; // 0 when there is no line end
     if (p + 10 < s.size())
         s.remove(0, p);
 

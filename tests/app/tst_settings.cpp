@@ -255,23 +255,35 @@ private slots:
         QCOMPARE(loaded.phraseLists[5], presets[5]);
     }
 
+    // Each list file read at start-up, up to its limit.
     void entryLists_data()
     {
+        QTest::addColumn<QString>("file");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("limit");
         QTest::addColumn<int>("count");
         QTest::addColumn<QString>("last");
-        QTest::newRow("groups stop at 1,000") << lines(1001, "G") << ListLimits::Groups << 1000 << u"G1000"_s;
+        QTest::newRow("groups stop at 1,000") << GroupListFileName << lines(1001, "G") << 1000 << u"G1000"_s;
+        QTest::newRow("counties stop at 1,000")
+            << AddCountiesFileName << lines(1001, "C") << 1000 << u"C1000"_s;
         QTest::newRow("filters stop at 2,000")
-            << lines(2001, "u") << ListLimits::Filters << 2000 << u"u2000"_s;
-        QTest::newRow("empty lines skipped, not counted") << "\r\na\r\n\r\n\r\nb\r\nc"_ba << 2 << 2 << u"b"_s;
-        QTest::newRow("Windows-1252 bytes") << "caf\xe9\r\n\x80"_ba << 10 << 2 << u"\u20AC"_s;
+            << FilterListFileName << lines(2001, "u") << 2000 << u"u2000"_s;
+        QTest::newRow("empty lines skipped, not counted")
+            << GroupListFileName << "\r\n\r\n"_ba + lines(1000, "G").replace("\r\nG2\r\n", "\r\n\r\nG2\r\n")
+            << 1000 << u"G1000"_s;
+        QTest::newRow("Windows-1252 bytes") << FilterListFileName << "caf\xe9\r\n\x80"_ba << 2 << u"\u20AC"_s;
     }
     void entryLists()
     {
+        QFETCH(QString, file);
         QFETCH(QByteArray, bytes);
-        QFETCH(int, limit);
-        const QStringList entries = ReadEntryList(bytes, limit);
+        QTemporaryDir dir;
+        ClientState state;
+        state.dataDir = dir.path();
+        QVERIFY(TestFiles::write(state.filePath(file), bytes));
+        LoadListFiles(state);
+        const QStringList &entries = file == GroupListFileName    ? state.groupList
+                                     : file == FilterListFileName ? state.filterList
+                                                                  : state.additionalCounties;
         QTEST(int(entries.size()), "count");
         QTEST(entries.isEmpty() ? QString() : entries.last(), "last");
     }
@@ -325,10 +337,9 @@ private slots:
         QCOMPARE(TestFiles::read(dir.filePath(u"URLLists.txt"_s)),
                  "1.5\r\nhttp://h/a.gif\r\n1\r\nhttp://h/b.jpg\r\n0\r\n"_ba);
 
-        // A blank address cannot be written without pairing the next
-        // address with its flag.
-        QCOMPARE(WriteUrlList({0.1, {{u"  "_s, 1}, {u"http://h/c.gif"_s, 0}}}),
-                 "0.1\r\nhttp://h/c.gif\r\n0\r\n"_ba);
+        // A blank fixed address keeps its place, and so does every entry after it.
+        const UrlList blank{0.1, {{u"a"_s, 1}, {QString(), 0}, {u"\"q\""_s, 1}, {u"d"_s, 0}, {u"e"_s, 1}}};
+        QCOMPARE(ReadUrlList(WriteUrlList(blank)).value_or(UrlList()), blank);
 
         state.dataDir = dir.filePath(u"missing"_s);
         QVERIFY(!SaveFilterListFile(state));
@@ -336,6 +347,7 @@ private slots:
 
     void initTestCase()
     {
+        Q_INIT_RESOURCE(resources); // the shipped files
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setApplicationName(ApplicationName);
     }
@@ -407,16 +419,19 @@ private slots:
         QTEST(Startup::SignOffMessage(s), "wire");
     }
 
+    // The shipped files, the help pages among them, go into the data folder;
+    // a file already there is the user's and stays.
     void defaultsAreCopiedOnlyWhenMissing()
     {
-        QTemporaryDir source, target;
-        for (const QString &name : {u"Terms.txt"_s, u"Help.txt"_s})
-            QVERIFY(TestFiles::write(source.filePath(name), "default"));
+        QTemporaryDir target;
         const QString mine = target.filePath(u"Terms.txt"_s);
         QVERIFY(TestFiles::write(mine, "my own terms"));
-        const QStringList copied = Startup::CopyMissingDefaults(source.path(), target.path(),
-                                                                {u"Terms.txt"_s, u"Help.txt"_s, u"qc.wav"_s});
-        QCOMPARE(copied, QStringList{u"Help.txt"_s});
+        const QStringList names = Startup::DefaultFileNames();
+        const QStringList copied = Startup::CopyMissingDefaults(u":/"_s, target.path(), names);
+        QCOMPARE(copied, names.mid(1));
+        for (const char *page : {"help", "guidelines", "softwarefaq", "donate"})
+            QVERIFY(TestFiles::read(target.filePath(u"help/%1.htm"_s.arg(QLatin1StringView(page))))
+                        .contains("</html>"));
         QCOMPARE(Startup::ReadTextFile(mine), u"my own terms"_s);
     }
 

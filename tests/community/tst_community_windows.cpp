@@ -99,7 +99,7 @@ private slots:
         QCOMPARE(msg.List1->item(1)->text(), u"sos"_s);
 
         // the pane keeps exactly its last characters
-        const QString big(Messages::PaneCap, u'x');
+        const QString big(15'000, u'x');
         AppendCapped(msg.txtMonitor, big + u"END"_s);
         QCOMPARE(msg.txtMonitor->toPlainText(), big.mid(3) + u"END"_s);
         // a burst written in one piece ends with the same text as line by line
@@ -201,6 +201,8 @@ private slots:
     {
         ReportsWindow w(u"ME"_s);
         w.state.signedOn = true;
+        for (int i = 0; i < 998; ++i)
+            w.state.groupList << u"G%1"_s.arg(i);
         frmMsg &msg = w.client->community().messenger();
         w.dialogs.inputs << u" chat-me "_s << u"bob"_s << u""_s;
         msg.Command6_Click();
@@ -231,6 +233,17 @@ private slots:
             QTest::keyClick(at, Qt::Key_Escape);
             QVERIFY2(msg.txtMsg->toPlainText().isEmpty(), qPrintable(at->objectName()));
         }
+
+        // The group list takes a 1,000th group and refuses the next with a box.
+        const qsizetype boxes = w.dialogs.shown.size();
+        auto *text1 = msg.findChild<QLineEdit *>(u"Text1"_s);
+        for (const QString &g : {u"ONE"_s, u"TWO"_s}) {
+            text1->setText(g);
+            emit text1->returnPressed();
+        }
+        QCOMPARE(msg.List1->count(), 1000);
+        QVERIFY(w.state.groupList.contains(u"ONE"_s) && !w.state.groupList.contains(u"TWO"_s));
+        QCOMPARE(w.dialogs.shown.size(), boxes + 1);
     }
 
     // Typed a to z become capitals where the network expects them; every

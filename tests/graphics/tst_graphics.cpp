@@ -216,6 +216,9 @@ private slots:
         QTest::newRow("gov") << u"https://weather.gov"_s << true << false << u"MessageGraphic.gov"_s;
         QTest::newRow("us") << u"http://state.ia.us"_s << true << false << u"MessageGraphic..us"_s;
         QTest::newRow("png neither") << u"http://x/a.png"_s << false << false << u"MessageGraphic.png"_s;
+        // No reader can show these: never fetched as pictures.
+        QTest::newRow("wmf") << u"http://x/a.WMF"_s << false << false << u"MessageGraphic.wmf"_s;
+        QTest::newRow("emf") << u"http://x/a.emf"_s << false << false << u"MessageGraphic.emf"_s;
         QTest::newRow("short") << u"us"_s << true << false << u"MessageGraphic.us"_s;
     }
     void ext()

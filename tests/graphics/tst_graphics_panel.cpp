@@ -66,7 +66,8 @@ private slots:
                            {{m_http.url(u"/loop.gif"_s), 1},
                             {m_http.url(u"/off.gif"_s), 0},
                             {m_http.url(u"/still.gif"_s), 1},
-                            {m_http.url(u"/missing.gif"_s), 1}}};
+                            {m_http.url(u"/missing.gif"_s), 1},
+                            {m_http.url(u"/chart.wmf"_s), 1}}};
         const QString picture = w.state.filePath(u"MessageGraphic.gif"_s);
         GraphicsPanel &panel = *g.panel();
 
@@ -76,6 +77,10 @@ private slots:
         QTRY_COMPARE(w.statusLabel()->text(),
                      u"Error retrieving graphic.  An error occurred calling InternetOpenUrl function"_s);
         QCOMPARE(TestFiles::read(picture), gif(1, '\x20'));
+        w.form->Timer2_Timer(); // 5 cannot be shown: said so, and not fetched
+        QTRY_COMPARE(w.statusLabel()->text(),
+                     u"picture format not supported: "_s + m_http.url(u"/chart.wmf"_s));
+        QCOMPARE(m_http.requestCount(u"/chart.wmf"_s), 0);
         w.form->Timer2_Timer(); // 1, animated
         QTRY_COMPARE(TestFiles::read(picture), gif(3, '\x10'));
         QCOMPARE(m_http.requestCount(u"/off.gif"_s), 0);

@@ -39,32 +39,32 @@ Run feed(const QStringList &arrivals, SinkKind kind, qsizetype cap, bool capAfte
     Run run;
     B *self = nullptr;
     int count = 0;
-    B buffer(
-        [&](const QString &m) {
-            run.messages.append(m);
-            ++count;
-            switch (kind) {
-            case SinkKind::Record:
-                break;
-            case SinkKind::ClearEveryThird:
-                if (count % 3 == 0)
-                    self->clear();
-                break;
-            case SinkKind::ClearOnX:
-                if (m.contains(u'X'))
-                    self->clear();
-                break;
-            case SinkKind::AppendTwice:
-                // Re-entrant arrivals, bounded so the nested pass (which
-                // sees this message again) cannot recurse for ever.
-                if (count == 2)
-                    self->Append(u"x:Q|^\r\n:W^");
-                else if (count == 5)
-                    self->Append(u":X|^:Y");
-                break;
-            }
-        },
-        cap);
+    const auto sink = [&](const QString &m) {
+        run.messages.append(m);
+        ++count;
+        switch (kind) {
+        case SinkKind::Record:
+            break;
+        case SinkKind::ClearEveryThird:
+            if (count % 3 == 0)
+                self->clear();
+            break;
+        case SinkKind::ClearOnX:
+            if (m.contains(u'X'))
+                self->clear();
+            break;
+        case SinkKind::AppendTwice:
+            // Re-entrant arrivals, bounded so the nested pass (which
+            // sees this message again) cannot recurse for ever.
+            if (count == 2)
+                self->Append(u"x:Q|^\r\n:W^");
+            else if (count == 5)
+                self->Append(u":X|^:Y");
+            break;
+        }
+    };
+    // Cap 0: the buffer the link builds.
+    B buffer = cap ? B(sink, cap) : B(sink);
     self = &buffer;
     for (const QString &a : arrivals) {
         buffer.Append(a);
@@ -225,6 +225,12 @@ private slots:
             << L{u":RPT|0123"_s, u"456789"_s, u"ab|^:GOB|^"_s} << L{u":GOB|^"_s} << QString() << Small;
         QTest::newRow("cap: a whole message longer than the cap")
             << L{u":RPT|0123456789|^"_s} << L{u":RPT|0123456789|^"_s} << QString() << Small;
+        // The link's own buffer keeps 5,000,000 waiting characters, not one more.
+        const QString waiting = u':' + QString(4'999'999, u'x');
+        QTest::newRow("cap: 5,000,000 kept")
+            << L{u":A|^"_s + waiting} << L{u":A|^"_s} << waiting << qsizetype(0);
+        QTest::newRow("cap: 5,000,001 emptied")
+            << L{u":A|^"_s + waiting + u'x'} << L{u":A|^"_s} << QString() << qsizetype(0);
     }
     void edgeCases()
     {

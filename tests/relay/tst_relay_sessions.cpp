@@ -1,6 +1,7 @@
 // ctest-label: e2e
 #include "raw_client.h"
 #include "relay_process.h"
+#include "relay_store.h"
 
 #include "net/protocol.h"
 #include "net/wire_codec.h"
@@ -197,6 +198,18 @@ private slots:
         }
         QVERIFY(m_relay->stop());
         QVERIFY(m_relay->log().contains(u"stopped"_s));
+        {
+            // History reaches back 168 hours: one report two minutes inside
+            // that, one two minutes outside.
+            RelayStore store;
+            QVERIFY(store.open(m_relay->databasePath(), nullptr));
+            const QDateTime now = QDateTime::currentDateTimeUtc();
+            for (const int minutes : {168 * 60 - 2, 168 * 60 + 2})
+                QVERIFY(store.addReport({now.addSecs(-60LL * minutes),
+                                         u"ANN"_s,
+                                         {QString::number(minutes), u"1:00"_s, u"IA"_s, u"Story"_s,
+                                          u"50010"_s, u"ANN"_s, u"Ames"_s}}));
+        }
         RelayProcess restarted;
         QVERIFY(restarted.start({}, m_relay->databasePath()));
         RawClient b;
@@ -206,12 +219,15 @@ private slots:
         // Requests that are not a whole number of hours get no answer.
         b.sendText(u":GLD|abc|^:GLD|0|^"_s);
         QVERIFY(b.pendingWithCode(u"GLD"_s, 200).isEmpty());
+        // The report inside 168 hours comes back, the one outside does not.
         b.sendText(u":GLD| 9999 |^"_s);
-        const QStringList got = b.collect(u"GLD"_s, 2);
-        QCOMPARE(got.size(), 2);
-        QCOMPARE(FieldAt(SplitFields(got.at(0)), 0), u"first"_s);
-        QCOMPARE(FieldAt(SplitFields(got.at(1)), 0), u"second"_s);
+        const QStringList got = b.collect(u"GLD"_s, 3);
+        QCOMPARE(got.size(), 3);
+        QCOMPARE(FieldAt(SplitFields(got.at(0)), 0), u"10078"_s);
+        QCOMPARE(FieldAt(SplitFields(got.at(1)), 0), u"first"_s);
+        QCOMPARE(FieldAt(SplitFields(got.at(2)), 0), u"second"_s);
         QCOMPARE(SplitFields(got.at(0)).size(), 8);
+        QVERIFY(b.pendingWithCode(u"GLD"_s, 200).isEmpty());
         QVERIFY(restarted.stop());
     }
 

@@ -83,32 +83,50 @@ private slots:
     }
 
     // Each reader over a file's text: the readings, then the status text.
+    // Every file is also read with LF alone, without its final line end and
+    // with spaces before each line end, and must give the same.
     void readers_data()
     {
         QTest::addColumn<int>("automation");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("readings");
         QTest::addColumn<bool>("error");
-        QTest::newRow("cumulus") << 1 << cumulusLine(u"68.4"_s) << u"68.4,55,50.1,12.0,18.0,NNW,29.92"_s
-                                 << false;
-        QTest::newRow("cumulus short line") << 1 << u"a b c d e f"_s << u"c,d,e,,,,"_s << true;
-        QTest::newRow("cumulus double space")
-            << 1 << cumulusLine(QString()) << u",55,50.1,12.0,18.0,NNW,29.92"_s << false;
-        QTest::newRow("heavy without dew point") << 2 << heavy << u"68.0,40,,7.5,,SW,30.01"_s << true;
-        QTest::newRow("heavy") << 2 << heavy + u"[dewpoint]\r\ndeg_F=\"42.3\"\r\n"_s
-                               << u"68.0,40,42.3,7.5,,SW,30.01"_s << false;
-        QTest::newRow("vws") << 3 << vws(u"180"_s) << u"70.5,61,5,6,11,22,S,29.80"_s << false;
-        QTest::newRow("vws text direction")
-            << 3 << vws(u"calm"_s) << u"70.5,61,5,6,11,22,calm,29.80"_s << false;
-        QTest::newRow("vws too few") << 3 << u"1,2,3"_s << u",,,,,,"_s << true;
-        QTest::newRow("vws empty") << 3 << QString() << u",,,,,,"_s << false;
-        QTest::newRow("wd") << 4 << u"8:07 PM 12/6/2026\r\n220/004g005t077r000p000P000h50b10132\r\n"_s
-                            << u"77,50,59,4,5,SW,1013.2"_s << false;
-        QTest::newRow("wd dry") << 4 << u"8:07 PM 12/6/2026\r\n220/004g005t077h00b10132\r\n"_s
-                                << u"77,0,,4,5,SW,1013.2"_s << false;
+        const auto row = [](const char *name, int automation, const QString &text, const QString &readings,
+                            bool error) {
+            QString lf = text, last = text, spaces = text;
+            lf.replace(u"\r\n"_s, u"\n"_s);
+            if (last.endsWith(u"\r\n"_s))
+                last.chop(2);
+            spaces.replace(u"\r\n"_s, u"  \r\n"_s);
+            if (!spaces.isEmpty() && !spaces.endsWith(u'\n'))
+                spaces += u"  "_s;
+            const QStringList forms{text, lf, last, spaces};
+            const char *suffixes[] = {"", " LF", " no final end", " trailing spaces"};
+            for (int i = 0; i < 4; ++i)
+                QTest::addRow("%s%s", name, suffixes[i]) << automation << forms[i] << readings << error;
+        };
+        row("cumulus", 1, cumulusLine(u"68.4"_s), u"68.4,55,50.1,12.0,18.0,NNW,29.92"_s, false);
+        row("cumulus short line", 1, u"a b c d e f"_s, u"c,d,e,,,,"_s, true);
+        row("cumulus double space", 1, cumulusLine(QString()), u",55,50.1,12.0,18.0,NNW,29.92"_s, false);
+        row("heavy without dew point", 2, heavy, u"68.0,40,,7.5,,SW,30.01"_s, true);
+        row("heavy", 2, heavy + u"[dewpoint]\r\ndeg_F=\"42.3\"\r\n"_s, u"68.0,40,42.3,7.5,,SW,30.01"_s,
+            false);
+        row("vws", 3, vws(u"180"_s), u"70.5,61,5,6,11,22,S,29.80"_s, false);
+        row("vws text direction", 3, vws(u"calm"_s), u"70.5,61,5,6,11,22,calm,29.80"_s, false);
+        row("vws too few", 3, u"1,2,3"_s, u",,,,,,"_s, true);
+        row("vws empty", 3, QString(), u",,,,,,"_s, false);
+        row("wd", 4, u"8:07 PM 12/6/2026\r\n220/004g005t077r000p000P000h50b10132\r\n"_s,
+            u"77,50,59,4,5,SW,1013.2"_s, false);
+        row("wd dry", 4, u"8:07 PM 12/6/2026\r\n220/004g005t077h00b10132\r\n"_s, u"77,0,,4,5,SW,1013.2"_s,
+            false);
+        // A month's letters in the time stamp are no tags.
+        row("wd month", 4, u"Oct 10 2022 13:01\r\n192/000g009t061h80b10150\r\n"_s,
+            u"61,80,54,0,9,SSW,1015.0"_s, false);
+        row("wd month b", 4, u"Feb 01 2023 13:01\r\n192/000g009t061h80b10150\r\n"_s,
+            u"61,80,54,0,9,SSW,1015.0"_s, false);
         // No line end: the time stamp stays, and its "/" comes too early to
         // count as the wind's; the tagged values are still read.
-        QTest::newRow("wd one line") << 4 << u"12/06 220/004g005t077h50"_s << u"77,50,59,,5,,"_s << false;
+        row("wd one line", 4, u"12/06 220/004g005t077h50"_s, u"77,50,59,,5,,"_s, false);
     }
     void readers()
     {

@@ -70,18 +70,30 @@ private slots:
         QTest::addColumn<QString>("severity");
         QTest::addColumn<int>("bold");
         QTest::addColumn<int>("red");
-        QTest::newRow("tornado") << u"Tornado"_s << 0x3f << 0x3e;
-        QTest::newRow("t-storm") << u"T-Storm"_s << 0x03 << 0;
-        QTest::newRow("warning") << u"Warning"_s << 0x01 << 0;
-        QTest::newRow("lower-case tornado") << u"tornado"_s << 0 << 0;
-        QTest::newRow("watch") << u"Watch"_s << 0 << 0;
+        QTest::addColumn<int>("older"); // rows listed before
+        QTest::addColumn<int>("kept");
+        QTest::newRow("tornado") << u"Tornado"_s << 0x3f << 0x3e << 0 << 1;
+        // The list keeps 1,999 rows: the oldest goes.
+        QTest::newRow("t-storm, 1,998 older") << u"T-Storm"_s << 0x03 << 0 << 1998 << 1999;
+        QTest::newRow("warning, 1,999 older") << u"Warning"_s << 0x01 << 0 << 1999 << 1999;
+        QTest::newRow("lower-case tornado") << u"tornado"_s << 0 << 0 << 0 << 1;
+        QTest::newRow("watch") << u"Watch"_s << 0 << 0 << 0 << 1;
     }
     void highlight()
     {
         QFETCH(QString, severity);
+        QFETCH(int, older);
         WarningsModel model;
+        for (int i = 0; i < older; ++i) {
+            WarningRow r;
+            r.cells[0] = QString::number(i);
+            model.InsertAtTop(r);
+        }
         QString buffer = u':' + row(u"TX"_s, severity) + u'^';
         model.InsertAtTop(WarningsParser::Parse(buffer).rows.first());
+        QTEST(model.rowCount(), "kept");
+        if (older)
+            QCOMPARE(model.row(model.rowCount() - 1).cells[0], QString::number(older + 1 - model.rowCount()));
         model.HighlightWarnings();
         int gotBold = 0, gotRed = 0;
         for (int c = 0; c < WarningRow::ColumnCount; ++c) {

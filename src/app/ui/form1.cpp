@@ -440,18 +440,27 @@ void Form1::ShowStartupOptions()
     ShowStartupOptionsWindow(m_state, this);
 }
 
+#ifndef NIMBREL_HELP_SITE
+#define NIMBREL_HELP_SITE ""
+#endif
+const QString Form1::HelpSite = QStringLiteral(NIMBREL_HELP_SITE);
+
 void Form1::ShowAbout()
 {
     m_services.dialogs.messageBox(
         QStringLiteral(
             "Nimbrel 2.5 brings spotters' severe-weather reports to your desktop as they happen.\n\n"
             "If Nimbrel helps you, please recommend it to other spotters. Nimbrel is made by the "
-            "Nimbrel volunteers: %1")
-            .arg(MakerSite),
+            "Nimbrel volunteers") +
+            (HelpSite.isEmpty() ? QStringLiteral(" (Help, Support Nimbrel!).")
+                                : QStringLiteral(": ") + HelpSite),
         QStringLiteral("About Nimbrel"), Dialogs::OkOnly, Dialogs::Information);
 }
 
 void Form1::OpenMakerPage(const QString &path)
 {
-    m_services.shell.openUrl(QUrl(MakerSite + path));
+    // The pages ship in the data folder unless the build names a site.
+    m_services.shell.openUrl(HelpSite.isEmpty()
+                                 ? QUrl::fromLocalFile(m_state.filePath(QStringLiteral("help") + path))
+                                 : QUrl(HelpSite + path));
 }

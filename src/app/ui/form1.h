@@ -72,7 +72,9 @@ public:
     // The sign-off message sent at exit.
     QString SignOffMessage() const;
 
-    static inline const QString MakerSite = QStringLiteral("https://www.nimbrel.example");
+    // The site of the help pages, set at build time (NIMBREL_HELP_SITE);
+    // empty: the pages shipped in the data folder's "help" folder.
+    static const QString HelpSite;
 
 signals:
     void rawViewRequested();

@@ -127,6 +127,8 @@ void GraphicsSubsystem::ShowGraphic(const QString &address)
     m_tmrRefresh.start();
     if (m_fullBrowser)
         m_fullBrowser->ShowAddress(address);
+    if (Graphics::IsUnsupportedPicture(address))
+        m_context.statusLine.show(Graphics::UnsupportedPictureText(address));
     if (!Graphics::IsPicture(address))
         return;
     downloadPicture(address, [this](const QString &path) {
@@ -245,6 +247,8 @@ void GraphicsSubsystem::UpdatePreviews()
         return;
     for (int k = 0; k < Graphics::FixedEntries; ++k) {
         const QString address = m_selection->Text[k]->text();
+        if (Graphics::IsUnsupportedPicture(address))
+            m_context.statusLine.show(Graphics::UnsupportedPictureText(address));
         if (!Graphics::HasPreviewAddress(address) || !Graphics::IsPicture(address))
             continue;
         QPointer<PictureView> preview = m_selection->Img[k];
