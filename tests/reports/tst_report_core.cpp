@@ -495,12 +495,18 @@ private slots:
     // ---- composer ------------------------------------------------------
     void interval_data()
     {
-        QTest::addColumn<QStringList>("steps"); // "seconds later:text", all severe
-        QTest::addColumn<QString>("outcomes");  // S: sent, T: too soon
+        // "seconds later:text", all severe; "seconds later:text:wall-clock
+        // jump" also sets the wall clock; "!" before the text: the link is down.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("outcomes"); // S: sent, T: too soon, L: kept, link down
         QTest::newRow("40 s is too soon") << QStringList{u"0:Hail"_s, u"40:Second"_s} << "ST";
         QTest::newRow("41 s") << QStringList{u"0:Hail"_s, u"41:Second"_s} << "SS";
         QTest::newRow("tornado skips the interval and leaves the time")
             << QStringList{u"0:Hail"_s, u"5:a TorNaDo now"_s, u"30:Second"_s, u"6:Second"_s} << "SSTS";
+        QTest::newRow("clock set back an hour") << QStringList{u"0:Hail"_s, u"41:Second:-3600"_s} << "SS";
+        QTest::newRow("clock set on an hour") << QStringList{u"0:Hail"_s, u"10:Second:3600"_s} << "ST";
+        QTest::newRow("link down keeps the text and the interval")
+            << QStringList{u"0:Hail"_s, u"41:!Second"_s, u"1:Second"_s} << "SLS";
     }
     void interval()
     {
@@ -512,16 +518,21 @@ private slots:
         QString got;
         for (const QString &step : steps) {
             fx.clock.advance(step.section(u':', 0, 0).toInt());
-            const ReportComposer::Result r = fx.composer.Send(step.section(u':', 1), true);
+            fx.clock.setUtc(fx.clock.utcNow().addSecs(step.section(u':', 2).toInt()));
+            QString text = step.section(u':', 1, 1);
+            fx.sender.linkUp = !text.startsWith(u'!');
+            text.remove(u'!');
+            const ReportComposer::Result r = fx.composer.Send(text, true);
             const bool sent = r.outcome == ReportComposer::Outcome::Sent;
-            got += sent ? u'S' : u'T';
+            got += sent ? u'S' : r.outcome == ReportComposer::Outcome::NotSent ? u'L' : u'T';
             if (!sent) {
                 QCOMPARE(r.boxText, u"Second"_s);
                 QVERIFY(r.severe);
+            }
+            if (r.outcome == ReportComposer::Outcome::TooSoon)
                 QCOMPARE(fx.dialogs.lastText(), u"Please wait at least one minute before sending another "
                                                 "report.  The time of your last report was 06.12.26 "
                                                 "12:00:00."_s);
-            }
         }
         QCOMPARE(got, outcomes);
         QCOMPARE(fx.sender.sent.size(), outcomes.count(u'S'));

@@ -399,8 +399,11 @@ void frmMsg::SendMsg()
     const QString user = CleanIncoming(m_context.state.settings.UserName);
     if (user.size() < 2 || to.isEmpty() || txtMsg->toPlainText().isEmpty())
         return;
-    txtMsg->setPlainText(EscapeOutgoing(txtMsg->toPlainText()));
-    m_context.link.SendData(ServerMessage(u"MSG", {to, user, txtMsg->toPlainText()}));
+    const QString escaped = EscapeOutgoing(txtMsg->toPlainText());
+    // Link down: the typed text stays as it is and the status line says so.
+    if (!m_context.link.SendTyped(ServerMessage(u"MSG", {to, user, escaped})))
+        return;
+    txtMsg->setPlainText(escaped);
 }
 
 void frmMsg::startMessageTo(const QString &user)
