@@ -222,6 +222,8 @@ SignOnActions::Outcome SignOnActions::LogIn(const SignOnForm &form)
         return out;
     SignOn::StoreProfile(out.form, m_state.settings);
     out.hideForm = true;
+    // The user saves his profile: an unreadable old file may now be replaced.
+    m_state.settingsUnreadable = false;
     if (m_saveSettings)
         m_saveSettings();
     if (!m_state.signedOn && m_queuePending)

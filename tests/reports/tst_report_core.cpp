@@ -239,13 +239,17 @@ private slots:
         const QString path = dir.filePath(u"Observations.txt"_s);
         const QDateTime now(QDate(2026, 7, 4), QTime(9, 5, 33));
         const QString text = u"Hail \u00bd\" caf\u00e9 | \u20ac"_s;
-        QVERIFY(AppendObservationsLine(
+        QVERIFY(!AppendObservationsLine(
             path, ObservationsLine(now, text, u"MD"_s, u"HARFORD"_s, u"21014"_s, u"JOE"_s, u"Bel Air"_s)));
-        QVERIFY(AppendObservationsLine(path,
-                                       ObservationsLine(now.addSecs(60), u"Two"_s, {}, {}, {}, u"A"_s, {})));
+        QVERIFY(
+            TestFiles::write(path, TestFiles::read(path) + "2026/07/04 09:06:|cut sh")); // cut by a full disk
+        QVERIFY(!AppendObservationsLine(path,
+                                        ObservationsLine(now.addSecs(60), u"Two"_s, {}, {}, {}, u"A"_s, {})));
         QCOMPARE(TestFiles::read(path), QByteArray("2026/07/04 09:05:|Hail \xbd\" caf\xe9 | \x80|MD|HARFORD|"
                                                    "21014|JOE|Bel Air\r\n"
+                                                   "2026/07/04 09:06:|cut sh\r\n"
                                                    "2026/07/04 09:06:|Two||||A|\r\n"));
+        QVERIFY(AppendObservationsLine(u"/dev/full"_s, u"x\r\n"_s).has_value());
     }
 
     // ---- intake --------------------------------------------------------
@@ -361,6 +365,16 @@ private slots:
         fx.intake.HandleReportDelete(message(u"DEL"_s, huge));
         fx.reports.flush();
         QVERIFY(fx.reports.row(0).text.startsWith(u"Hail"));
+
+        // A log that cannot be written is said once, and recording stops.
+        QSignalSpy stopped(&fx.intake, &ReportIntake::logStopped);
+        QVERIFY(QFile::remove(fx.state.filePath(ReportIntake::ObservationsFile)));
+        QVERIFY(QDir(fx.dir.path()).mkdir(ReportIntake::ObservationsFile));
+        fx.handle(message(u"RPT"_s, u"Hail"_s));
+        fx.handle(message(u"RPT"_s, u"Hail"_s));
+        QCOMPARE(stopped.size(), 1);
+        QVERIFY(stopped[0][0].toString().startsWith(u"Observations.txt: logging stopped: "_s));
+        QCOMPARE(fx.state.settings.RecordObservations, 0);
     }
 
     void timeColumn()
@@ -379,6 +393,15 @@ private slots:
         for (int r = fx.reports.rowCount() - 1; r >= 0; --r)
             times << fx.reports.row(r).timeText;
         QCOMPARE(times, (QStringList{u"12/06 12:00"_s, u"soon"_s, u"12/05 09:15 PM"_s, u"12/06 13:44"_s}));
+
+        // A summer record read in winter: the summer offset of then, not today's.
+        const QTimeZone chicago("America/Chicago");
+        if (!chicago.isValid())
+            QSKIP("no time-zone data");
+        fx.clock.setTimeZone(chicago);
+        fx.intake.ComputeUtcOffset();
+        fx.handle(message(u"GLD"_s, u"g"_s, u"MD"_s, u""_s, u"X"_s, u"2026-07-04T18:00:00Z"_s));
+        QCOMPARE(fx.reports.row(0).timeText, u"07/04 13:00"_s);
     }
 
     void clearOnNextHistoricalAndDelete()

@@ -3,6 +3,7 @@
 #include "platform/ui/qt_platform.h"
 
 #include "base/client_state.h"
+#include "base/file_lines.h"
 #include "base/list_files.h"
 #include "base/status_line.h"
 #include "base/ui/subsystem.h"
@@ -15,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -286,7 +288,11 @@ void frmMsg::SaveGroupList()
     for (int i = 0; i < List1->count(); ++i)
         groups << List1->item(i)->text();
     m_context.state.groupList = groups;
-    SaveGroupListFile(m_context.state);
+    QString why;
+    const bool saved = SaveGroupListFile(m_context.state, &why);
+    if (const QString notice = SaveFailureNotice(m_context.state, GroupListFileName, saved, why);
+        !notice.isEmpty())
+        m_context.services.dialogs.messageBox(notice, windowTitle(), Dialogs::OkOnly, Dialogs::Warning);
 }
 
 MessengerView frmMsg::view() const
@@ -363,8 +369,16 @@ void frmMsg::ShowInChatWindow(const QString &line)
         // In front of other programs without staying on top.
         QtWindowActions(this, nullptr).bringToFront();
     }
-    if (!MessageLogPath.isEmpty() && Check3->isChecked())
-        (void)AppendMessageLog(MessageLogPath, line + u"\r\n\r\n"_s);
+    if (!MessageLogPath.isEmpty() && Check3->isChecked()) {
+        // Said once: the box unticks and logging stops, rather than failing
+        // quietly at every message.
+        if (const auto error = AppendMessageLog(MessageLogPath, line + u"\r\n\r\n"_s)) {
+            Check3->setChecked(false);
+            m_context.statusLine.show(FileLines::LogStoppedText(QFileInfo(MessageLogPath).fileName(), *error),
+                                      StatusStyle::Red);
+            MessageLogPath.clear();
+        }
+    }
 }
 
 void frmMsg::AppendToMonitor(const QString &line)
