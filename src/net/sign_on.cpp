@@ -245,6 +245,7 @@ SignOnActions::Outcome SignOnActions::NewAccount(const SignOnForm &form)
     out.check = SignOn::ValidateNewAccount(out.form, m_state.signedOn);
     if (!out.check.accepted())
         return out;
+    m_state.settingsUnreadable = false;
     if (m_saveSettings)
         m_saveSettings();
     m_state.settings.UserName = EscapeOutgoing(out.form.userName);
