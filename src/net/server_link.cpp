@@ -334,6 +334,9 @@ void ServerLink::onStateChanged(QAbstractSocket::SocketState socketState)
         m_pendingSent = false;
         sendPending();
         showState(StatusStyle::ButtonFace);
+        // Up: the next supervision tick is a full interval away, so the
+        // server's "Welcome" is not overwritten at once.
+        m_timer1.setInterval(ConnectedInterval);
     } else if (current == LinkState::Closed) {
         m_pendingSent = false;
         if (m_state.signedOn)
