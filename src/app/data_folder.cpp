@@ -42,11 +42,16 @@ DataFolder ResolveDataFolder(const QStringList &arguments)
         return result;
     }
     result.path = QDir::cleanPath(QDir::current().absoluteFilePath(dir));
-    const QFileInfo info(result.path);
+    // The nearest part of the path that exists says why it cannot be made.
+    QFileInfo info(result.path);
+    while (!info.exists() && info.absolutePath() != info.absoluteFilePath())
+        info.setFile(info.absolutePath());
     if (info.exists() && !info.isDir())
-        result.error = QStringLiteral("The data folder %1 is a file, not a folder.").arg(result.path);
+        result.error = QStringLiteral("The data folder %1 cannot be used: %2 is a file, not a folder.")
+                           .arg(result.path, info.absoluteFilePath());
     else if (!QDir().mkpath(result.path))
-        result.error = QStringLiteral("The data folder %1 could not be created.").arg(result.path);
+        result.error = QStringLiteral("The data folder %1 could not be created: %2 cannot be written to.")
+                           .arg(result.path, info.absoluteFilePath());
     else if (!QFileInfo(result.path).isWritable())
         result.error = QStringLiteral("The data folder %1 cannot be written to.").arg(result.path);
     return result;

@@ -4,6 +4,7 @@
 #include "base/settings.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -24,8 +25,12 @@ struct ClientState
     UrlList urlList;         // URLLists.txt; the graphics defaults are set before loading
     QList<int> columnWidths; // ColmW.txt, report list columns in order; -1 keeps a column's own width
     bool signedOn = false;
-    QString pendingMessage; // the one queued SGN, NEW or FGT
-    QString nightlyTime;    // when the home station sends its nightly summary, drawn at load
+    // Settings.dat exists but could not be read: it is not overwritten until
+    // the user saves his profile.
+    bool settingsUnreadable = false;
+    QSet<QString> unsavedFiles; // files whose failed save the user was told of
+    QString pendingMessage;     // the one queued SGN, NEW or FGT
+    QString nightlyTime;        // when the home station sends its nightly summary, drawn at load
     bool passwordRequested = false;
 
     static inline const QString ClientVersion = QStringLiteral("2.4");

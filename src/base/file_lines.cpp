@@ -96,6 +96,31 @@ bool writeAtomically(const QString &path, const QByteArray &bytes,
     return true;
 }
 
+std::optional<QString> appendLines(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+        return file.errorString();
+    const qint64 oldSize = file.size();
+    QByteArray out;
+    if (oldSize > 0 && file.seek(oldSize - 1)) {
+        char last = 0;
+        if (file.getChar(&last) && last != '\n')
+            out = "\r\n";
+    }
+    out += bytes;
+    if (file.write(out) == out.size() && file.flush())
+        return std::nullopt;
+    const QString why = file.errorString();
+    file.resize(oldSize);
+    return why;
+}
+
+QString LogStoppedText(const QString &fileName, const QString &why)
+{
+    return QStringLiteral("%1: logging stopped: %2").arg(fileName, why);
+}
+
 std::optional<QByteArray> readFile(const QString &path)
 {
     QFile file(path);

@@ -29,6 +29,14 @@ bool writeAtomically(const QString &path, const QByteArray &bytes,
                      std::optional<QFileDevice::Permissions> permissions = std::nullopt,
                      QString *error = nullptr);
 
+// Appends bytes (whole lines) to a log. A failed append is cut back so it
+// leaves no partial line, and when an earlier one could not be cut back the
+// new entry starts on a line of its own. The reason when it fails.
+std::optional<QString> appendLines(const QString &path, const QByteArray &bytes);
+
+// The status line when a log could not be written and logging stopped.
+QString LogStoppedText(const QString &fileName, const QString &why);
+
 // The whole file, or nullopt when it does not exist or cannot be read.
 std::optional<QByteArray> readFile(const QString &path);
 

@@ -297,19 +297,19 @@ bool SavePhraseListFile(const ClientState &state, int n, QString *error)
     return saveTo(state, PhraseListFileName(n), WritePhraseList(state.phraseLists[n - 1]), error);
 }
 
-bool SaveUrlListFile(const ClientState &state)
+bool SaveUrlListFile(const ClientState &state, QString *error)
 {
-    return saveTo(state, UrlListFileName, WriteUrlList(state.urlList));
+    return saveTo(state, UrlListFileName, WriteUrlList(state.urlList), error);
 }
 
-bool SaveGroupListFile(const ClientState &state)
+bool SaveGroupListFile(const ClientState &state, QString *error)
 {
-    return saveTo(state, GroupListFileName, WriteEntryList(state.groupList));
+    return saveTo(state, GroupListFileName, WriteEntryList(state.groupList), error);
 }
 
-bool SaveAdditionalCountiesFile(const ClientState &state)
+bool SaveAdditionalCountiesFile(const ClientState &state, QString *error)
 {
-    return saveTo(state, AddCountiesFileName, WriteEntryList(state.additionalCounties));
+    return saveTo(state, AddCountiesFileName, WriteEntryList(state.additionalCounties), error);
 }
 
 bool SaveColumnWidthsFile(const ClientState &state, QString *error)
@@ -317,7 +317,23 @@ bool SaveColumnWidthsFile(const ClientState &state, QString *error)
     return saveTo(state, ColumnWidthsFileName, WriteColumnWidths(state.columnWidths), error);
 }
 
-bool SaveFilterListFile(const ClientState &state)
+bool SaveFilterListFile(const ClientState &state, QString *error)
 {
-    return saveTo(state, FilterListFileName, WriteEntryList(state.filterList));
+    return saveTo(state, FilterListFileName, WriteEntryList(state.filterList), error);
+}
+
+QString SaveFailureNotice(ClientState &state, const QString &fileName, bool saved, const QString &why)
+{
+    if (saved) {
+        state.unsavedFiles.remove(fileName);
+        return QString();
+    }
+    // Once per file: a folder that stays read-only must not raise a box at
+    // every change.
+    if (state.unsavedFiles.contains(fileName))
+        return QString();
+    state.unsavedFiles.insert(fileName);
+    return QStringLiteral(
+               "%1 could not be saved: %2\n\nYour change stays in effect until the program is closed.")
+        .arg(fileName, why);
 }

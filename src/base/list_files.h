@@ -90,8 +90,12 @@ void LoadListFiles(ClientState &state);
 // the file could not be written (the old one is then untouched), and error,
 // when given, says why.
 bool SavePhraseListFile(const ClientState &state, int n, QString *error = nullptr); // n = 1..7
-bool SaveUrlListFile(const ClientState &state);
-bool SaveGroupListFile(const ClientState &state);
-bool SaveAdditionalCountiesFile(const ClientState &state);
+bool SaveUrlListFile(const ClientState &state, QString *error = nullptr);
+bool SaveGroupListFile(const ClientState &state, QString *error = nullptr);
+bool SaveAdditionalCountiesFile(const ClientState &state, QString *error = nullptr);
 bool SaveColumnWidthsFile(const ClientState &state, QString *error = nullptr);
-bool SaveFilterListFile(const ClientState &state);
+bool SaveFilterListFile(const ClientState &state, QString *error = nullptr);
+
+// What to tell the user after a save of fileName: empty when it was saved,
+// or when its failure was told already (once per file until it saves again).
+QString SaveFailureNotice(ClientState &state, const QString &fileName, bool saved, const QString &why);

@@ -217,6 +217,8 @@ SettingsReadOutcome ReadSettings(QByteArrayView bytes, SettingsRecord &record)
         if (!readUpTo(last))
             break;
     }
+    // A size no list can show would make the reports unreadable.
+    record.FontSize = std::clamp(record.FontSize, MinFontSize, MaxFontSize);
     return out;
 }
 
@@ -260,10 +262,19 @@ LoadSettingsResult LoadSettings(ClientState &state, Dialogs &dialogs,
         return LoadSettingsResult::FirstRun;
     }
     if (state.settings.UserName.isEmpty()) {
-        const auto bytes = FileLines::readFile(path);
-        if (!bytes)
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            // The profile may well be in there: the user must know, and the
+            // file stays as it is until he saves a new one.
+            state.settingsUnreadable = true;
+            dialogs.messageBox(
+                QStringLiteral("Your settings could not be read from %1: %2\n\nThe file is left "
+                               "as it is until you save your profile with Log In.")
+                    .arg(path, file.errorString()),
+                QStringLiteral("Settings could not be read"), Dialogs::OkOnly, Dialogs::Warning);
             return LoadSettingsResult::Failed;
-        ReadSettings(*bytes, state.settings);
+        }
+        ReadSettings(file.readAll(), state.settings);
     }
     if (state.settings.Ineligible == 1) {
         const QString text = QStringLiteral("You are no longer eligible to use this service.");
@@ -273,8 +284,10 @@ LoadSettingsResult LoadSettings(ClientState &state, Dialogs &dialogs,
     return LoadSettingsResult::Loaded;
 }
 
-bool SaveSettings(const ClientState &state)
+bool SaveSettings(const ClientState &state, QString *error)
 {
+    if (state.settingsUnreadable)
+        return false;
     return FileLines::writeAtomically(state.filePath(SettingsFileName), WriteSettings(state.settings),
-                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner, error);
 }

@@ -53,6 +53,9 @@ struct SettingsRecord
 };
 
 inline const QString SettingsFileName = QStringLiteral("Settings.dat");
+// Font sizes are kept to what a list can show.
+inline constexpr int MinFontSize = 6;
+inline constexpr int MaxFontSize = 72;
 
 // How far a read of Settings.dat got. Fields after the last one read keep
 // their defaults.
@@ -81,4 +84,4 @@ enum class LoadSettingsResult {
 LoadSettingsResult LoadSettings(ClientState &state, Dialogs &dialogs,
                                 const std::function<void()> &showTermsModally);
 // Rewrites Settings.dat atomically, readable and writable by its owner only.
-bool SaveSettings(const ClientState &state);
+bool SaveSettings(const ClientState &state, QString *error = nullptr);

@@ -1,5 +1,6 @@
 #include "community/messages.h"
 
+#include "base/file_lines.h"
 #include "community/content_filters.h"
 #include "net/protocol.h"
 #include "net/wire_codec.h"
@@ -183,11 +184,5 @@ std::optional<SendQuestion> SendConfirmation(const QString &to)
 
 std::optional<QString> AppendMessageLog(const QString &path, const QString &text)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return file.errorString();
-    const QByteArray bytes = WireCodec::encode(text);
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return file.errorString();
-    return std::nullopt;
+    return FileLines::appendLines(path, WireCodec::encode(text));
 }

@@ -278,8 +278,7 @@ ServerLink::ServerLink(ClientState &state, UrlDownloader &downloader, QObject *p
     connect(&m_timer1, &QTimer::timeout, this, &ServerLink::Timer1_Timer);
     connect(&m_socket, &QTcpSocket::readyRead, this, &ServerLink::onReadyRead);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &ServerLink::onSocketError);
-    connect(&m_socket, &QTcpSocket::stateChanged, this,
-            [this](QAbstractSocket::SocketState s) { emit stateChanged(LinkStateFromSocket(s)); });
+    connect(&m_socket, &QTcpSocket::stateChanged, this, &ServerLink::onStateChanged);
     // A server's request to disconnect closes the link in the middle of the
     // arrival; what else came with it is still dispatched.
     m_dispatcher.setHandler(u"DIS", [this](const QString &) { closeLink(); });
@@ -313,9 +312,40 @@ void ServerLink::restartSupervisionInterval()
     m_timer1.start();
 }
 
-void ServerLink::showState()
+bool ServerLink::awaitingSignOnReply() const
 {
-    emit statusChanged(StatusText(state()), StatusStyle::Normal);
+    return m_pendingSent && m_state.pendingMessage.startsWith(u":SGN|");
+}
+
+void ServerLink::showState(StatusStyle style)
+{
+    const LinkState current = state();
+    const bool waiting = current == LinkState::Connected && awaitingSignOnReply();
+    emit statusChanged(waiting ? WaitingText() : StatusText(current), style);
+}
+
+// The status line follows the socket at once, and a new connection signs on
+// at once (a redirect included): a spotter must never read "Welcome" or
+// "Connected" while nothing he sends reaches anyone.
+void ServerLink::onStateChanged(QAbstractSocket::SocketState socketState)
+{
+    const LinkState current = LinkStateFromSocket(socketState);
+    emit stateChanged(current);
+    if (current == LinkState::Connected) {
+        m_pendingSent = false;
+        sendPending();
+        showState(StatusStyle::ButtonFace);
+        // Up: the next supervision tick is a full interval away, so the
+        // server's "Welcome" is not overwritten at once.
+        m_timer1.setInterval(ConnectedInterval);
+    } else if (current == LinkState::Closed) {
+        m_pendingSent = false;
+        if (m_state.signedOn)
+            m_state.pendingMessage = SignOn::BuildReSignOnMessage(m_state.settings);
+        emit statusChanged(QStringLiteral("Disconnected"), StatusStyle::Red);
+    } else {
+        showState();
+    }
 }
 
 void ServerLink::Connect()
@@ -349,7 +379,8 @@ void ServerLink::onAddressFile(const QString &body)
     }
     // Queued behind the address file's own transfer states, which reach the
     // status line queued too: the link's state must be the last line shown.
-    QMetaObject::invokeMethod(this, &ServerLink::showState, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { showState(); }, Qt::QueuedConnection);
 }
 
 void ServerLink::connectTo(const QString &host, const QString &port)
@@ -386,18 +417,48 @@ void ServerLink::SendData(const QString &message)
         m_socket.write(WireCodec::encode(message));
 }
 
+bool ServerLink::SendTyped(const QString &message)
+{
+    if (state() != LinkState::Connected) {
+        emit statusChanged(NotSentText(), StatusStyle::Red);
+        return false;
+    }
+    SendData(message);
+    return true;
+}
+
+QString ServerLink::NotSentText()
+{
+    return QStringLiteral("Not sent: the link to the server is down.");
+}
+
+QString ServerLink::WaitingText()
+{
+    return QStringLiteral("Signing on: waiting for the server's answer");
+}
+
 void ServerLink::QueuePendingMessage(const QString &message)
 {
     m_state.pendingMessage = message;
+    m_pendingSent = false;
     m_timer1.setInterval(StartInterval);
-    if (state() == LinkState::Connected)
+    if (state() == LinkState::Connected) {
         sendPending();
+        showState();
+    }
 }
 
 void ServerLink::sendPending()
 {
+    if (m_pendingSent || m_state.pendingMessage.isEmpty() || state() != LinkState::Connected)
+        return;
     SendData(m_state.pendingMessage);
-    m_state.pendingMessage.clear();
+    // A sign-on waits for its reply (the sign-on replies clear it); NEW and
+    // FGT go once.
+    if (m_state.pendingMessage.startsWith(u":SGN|"))
+        m_pendingSent = true;
+    else
+        m_state.pendingMessage.clear();
 }
 
 void ServerLink::Timer1_Timer()
@@ -407,9 +468,8 @@ void ServerLink::Timer1_Timer()
         m_state.pendingMessage = SignOn::BuildReSignOnMessage(m_state.settings);
     showState();
     if (m_timer1.interval() < ConnectedInterval && current == LinkState::Connected) {
-        if (!m_state.pendingMessage.isEmpty())
-            sendPending();
-        emit statusChanged(StatusText(current), StatusStyle::ButtonFace);
+        sendPending();
+        showState(StatusStyle::ButtonFace);
         m_timer1.setInterval(ConnectedInterval);
     }
     // Only the address fetch holds back reconnecting: a stalled picture

@@ -94,10 +94,15 @@ public:
     void closeLink();
 
     void SendData(const QString &message) override;
+    bool SendTyped(const QString &message) override;
+    static QString NotSentText();
+    // The status line while a sent sign-on waits for its reply.
+    static QString WaitingText();
 
     // Queues a sign-on, new-account or forgotten-password message: it
     // replaces an unsent one, Timer1 goes to 2 s, and it goes out at once when
-    // connected.
+    // connected. A sign-on stays queued until its reply arrives and goes out
+    // again on every new connection.
     void QueuePendingMessage(const QString &message);
 
     // The supervision tick (Timer1) and the idle watchdog step of Timer2.
@@ -124,11 +129,13 @@ signals:
     void socketError(int number, const QString &text);
 
 private:
+    void onStateChanged(QAbstractSocket::SocketState socketState);
+    bool awaitingSignOnReply() const;
     void onReadyRead();
     void onSocketError(QAbstractSocket::SocketError error);
     void onAddressFile(const QString &body);
     void sendPending();
-    void showState();
+    void showState(StatusStyle style = StatusStyle::Normal);
     void openSocket(const QString &host, quint16 port);
 
     ClientState &m_state;
@@ -138,6 +145,7 @@ private:
     ReceiveBuffer m_buffer;
     QTimer m_timer1;
     int m_idleMinutes = 0;
+    bool m_pendingSent = false; // the queued message went out on this connection
     quint64 m_addressFetch = 0;
 };
 

@@ -222,6 +222,8 @@ SignOnActions::Outcome SignOnActions::LogIn(const SignOnForm &form)
         return out;
     SignOn::StoreProfile(out.form, m_state.settings);
     out.hideForm = true;
+    // The user saves his profile: an unreadable old file may now be replaced.
+    m_state.settingsUnreadable = false;
     if (m_saveSettings)
         m_saveSettings();
     if (!m_state.signedOn && m_queuePending)
@@ -243,6 +245,7 @@ SignOnActions::Outcome SignOnActions::NewAccount(const SignOnForm &form)
     out.check = SignOn::ValidateNewAccount(out.form, m_state.signedOn);
     if (!out.check.accepted())
         return out;
+    m_state.settingsUnreadable = false;
     if (m_saveSettings)
         m_saveSettings();
     m_state.settings.UserName = EscapeOutgoing(out.form.userName);
@@ -285,6 +288,14 @@ void SignOnReplies::registerOn(Dispatcher &dispatcher)
 void SignOnReplies::HandleSignOnReply(const QString &message)
 {
     const QString code = FieldAt(SplitFields(message), 0);
+    // The answer ends the wait: the queued sign-on is no longer re-sent.
+    const bool answered = code.size() == 1 && code >= u"1" && code <= u"5";
+    if (answered && m_state.pendingMessage.startsWith(u":SGN|"))
+        m_state.pendingMessage.clear();
+    // Not signed on, though the link is up: the status line must not keep
+    // "Welcome" or the wait for the answer.
+    if (code == u"1" || code == u"2" || code == u"4")
+        emit statusChanged(QStringLiteral("Connected"), StatusStyle::Normal);
     if (code == u"1") {
         emit signOnFormRequested();
         emit messageBoxRequested(QStringLiteral("User name is not valid."),

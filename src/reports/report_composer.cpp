@@ -30,13 +30,10 @@ QString ReportComposer::BuildReportMessage(const QString &text, bool severe, con
                                   EscapeOutgoing(profile.UserLocation)});
 }
 
-bool ReportComposer::CheckReportInterval()
+bool ReportComposer::CheckReportInterval() const
 {
-    const QDateTime now = m_clock.localNow();
-    if (m_lastReportTime.secsTo(now) > MinimumIntervalSeconds) {
-        m_lastReportTime = now;
+    if (m_lastReportMs < 0 || (m_clock.monotonicMs() - m_lastReportMs) / 1000 > MinimumIntervalSeconds)
         return false;
-    }
     const QString when = GeneralDateTime(m_lastReportTime);
     const QString title = QStringLiteral("Please wait at least one minute before sending another report.");
     m_dialogs.messageBox(title + QStringLiteral("  The time of your last report was ") + when + u'.', title,
@@ -51,10 +48,17 @@ ReportComposer::Result ReportComposer::Send(const QString &boxText, bool severe)
         return {Outcome::Empty, text, false};
     if (!m_state.signedOn)
         return {Outcome::NotSignedOn, text, false};
-    if (!text.toUpper().contains(u"TORNADO") && CheckReportInterval())
+    const bool tornado = text.toUpper().contains(u"TORNADO");
+    if (!tornado && CheckReportInterval())
         return {Outcome::TooSoon, text, severe};
     if (ProfanityCheck(text, m_dialogs))
         return {Outcome::Offensive, QString(), severe};
-    m_sender.SendData(BuildReportMessage(text, severe, m_state.settings));
+    if (!m_sender.SendTyped(BuildReportMessage(text, severe, m_state.settings)))
+        return {Outcome::NotSent, text, severe};
+    // A tornado report leaves the interval as it was.
+    if (!tornado) {
+        m_lastReportMs = m_clock.monotonicMs();
+        m_lastReportTime = m_clock.localNow();
+    }
     return {Outcome::Sent, QString(), false};
 }

@@ -15,7 +15,7 @@ struct SettingsRecord;
 class ReportComposer final
 {
 public:
-    enum class Outcome { Empty, NotSignedOn, TooSoon, Offensive, Sent };
+    enum class Outcome { Empty, NotSignedOn, TooSoon, Offensive, NotSent, Sent };
     struct Result
     {
         Outcome outcome;
@@ -29,12 +29,14 @@ public:
     ReportComposer(ClientState &state, const Clock &clock, Dialogs &dialogs, MessageSender &sender);
 
     // cmdSend_Click on the box's text and the severe mark. NotSignedOn asks
-    // the caller to show the sign-on window.
+    // the caller to show the sign-on window. NotSent: the link is down, the
+    // text stays in the box and the interval is not used up.
     Result Send(const QString &boxText, bool severe);
 
     // True (and the wait message shown) when the last report is 40 seconds
-    // old or less; otherwise takes now as the last report's time.
-    bool CheckReportInterval();
+    // old or less, measured on the monotonic clock so that setting the wall
+    // clock does not move it.
+    bool CheckReportInterval() const;
 
     // ":RPT|" + text + profile fields; the text is escaped here and gets
     // "R: " when not severe. The observer name goes out unescaped.
@@ -49,5 +51,6 @@ private:
     const Clock &m_clock;
     Dialogs &m_dialogs;
     MessageSender &m_sender;
-    QDateTime m_lastReportTime;
+    QDateTime m_lastReportTime; // wall clock, for the wait message
+    qint64 m_lastReportMs = -1; // monotonic; -1 before the first report
 };

@@ -1,6 +1,7 @@
 #include "reports/report_intake.h"
 
 #include "base/client_state.h"
+#include "base/file_lines.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "platform/clock.h"
@@ -38,7 +39,11 @@ QString ReportIntake::timeText(const QString &field, bool live) const
         const TimeMode m = mode == 0   ? TimeMode::LocalMilitary
                            : mode == 2 ? TimeMode::Utc
                                        : TimeMode::LocalAmPm;
-        return FormatReportTime(*utc, m, m_utcOffsetHours);
+        // The offset in force at that moment: a summer record read in winter
+        // shows summer time.
+        const QTimeZone zone = m_clock.timeZone();
+        const float offset = zone.isValid() ? float(zone.offsetFromUtc(*utc)) / 3600.0f : m_utcOffsetHours;
+        return FormatReportTime(*utc, m, offset);
     }
     return live ? FormatLocalReceiveTime(m_clock.localNow()) : field;
 }
@@ -115,8 +120,14 @@ void ReportIntake::AddReportToList(bool warning, const ReportFields &f)
         return;
     RunAlertStage(s, m_window, m_sounds, f.state, f.county, additional);
     if (s.RecordObservations == 1) {
-        AppendObservationsLine(
+        const auto error = AppendObservationsLine(
             m_state.filePath(ObservationsFile),
             ObservationsLine(m_clock.localNow(), f.text, f.state, f.county, f.zip, f.observer, f.location));
+        // Said once: recording stops (its box unticks) rather than failing
+        // quietly at every report.
+        if (error) {
+            m_state.settings.RecordObservations = 0;
+            emit logStopped(FileLines::LogStoppedText(ObservationsFile, *error));
+        }
     }
 }

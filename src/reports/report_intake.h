@@ -50,6 +50,8 @@ signals:
     // colours. Receivers restart the link-supervision timer so the line
     // stays for one full interval.
     void statusLine(const QString &text, const Rgb &fore, const Rgb &back);
+    // Observations.txt could not be written: recording was turned off.
+    void logStopped(const QString &text);
 
 private:
     void AddReportToList(bool warning, const ReportFields &f);

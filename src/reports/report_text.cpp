@@ -1,5 +1,6 @@
 #include "reports/report_text.h"
 
+#include "base/file_lines.h"
 #include "net/wire_codec.h"
 #include "platform/clock.h"
 
@@ -304,11 +305,7 @@ QString ObservationsLine(const QDateTime &localNow, const QString &text, const Q
     return line;
 }
 
-bool AppendObservationsLine(const QString &path, const QString &line)
+std::optional<QString> AppendObservationsLine(const QString &path, const QString &line)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return false;
-    const QByteArray bytes = WireCodec::encode(line);
-    return file.write(bytes) == bytes.size();
+    return FileLines::appendLines(path, WireCodec::encode(line));
 }

@@ -94,5 +94,5 @@ std::optional<float> ComputeUtcOffset(const Clock &clock);
 QString ObservationsLine(const QDateTime &localNow, const QString &text, const QString &state,
                          const QString &county, const QString &zip, const QString &observer,
                          const QString &location);
-// Appends one line to the log as Windows-1252; false when it cannot.
-bool AppendObservationsLine(const QString &path, const QString &line);
+// Appends one line to the log as Windows-1252; the reason when it cannot.
+std::optional<QString> AppendObservationsLine(const QString &path, const QString &line);

@@ -217,7 +217,6 @@ private slots:
         QVERIFY(watch);
         link.Timer1_Timer();
         QTRY_COMPARE_WITH_TIMEOUT(link.state(), LinkState::Connected, 5000);
-        link.Timer1_Timer();
         QTRY_COMPARE_WITH_TIMEOUT(c.status(), u"Welcome annlee!"_s, 5000);
         QCOMPARE(countFor(*watch, u"GOB"_s, u"annlee"_s, 300), 1);
         QVERIFY(m_relay->log().contains(u"signed on again"_s));

@@ -119,6 +119,12 @@ private slots:
         back.Address = r.Address;
         back.Email = r.Email;
         QCOMPARE(back, r);
+        // A font size no window can show is brought into range.
+        QCOMPARE(ReadSettings(QByteArray(bytes).replace("\r\n12\r\n", "\r\n100000\r\n"), back).fieldsRead,
+                 36);
+        QCOMPARE(back.FontSize, MaxFontSize);
+        QCOMPARE(ReadSettings(QByteArray(bytes).replace("\r\n12\r\n", "\r\n-4\r\n"), back).fieldsRead, 36);
+        QCOMPARE(back.FontSize, MinFontSize);
         // Recording is on only for exactly 1.
         QCOMPARE(ReadSettings(fixture("settings_record_obs_2.dat"), back).fieldsRead, 17);
         QCOMPARE(back.RecordObservations, 0);
@@ -171,8 +177,9 @@ private slots:
                                   << u"stormdale"_s << QStringList() << -1;
         QTest::newRow("ineligible") << u"settings_ineligible.dat"_s << LoadSettingsResult::Ineligible
                                     << u"stormdale"_s << QStringList{gone} << -1;
-        QTest::newRow("unreadable keeps defaults silently")
-            << u"/"_s << LoadSettingsResult::Failed << QString() << QStringList() << -1;
+        QTest::newRow("unreadable: said, and kept until the user saves")
+            << u"/"_s << LoadSettingsResult::Failed << QString()
+            << QStringList{u"Settings could not be read"_s} << -1;
     }
     void load()
     {
@@ -195,6 +202,7 @@ private slots:
             titles << b.title;
         QTEST(titles, "titles");
         QCOMPARE(QFileInfo::exists(path), file != u"-");
+        QCOMPARE(state.settingsUnreadable, file == u"/");
     }
 
     void saveIsPrivateAndAtomic()
@@ -207,6 +215,10 @@ private slots:
         ClientState state;
         state.dataDir = dir.path();
         state.settings = completeRecord();
+        state.settingsUnreadable = true;
+        QVERIFY(!SaveSettings(state));
+        QCOMPARE(TestFiles::read(path), "stale"_ba);
+        state.settingsUnreadable = false;
         QVERIFY(SaveSettings(state));
         struct stat st;
         QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
@@ -341,8 +353,20 @@ private slots:
         const UrlList blank{0.1, {{u"a"_s, 1}, {QString(), 0}, {u"\"q\""_s, 1}, {u"d"_s, 0}, {u"e"_s, 1}}};
         QCOMPARE(ReadUrlList(WriteUrlList(blank)).value_or(UrlList()), blank);
 
-        state.dataDir = dir.filePath(u"missing"_s);
-        QVERIFY(!SaveFilterListFile(state));
+        // A folder that cannot be written (here a file stands in its place,
+        // which stops root too): said once per file, with the reason, until
+        // that file saves again.
+        state.dataDir = dir.filePath(u"List7.txt/data"_s);
+        QString why;
+        QVERIFY(!SaveFilterListFile(state, &why));
+        const QString first = SaveFailureNotice(state, u"FilterList.txt"_s, false, why);
+        QCOMPARE(first, u"FilterList.txt could not be saved: "_s + why +
+                            u"\n\nYour change stays in effect until the program is closed."_s);
+        QVERIFY(!why.isEmpty());
+        QCOMPARE(SaveFailureNotice(state, u"FilterList.txt"_s, false, why), QString());
+        QVERIFY(!SaveFailureNotice(state, u"GroupList.txt"_s, false, why).isEmpty());
+        QCOMPARE(SaveFailureNotice(state, u"FilterList.txt"_s, true, {}), QString());
+        QCOMPARE(SaveFailureNotice(state, u"FilterList.txt"_s, false, why), first);
     }
 
     void initTestCase()
@@ -385,8 +409,12 @@ private slots:
         // A file in the way is an error, also as a parent.
         QFile file(tmp.filePath(u"taken"_s));
         QVERIFY(file.open(QIODevice::WriteOnly));
-        for (const QString &below : {QString(), u"/below"_s})
-            QVERIFY(!ResolveDataFolder({u"nimbrel"_s, u"--data-dir="_s + file.fileName() + below}).ok());
+        for (const QString &below : {QString(), u"/below"_s}) {
+            const DataFolder f =
+                ResolveDataFolder({u"nimbrel"_s, u"--data-dir="_s + file.fileName() + below});
+            QVERIFY(f.error.contains(file.fileName() + below));
+            QVERIFY(f.error.contains(u" is a file, not a folder"_s));
+        }
 
         const DataFolder byDefault = ResolveDataFolder({u"nimbrel"_s});
         QVERIFY2(byDefault.ok(), qPrintable(byDefault.error));
@@ -447,7 +475,9 @@ private slots:
         SingleInstance first(dir.path());
         QVERIFY(first.tryAcquire());
         SingleInstance second(dir.path());
-        QVERIFY(!second.tryAcquire());
+        QString why;
+        QVERIFY(!second.tryAcquire(&why));
+        QCOMPARE(why, QString()); // another copy: nothing wrong with the folder
         SingleInstance elsewhere(other.path());
         QVERIFY(elsewhere.tryAcquire());
 
@@ -462,6 +492,13 @@ private slots:
                                      QSysInfo::machineHostName().toUtf8() + "\n"));
         SingleInstance next(stale.path());
         QVERIFY(next.tryAcquire());
+
+        // A lock file that cannot be written is no other copy: its reason is
+        // given (a file in the folder's way stands for a full or read-only disk).
+        QVERIFY(TestFiles::write(other.filePath(u"taken"_s), "x"));
+        SingleInstance blocked(other.filePath(u"taken/data"_s));
+        QVERIFY(!blocked.tryAcquire(&why));
+        QVERIFY(!why.isEmpty());
     }
 
     // A 6,000 x 4,500 window with 120 x 420 of borders and caption.

@@ -5,6 +5,8 @@
 #include "fakes.h"
 #include "net/protocol.h"
 
+#include "test_files.h"
+
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -135,6 +137,11 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), "one\r\ntwo|\r\n"_ba);
         QVERIFY(AppendMessageLog(dir.filePath(u"missing/Messages.txt"_s), u"x"_s).has_value());
+        QVERIFY(AppendMessageLog(u"/dev/full"_s, u"x\r\n"_s).has_value());
+        // An entry cut short by a full disk: the next one starts on a line of its own.
+        QVERIFY(TestFiles::write(path, "one\r\ntw"));
+        QVERIFY(!AppendMessageLog(path, u"three\r\n"_s));
+        QCOMPARE(TestFiles::read(path), "one\r\ntw\r\nthree\r\n"_ba);
     }
 
     void profanity_data()

@@ -412,10 +412,13 @@ private slots:
         QTest::addColumn<bool>("signedOn");
         QTest::addColumn<int>("ineligible");
         using L = QStringList;
-        QTest::newRow("SGN 2") << ":SGN|2|^" << L{u"form"_s, u"box: Invalid password"_s} << true << 0;
-        QTest::newRow("SGN 3") << ":SGN|3|^" << L{u"status: Welcome ann1!"_s} << true << 0;
-        QTest::newRow("SGN 4") << ":SGN|4|^" << L{u"form"_s, u"box: You are already logged in."_s} << false
+        QTest::newRow("SGN 2") << ":SGN|2|^"
+                               << L{u"status: Connected"_s, u"form"_s, u"box: Invalid password"_s} << true
                                << 0;
+        QTest::newRow("SGN 3") << ":SGN|3|^" << L{u"status: Welcome ann1!"_s} << true << 0;
+        QTest::newRow("SGN 4") << ":SGN|4|^"
+                               << L{u"status: Connected"_s, u"form"_s, u"box: You are already logged in."_s}
+                               << false << 0;
         QTest::newRow("SGN 5") << ":SGN|5|^"
                                << L{u"box, then end: You are no longer eligible to use of this service."_s}
                                << false << 1;
@@ -491,30 +494,42 @@ private slots:
         m_f->notices.registerOn(m_f->link.dispatcher());
     }
 
-    // Start-up: Log In queues the sign-on, the start timer connects, and the
-    // first supervision tick that finds the link up sends it, once.
+    // Log In queues the sign-on; it goes out as the link comes up, once per
+    // connection, and stays queued until answered: a server that restarts
+    // without answering gets it again. Meanwhile the status line says so.
     void signOnSentOnceWhenTheLinkComesUp()
     {
         const QString sgn = SignOn::BuildSignOnMessage(m_f->state.settings, ClientState::ClientVersion);
         m_f->link.setTimer1Interval(ServerLink::ConnectedInterval);
         m_f->link.QueuePendingMessage(sgn);
         QCOMPARE(m_f->link.timer1Interval(), ServerLink::StartInterval);
+        QSignalSpy status(&m_f->link, &ServerLink::statusChanged);
         m_f->link.Connect();
         // A tick while the address is still being fetched neither reconnects
         // nor fetches twice.
         m_f->link.Timer1_Timer();
         QCOMPARE(m_f->link.timer1Interval(), ServerLink::StartInterval);
-        QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, Wait);
-        QVERIFY(m_f->server.received().isEmpty());
+        QTRY_COMPARE_WITH_TIMEOUT(m_f->server.received(), QStringList{sgn}, Wait);
+        QCOMPARE(status.last().at(0).toString(), ServerLink::WaitingText());
         m_f->link.Timer1_Timer();
         QCOMPARE(m_f->link.timer1Interval(), ServerLink::ConnectedInterval);
-        QVERIFY(m_f->state.pendingMessage.isEmpty());
         m_f->link.Timer1_Timer();
-        QTRY_COMPARE_WITH_TIMEOUT(m_f->server.received().size(), 1, Wait);
+        QCOMPARE(status.last().at(0).toString(), ServerLink::WaitingText());
         QTest::qWait(50);
         QCOMPARE(m_f->server.received(), QStringList{sgn});
-        QCOMPARE(m_f->server.connectionCount(), 1);
-        QCOMPARE(m_f->http.requestCount(u"/weather/WXIP.txt"_s), 1);
+
+        m_f->server.dropClients();
+        QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Closed, Wait);
+        QCOMPARE(status.last().at(0).toString(), u"Disconnected"_s);
+        m_f->link.Timer1_Timer();
+        QTRY_COMPARE_WITH_TIMEOUT(m_f->server.received(), (QStringList{sgn, sgn}), Wait);
+        SignOnReplies replies(m_f->state, {});
+        replies.registerOn(m_f->link.dispatcher());
+        m_f->server.send(u":SGN|3|^"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(m_f->state.pendingMessage.isEmpty(), Wait);
+        m_f->link.Timer1_Timer();
+        QCOMPARE(status.last().at(0).toString(), u"Connected"_s);
+        QCOMPARE(m_f->server.connectionCount(), 2);
     }
 
     // The server goes away and comes back: one reconnect per tick that sees
@@ -529,6 +544,7 @@ private slots:
         m_f->server.stopListening();
         m_f->server.dropClients();
         QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Closed, Wait);
+        QCOMPARE(status.last().at(0).toString(), u"Disconnected"_s);
 
         m_f->link.Timer1_Timer();
         QCOMPARE(m_f->link.timer1Interval(), ServerLink::LostInterval);
@@ -538,11 +554,12 @@ private slots:
 
         QVERIFY(m_f->server.listen(port));
         m_f->link.Timer1_Timer();
-        QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, Wait);
-        m_f->link.Timer1_Timer();
-        m_f->link.Timer1_Timer();
+        // The status line and the re-sign-on follow the socket, not the tick.
         const QString reSignOn = SignOn::BuildReSignOnMessage(m_f->state.settings);
         QTRY_COMPARE_WITH_TIMEOUT(m_f->server.receivedWithCode(u"SGN"_s), QStringList{reSignOn}, Wait);
+        QCOMPARE(status.last().at(0).toString(), ServerLink::WaitingText());
+        m_f->link.Timer1_Timer();
+        m_f->link.Timer1_Timer();
         QTest::qWait(50);
         QCOMPARE(m_f->server.receivedWithCode(u"SGN"_s).size(), 1);
         QCOMPARE(m_f->link.timer1Interval(), ServerLink::ConnectedInterval);
@@ -568,7 +585,6 @@ private slots:
             m_f->link.Timer1_Timer();
             m_f->link.Timer1_Timer();
             QTRY_COMPARE_WITH_TIMEOUT(m_f->server.receivedWithCode(u"SGN"_s).size(), cycle, Wait);
-            QVERIFY(m_f->state.pendingMessage.isEmpty());
         }
         m_f->server.sendBytes(":SMG|whole|^");
         QTRY_COMPARE_WITH_TIMEOUT(dispatched.size(), 1, Wait);
@@ -616,8 +632,13 @@ private slots:
         m_f->link.connectTo(u"127.0.0.1"_s, QString::number(m_f->server.port()));
         QVERIFY(m_f->link.state() != LinkState::Connected);
         m_f->link.SendData(u":MSG|early|^"_s);
+        // What a person typed is refused aloud, in red, for the caller to keep.
+        QSignalSpy status(&m_f->link, &ServerLink::statusChanged);
+        QVERIFY(!m_f->link.SendTyped(u":MSG|typed|^"_s));
+        QCOMPARE(status.last().at(0).toString(), ServerLink::NotSentText());
+        QCOMPARE(status.last().at(1).value<StatusStyle>(), StatusStyle::Red);
         QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, Wait);
-        m_f->link.SendData(u":MSG|late\u00b0|^"_s);
+        QVERIFY(m_f->link.SendTyped(u":MSG|late\u00b0|^"_s));
         QTRY_COMPARE_WITH_TIMEOUT(m_f->server.received().size(), 1, Wait);
         QTest::qWait(50);
         QCOMPARE(m_f->server.received(), QStringList{u":MSG|late\u00b0|^"_s});
@@ -736,14 +757,16 @@ private slots:
         QVERIFY(second.listen());
         m_f->link.connectTo(u"127.0.0.1"_s, QString::number(first.port()));
         QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, Wait);
-        m_f->state.pendingMessage = u":SGN|x|^"_s;
+        m_f->link.Timer1_Timer();
+        m_f->state.signedOn = true;
         QTRY_VERIFY_WITH_TIMEOUT(first.hasClient(), Wait);
-        // Redirected from inside the socket's own arrival.
+        // Redirected from inside the socket's own arrival; the new server
+        // gets the re-sign-on as soon as the link is up, without a tick.
         first.send(ServerMessage(u"HUB", {u"127.0.0.1"_s, QString::number(second.port())}));
-        QTRY_COMPARE_WITH_TIMEOUT(second.connectionCount(), 1, Wait);
-        QTRY_COMPARE_WITH_TIMEOUT(m_f->link.state(), LinkState::Connected, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(second.receivedWithCode(u"SGN"_s),
+                                  QStringList{SignOn::BuildReSignOnMessage(m_f->state.settings)}, Wait);
+        QCOMPARE(second.connectionCount(), 1);
         QCOMPARE(m_f->http.requestCount(u"/weather/WXIP.txt"_s), 0);
-        QCOMPARE(m_f->state.pendingMessage, u":SGN|x|^"_s);
 
         m_f->link.dispatcher().dispatch(u":HUB|127.0.0.1||^"_s);
         QCOMPARE(m_f->link.state(), LinkState::Closed);

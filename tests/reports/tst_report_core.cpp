@@ -239,13 +239,17 @@ private slots:
         const QString path = dir.filePath(u"Observations.txt"_s);
         const QDateTime now(QDate(2026, 7, 4), QTime(9, 5, 33));
         const QString text = u"Hail \u00bd\" caf\u00e9 | \u20ac"_s;
-        QVERIFY(AppendObservationsLine(
+        QVERIFY(!AppendObservationsLine(
             path, ObservationsLine(now, text, u"MD"_s, u"HARFORD"_s, u"21014"_s, u"JOE"_s, u"Bel Air"_s)));
-        QVERIFY(AppendObservationsLine(path,
-                                       ObservationsLine(now.addSecs(60), u"Two"_s, {}, {}, {}, u"A"_s, {})));
+        QVERIFY(
+            TestFiles::write(path, TestFiles::read(path) + "2026/07/04 09:06:|cut sh")); // cut by a full disk
+        QVERIFY(!AppendObservationsLine(path,
+                                        ObservationsLine(now.addSecs(60), u"Two"_s, {}, {}, {}, u"A"_s, {})));
         QCOMPARE(TestFiles::read(path), QByteArray("2026/07/04 09:05:|Hail \xbd\" caf\xe9 | \x80|MD|HARFORD|"
                                                    "21014|JOE|Bel Air\r\n"
+                                                   "2026/07/04 09:06:|cut sh\r\n"
                                                    "2026/07/04 09:06:|Two||||A|\r\n"));
+        QVERIFY(AppendObservationsLine(u"/dev/full"_s, u"x\r\n"_s).has_value());
     }
 
     // ---- intake --------------------------------------------------------
@@ -361,6 +365,16 @@ private slots:
         fx.intake.HandleReportDelete(message(u"DEL"_s, huge));
         fx.reports.flush();
         QVERIFY(fx.reports.row(0).text.startsWith(u"Hail"));
+
+        // A log that cannot be written is said once, and recording stops.
+        QSignalSpy stopped(&fx.intake, &ReportIntake::logStopped);
+        QVERIFY(QFile::remove(fx.state.filePath(ReportIntake::ObservationsFile)));
+        QVERIFY(QDir(fx.dir.path()).mkdir(ReportIntake::ObservationsFile));
+        fx.handle(message(u"RPT"_s, u"Hail"_s));
+        fx.handle(message(u"RPT"_s, u"Hail"_s));
+        QCOMPARE(stopped.size(), 1);
+        QVERIFY(stopped[0][0].toString().startsWith(u"Observations.txt: logging stopped: "_s));
+        QCOMPARE(fx.state.settings.RecordObservations, 0);
     }
 
     void timeColumn()
@@ -379,6 +393,15 @@ private slots:
         for (int r = fx.reports.rowCount() - 1; r >= 0; --r)
             times << fx.reports.row(r).timeText;
         QCOMPARE(times, (QStringList{u"12/06 12:00"_s, u"soon"_s, u"12/05 09:15 PM"_s, u"12/06 13:44"_s}));
+
+        // A summer record read in winter: the summer offset of then, not today's.
+        const QTimeZone chicago("America/Chicago");
+        if (!chicago.isValid())
+            QSKIP("no time-zone data");
+        fx.clock.setTimeZone(chicago);
+        fx.intake.ComputeUtcOffset();
+        fx.handle(message(u"GLD"_s, u"g"_s, u"MD"_s, u""_s, u"X"_s, u"2026-07-04T18:00:00Z"_s));
+        QCOMPARE(fx.reports.row(0).timeText, u"07/04 13:00"_s);
     }
 
     void clearOnNextHistoricalAndDelete()
@@ -496,12 +519,18 @@ private slots:
     // ---- composer ------------------------------------------------------
     void interval_data()
     {
-        QTest::addColumn<QStringList>("steps"); // "seconds later:text", all severe
-        QTest::addColumn<QString>("outcomes");  // S: sent, T: too soon
+        // "seconds later:text", all severe; "seconds later:text:wall-clock
+        // jump" also sets the wall clock; "!" before the text: the link is down.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("outcomes"); // S: sent, T: too soon, L: kept, link down
         QTest::newRow("40 s is too soon") << QStringList{u"0:Hail"_s, u"40:Second"_s} << "ST";
         QTest::newRow("41 s") << QStringList{u"0:Hail"_s, u"41:Second"_s} << "SS";
         QTest::newRow("tornado skips the interval and leaves the time")
             << QStringList{u"0:Hail"_s, u"5:a TorNaDo now"_s, u"30:Second"_s, u"6:Second"_s} << "SSTS";
+        QTest::newRow("clock set back an hour") << QStringList{u"0:Hail"_s, u"41:Second:-3600"_s} << "SS";
+        QTest::newRow("clock set on an hour") << QStringList{u"0:Hail"_s, u"10:Second:3600"_s} << "ST";
+        QTest::newRow("link down keeps the text and the interval")
+            << QStringList{u"0:Hail"_s, u"41:!Second"_s, u"1:Second"_s} << "SLS";
     }
     void interval()
     {
@@ -513,16 +542,21 @@ private slots:
         QString got;
         for (const QString &step : steps) {
             fx.clock.advance(step.section(u':', 0, 0).toInt());
-            const ReportComposer::Result r = fx.composer.Send(step.section(u':', 1), true);
+            fx.clock.setUtc(fx.clock.utcNow().addSecs(step.section(u':', 2).toInt()));
+            QString text = step.section(u':', 1, 1);
+            fx.sender.linkUp = !text.startsWith(u'!');
+            text.remove(u'!');
+            const ReportComposer::Result r = fx.composer.Send(text, true);
             const bool sent = r.outcome == ReportComposer::Outcome::Sent;
-            got += sent ? u'S' : u'T';
+            got += sent ? u'S' : r.outcome == ReportComposer::Outcome::NotSent ? u'L' : u'T';
             if (!sent) {
                 QCOMPARE(r.boxText, u"Second"_s);
                 QVERIFY(r.severe);
+            }
+            if (r.outcome == ReportComposer::Outcome::TooSoon)
                 QCOMPARE(fx.dialogs.lastText(), u"Please wait at least one minute before sending another "
                                                 "report.  The time of your last report was 06.12.26 "
                                                 "12:00:00."_s);
-            }
         }
         QCOMPARE(got, outcomes);
         QCOMPARE(fx.sender.sent.size(), outcomes.count(u'S'));

@@ -17,7 +17,7 @@ using namespace Qt::Literals::StringLiterals;
 class FakeClock final : public Clock
 {
 public:
-    // Local time is UTC plus offsetSeconds.
+    // Local time is UTC plus offsetSeconds, or the zone's time once one is set.
     explicit FakeClock(QDateTime utc = QDateTime(QDate(2026, 12, 6), QTime(18, 0), Qt::UTC),
                        int offsetSeconds = -6 * 3600)
         : m_utc(utc), m_offset(offsetSeconds)
@@ -25,17 +25,28 @@ public:
     }
     QDateTime localNow() const override
     {
-        QDateTime t = m_utc.addSecs(m_offset);
+        QDateTime t = m_utc.toTimeZone(timeZone());
         return QDateTime(t.date(), t.time()); // as the local clock reads it
     }
     QDateTime utcNow() const override { return m_utc; }
-    void advance(qint64 seconds) { m_utc = m_utc.addSecs(seconds); }
+    qint64 monotonicMs() const override { return m_monotonicMs; }
+    QTimeZone timeZone() const override { return m_zone.isValid() ? m_zone : QTimeZone(m_offset); }
+    // Time passes: both clocks move.
+    void advance(qint64 seconds)
+    {
+        m_utc = m_utc.addSecs(seconds);
+        m_monotonicMs += seconds * 1000;
+    }
+    // The wall clock is set: the monotonic clock does not move.
     void setUtc(const QDateTime &utc) { m_utc = utc; }
     void setOffsetSeconds(int s) { m_offset = s; }
+    void setTimeZone(const QTimeZone &zone) { m_zone = zone; }
 
 private:
     QDateTime m_utc;
     int m_offset;
+    QTimeZone m_zone;
+    qint64 m_monotonicMs = 1'000'000;
 };
 
 // Scripted answers; every box shown is recorded.

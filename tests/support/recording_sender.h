@@ -9,5 +9,12 @@ class RecordingSender final : public MessageSender
 {
 public:
     QStringList sent;
+    bool linkUp = true;
     void SendData(const QString &message) override { sent.append(message); }
+    bool SendTyped(const QString &message) override
+    {
+        if (linkUp)
+            sent.append(message);
+        return linkUp;
+    }
 };

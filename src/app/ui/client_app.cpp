@@ -193,7 +193,22 @@ WarningsModel &ClientApp::warnings()
 
 void ClientApp::save()
 {
-    SaveSettings(m_state);
+    // An unreadable Settings.dat waits for the user's own save (Log In).
+    if (m_state.settingsUnreadable)
+        return;
+    QString why;
+    const bool saved = SaveSettings(m_state, &why);
+    const QString notice = SaveFailureNotice(m_state, SettingsFileName, saved, why);
+    // Saves happen inside socket handlers too (a sign-on reply): the box
+    // waits for the next event-loop pass.
+    if (!notice.isEmpty())
+        QMetaObject::invokeMethod(
+            this,
+            [this, notice] {
+                m_services.dialogs.messageBox(notice, QStringLiteral("Nimbrel"), Dialogs::OkOnly,
+                                              Dialogs::Warning);
+            },
+            Qt::QueuedConnection);
 }
 
 void ClientApp::showSignOnForm()

@@ -128,16 +128,25 @@ int main(int argc, char **argv)
     parser.process(app);
     const QCommandLineOption screenshotOption(QStringLiteral("screenshot-dir"));
 
-    const DataFolder folder = ResolveDataFolder(QCoreApplication::arguments());
-    if (!folder.ok()) {
-        QTextStream(stderr) << "nimbrel: " << folder.error << Qt::endl;
+    QtDialogs dialogs;
+    // Started from a menu there is no terminal: the user sees a window.
+    const auto cannotStart = [&dialogs](const QString &text) {
+        QTextStream(stderr) << "nimbrel: " << text << Qt::endl;
+        static_cast<Dialogs &>(dialogs).messageBox(text, SingleInstance::CannotStartTitle, Dialogs::OkOnly,
+                                                   Dialogs::Critical);
         return 1;
-    }
+    };
+    const DataFolder folder = ResolveDataFolder(QCoreApplication::arguments());
+    if (!folder.ok())
+        return cannotStart(folder.error);
     const QString dataDir = folder.path;
 
-    QtDialogs dialogs;
     SingleInstance instance(dataDir);
-    if (!instance.tryAcquire()) {
+    QString lockError;
+    if (!instance.tryAcquire(&lockError)) {
+        if (!lockError.isEmpty())
+            return cannotStart(
+                QStringLiteral("The data folder %1 cannot be used: %2").arg(dataDir, lockError));
         static_cast<Dialogs &>(dialogs).messageBox(SingleInstance::AlreadyRunningText,
                                                    SingleInstance::AlreadyRunningTitle);
         return 0;

@@ -67,7 +67,9 @@ void CommunitySubsystem::sendQuickChat(const QString &text)
     if (user.size() < 2)
         return;
     const QString escaped = EscapeOutgoing(text);
-    m_context.link.SendData(ServerMessage(u"MSG", {Messages::QuickChatAddress, user, escaped.trimmed()}));
+    if (!m_context.link.SendTyped(
+            ServerMessage(u"MSG", {Messages::QuickChatAddress, user, escaped.trimmed()})))
+        return;
     m_quickChat->clearSendBox();
 }
 

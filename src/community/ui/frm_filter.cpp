@@ -23,7 +23,10 @@ frmFilter::frmFilter(ClientState &state, Dialogs &dialogs, QWidget *parent)
 bool frmFilter::SaveFilterList()
 {
     m_state.filterList = entries();
-    return SaveFilterListFile(m_state);
+    QString why;
+    const bool saved = SaveFilterListFile(m_state, &why);
+    tellUnsaved(SaveFailureNotice(m_state, FilterListFileName, saved, why));
+    return saved;
 }
 
 void frmFilter::Command1_Click()

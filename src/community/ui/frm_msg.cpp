@@ -3,6 +3,7 @@
 #include "platform/ui/qt_platform.h"
 
 #include "base/client_state.h"
+#include "base/file_lines.h"
 #include "base/list_files.h"
 #include "base/status_line.h"
 #include "base/ui/scale_window.h"
@@ -17,6 +18,8 @@
 #include "reports/alert_sounds.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -292,7 +295,11 @@ void frmMsg::SaveGroupList()
     for (int i = 0; i < List1->count(); ++i)
         groups << List1->item(i)->text();
     m_context.state.groupList = groups;
-    SaveGroupListFile(m_context.state);
+    QString why;
+    const bool saved = SaveGroupListFile(m_context.state, &why);
+    if (const QString notice = SaveFailureNotice(m_context.state, GroupListFileName, saved, why);
+        !notice.isEmpty())
+        m_context.services.dialogs.messageBox(notice, windowTitle(), Dialogs::OkOnly, Dialogs::Warning);
 }
 
 MessengerView frmMsg::view() const
@@ -370,8 +377,16 @@ void frmMsg::ShowInChatWindow(const QString &line)
         // In front of other programs without staying on top.
         QtWindowActions(this, nullptr).bringToFront();
     }
-    if (!MessageLogPath.isEmpty() && Check3->isChecked())
-        (void)AppendMessageLog(MessageLogPath, line + u"\r\n\r\n"_s);
+    if (!MessageLogPath.isEmpty() && Check3->isChecked()) {
+        // Said once: the box unticks and logging stops, rather than failing
+        // quietly at every message.
+        if (const auto error = AppendMessageLog(MessageLogPath, line + u"\r\n\r\n"_s)) {
+            Check3->setChecked(false);
+            m_context.statusLine.show(FileLines::LogStoppedText(QFileInfo(MessageLogPath).fileName(), *error),
+                                      StatusStyle::Red);
+            MessageLogPath.clear();
+        }
+    }
 }
 
 void frmMsg::AppendToMonitor(const QString &line)
@@ -407,11 +422,14 @@ void frmMsg::SendMsg()
     const QString &user = m_context.state.settings.UserName;
     if (user.size() < 2 || to.isEmpty() || txtMsg->toPlainText().isEmpty())
         return;
-    txtMsg->setPlainText(EscapeOutgoing(txtMsg->toPlainText()));
+    const QString escaped = EscapeOutgoing(txtMsg->toPlainText());
     // The box breaks lines with LF alone; the wire carries CR LF.
-    QString text = txtMsg->toPlainText();
+    QString text = escaped;
     text.replace(u'\n', u"\r\n"_s);
-    m_context.link.SendData(ServerMessage(u"MSG", {to, user, text}));
+    // Link down: the typed text stays as it is and the status line says so.
+    if (!m_context.link.SendTyped(ServerMessage(u"MSG", {to, user, text})))
+        return;
+    txtMsg->setPlainText(escaped);
 }
 
 void frmMsg::startMessageTo(const QString &user)

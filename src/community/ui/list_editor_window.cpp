@@ -18,6 +18,12 @@ void ListEditorWindow::addEntry(const QString &text)
     new CaselessItem(text, List1);
 }
 
+void ListEditorWindow::tellUnsaved(const QString &notice)
+{
+    if (!notice.isEmpty())
+        m_dialogs.messageBox(notice, windowTitle(), Dialogs::OkOnly, Dialogs::Warning);
+}
+
 ListEditorWindow::ListEditorWindow(const Rules &rules, const QStringList &entries, Dialogs &dialogs,
                                    QWidget *parent)
     : QDialog(parent), m_dialogs(dialogs), m_maxEntries(rules.maxEntries), m_fullMessage(rules.fullMessage)

@@ -55,6 +55,8 @@ public:
 
 protected:
     ListEditorWindow(const Rules &rules, const QStringList &entries, Dialogs &dialogs, QWidget *parent);
+    // Shows a save's failure notice (empty: nothing to say).
+    void tellUnsaved(const QString &notice);
 
 private:
     void addEntry(const QString &text);

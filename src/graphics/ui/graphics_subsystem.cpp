@@ -288,8 +288,18 @@ void GraphicsSubsystem::SelectionDone()
     for (int k = 0; k < Graphics::FixedEntries; ++k)
         fixed[k] = {m_selection->Text[k]->text(), m_selection->Check[k]->isChecked()};
     Graphics::ApplySelection(m_context.state.urlList, fixed, m_selection->Text5->text(), m_rotation);
-    SaveUrlListFile(m_context.state);
+    saveUrlList();
     m_selection->close();
+}
+
+void GraphicsSubsystem::saveUrlList()
+{
+    QString why;
+    const bool saved = SaveUrlListFile(m_context.state, &why);
+    if (const QString notice = SaveFailureNotice(m_context.state, UrlListFileName, saved, why);
+        !notice.isEmpty())
+        m_context.services.dialogs.messageBox(notice, QStringLiteral("Graphics"), Dialogs::OkOnly,
+                                              Dialogs::Warning);
 }
 
 void GraphicsSubsystem::OpenMoreLinks()
@@ -342,6 +352,6 @@ void GraphicsSubsystem::LinksDone()
     for (int i = 0; i < m_links->List1->count(); ++i)
         links << m_links->List1->item(i)->text();
     Graphics::ApplyLinkList(m_context.state.urlList, links, m_rotation);
-    SaveUrlListFile(m_context.state);
+    saveUrlList();
     m_links->close();
 }

@@ -58,6 +58,7 @@ signals:
     void pictureChanged(const QString &path);
 
 private:
+    void saveUrlList();
     // Downloads a picture address into its picture file; done gets the path.
     void downloadPicture(const QString &address, std::function<void(const QString &path)> done);
     void showError(const DownloadError &error);

@@ -20,5 +20,8 @@ frmAddCounties::frmAddCounties(ClientState &state, Dialogs &dialogs, QWidget *pa
 bool frmAddCounties::StoreEntries()
 {
     m_state.additionalCounties = entries().mid(0, ContentFilters::MaxAdditionalCounties);
-    return SaveAdditionalCountiesFile(m_state);
+    QString why;
+    const bool saved = SaveAdditionalCountiesFile(m_state, &why);
+    tellUnsaved(SaveFailureNotice(m_state, AddCountiesFileName, saved, why));
+    return saved;
 }

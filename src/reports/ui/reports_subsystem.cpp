@@ -30,6 +30,13 @@ ReportsSubsystem::ReportsSubsystem(const ClientContext &context, WarningsModel &
                 line.flash(fore, back);
             });
     m_menus = new ReportMenus(context.state, context.save, this);
+    // Recording stopped for a log that cannot be written: said in red, and
+    // the menu's tick goes.
+    connect(&m_intake, &ReportIntake::logStopped, this, [this, &line](const QString &text) {
+        line.showHeld(text);
+        line.show(text, StatusStyle::Red);
+        m_menus->showRecordSetting();
+    });
     m_tools = new ReportToolWindows(context, m_reports, m_intake, this);
 }
 
