@@ -328,9 +328,11 @@ private slots:
     {
         QFETCH(QString, how);
         QFETCH(bool, ctrl);
-        ReportsWindow fx;
+        HttpResponder http;
+        QVERIFY(http.listen());
+        Connected fx(http);
+        QVERIFY(fx.ready());
         fx.state.signedOn = true;
-        fx.form->show();
         fx.panel().txtData->setText(u"Tornado"_s);
         fx.form->findChild<QAction *>(u"mnuLists"_s)->trigger();
         frmLists *w = fx.reports->tools().phraseLists().listsWindow();

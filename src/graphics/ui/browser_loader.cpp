@@ -21,7 +21,13 @@ DefaultPlugin &defaultPlugin()
     static DefaultPlugin loaded;
     if (!loaded.tried) {
         loaded.tried = true;
-        loaded.plugin = LoadBrowserPlugin(BrowserPluginPaths(), &loaded.error);
+        // Loaded late, the engine cannot share the window's GL contexts
+        // unless the program asked for that before its application object
+        // existed; it would crash on its first page.
+        if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
+            loaded.error = u"the program was not started for it (shared OpenGL contexts)"_s;
+        else
+            loaded.plugin = LoadBrowserPlugin(BrowserPluginPaths(), &loaded.error);
     }
     return loaded;
 }
