@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         check(urls->entries.size() <= ListLimits::UrlEntries);
         const auto back = ReadUrlList(WriteUrlList(*urls));
         check(back.has_value() && back->rotationMinutes == urls->rotationMinutes);
-        qsizetype blank = 0;
-        for (const UrlEntry &e : urls->entries)
-            blank += e.url.trimmed().isEmpty() ? 1 : 0;
-        check(back->entries.size() == urls->entries.size() - blank);
+        // Every entry keeps its place, blank ones included.
+        check(back->entries.size() == urls->entries.size());
+        for (qsizetype i = 0; i < back->entries.size(); ++i)
+            check(back->entries[i].url.trimmed() == urls->entries[i].url.trimmed());
     }
     return 0;
 }

@@ -33,6 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(out.fieldsRead >= 0 && out.fieldsRead <= 36);
     check(read.RecordObservations == 0 || read.RecordObservations == 1);
     check(read.TimeMode >= 0 && read.TimeMode <= 255);
+    check(read.FontSize >= MinFontSize && read.FontSize <= MaxFontSize);
 
     FuzzedDataProvider in(data, size);
     SettingsRecord r;
@@ -42,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
           &r.RestoreLevel, &r.FrontLevel, &r.FontName, &r.WarnProgramPath, &r.StationDataPath})
         *t = text(in);
     r.RecordObservations = in.ConsumeIntegralInRange(0, 1);
-    r.FontSize = in.ConsumeIntegral<int>();
+    // Sizes outside this range are clamped when read.
+    r.FontSize = in.ConsumeIntegralInRange(MinFontSize, MaxFontSize);
     r.FontBold = in.ConsumeBool();
     r.FontItalic = in.ConsumeBool();
     for (int *b : {&r.RememberPassword, &r.HidePassword, &r.TimeMode, &r.Ineligible, &r.AutoLogIn,
