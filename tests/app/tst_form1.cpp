@@ -268,45 +268,30 @@ private slots:
         };
         for (QAction *a : fx.form->menuBar()->actions())
             walk(a, QString());
-        const QString edit = u"&Edit > &Edit Lists > "_s, settings = u"Se&ttings > "_s;
-        const QStringList expected{u"&File > &Exit"_s,
-                                   edit + u"List &1"_s,
-                                   edit + u"List &2"_s,
-                                   edit + u"List &3"_s,
-                                   edit + u"List &4"_s,
-                                   edit + u"List &5"_s,
-                                   edit + u"List Severe / Wind"_s,
-                                   edit + u"List Flood / Winter / Other"_s,
-                                   u"&Edit > &Copy List to Clipboard"_s,
-                                   u"&Edit > Copy &Selected Records to Clipboard"_s,
-                                   settings + u"&Observer ID  and Location"_s,
-                                   settings + u"&Alert and Display Options"_s,
-                                   settings + u"A&ppearance > &Font"_s,
-                                   settings + u"A&ppearance > &Save Current Column Widths"_s,
-                                   settings + u"&Time > &Local Military"_s,
-                                   settings + u"&Time > Local &AM PM"_s,
-                                   settings + u"&Time > &UTC"_s,
-                                   settings + u"&Startup Options"_s,
-                                   settings + u"&Graphic URL Source Links and Settings  Ctrl+G"_s,
-                                   settings + u"&Record Observations to File"_s,
-                                   settings + u"Add Additional &Counties"_s,
-                                   settings + u"Connect to &Tavrel and Display Automated Data"_s,
-                                   settings + u"Home Weather Station Data"_s,
-                                   u"&Observers > &List Observers"_s,
-                                   u"&Observers > &Active Chats"_s,
-                                   u"&Observers > &Filter"_s,
-                                   u"&Observers > Alert on &New Observer Sign In"_s,
-                                   u"Send &Messages  Ctrl+M"_s,
-                                   u"&Routine Formatted Report  Ctrl+R"_s,
-                                   u"&Lists"_s,
-                                   u"&Automated Stations"_s,
-                                   u"&Help > &Brief Overview"_s,
-                                   u"&Help > &Help"_s,
-                                   u"&Help > &Disclaimer and Terms of Use"_s,
-                                   u"&Help > &Guidelines and Rules"_s,
-                                   u"&Help > &Software Frequently Asked Questions"_s,
-                                   u"&Help > &Support Nimbrel!"_s,
-                                   u"&Help > &About"_s};
+        QStringList expected;
+        const auto add = [&](const QString &menu, const QStringList &items) {
+            for (const QString &item : items)
+                expected << menu + item;
+        };
+        const QString settings = u"Se&ttings > "_s;
+        add(u"&File > "_s, {u"&Exit"_s});
+        add(u"&Edit > &Edit Lists > "_s,
+            {u"List &1"_s, u"List &2"_s, u"List &3"_s, u"List &4"_s, u"List &5"_s, u"List Severe / Wind"_s,
+             u"List Flood / Winter / Other"_s});
+        add(u"&Edit > "_s, {u"&Copy List to Clipboard"_s, u"Copy &Selected Records to Clipboard"_s});
+        add(settings, {u"&Observer ID  and Location"_s, u"&Alert and Display Options"_s});
+        add(settings + u"A&ppearance > "_s, {u"&Font"_s, u"&Save Current Column Widths"_s});
+        add(settings + u"&Time > "_s, {u"&Local Military"_s, u"Local &AM PM"_s, u"&UTC"_s});
+        add(settings, {u"&Startup Options"_s, u"&Graphic URL Source Links and Settings  Ctrl+G"_s,
+                       u"&Record Observations to File"_s, u"Add Additional &Counties"_s,
+                       u"Connect to &Tavrel and Display Automated Data"_s, u"Home Weather Station Data"_s});
+        add(u"&Observers > "_s,
+            {u"&List Observers"_s, u"&Active Chats"_s, u"&Filter"_s, u"Alert on &New Observer Sign In"_s});
+        add(QString(), {u"Send &Messages  Ctrl+M"_s, u"&Routine Formatted Report  Ctrl+R"_s, u"&Lists"_s,
+                        u"&Automated Stations"_s});
+        add(u"&Help > "_s,
+            {u"&Brief Overview"_s, u"&Help"_s, u"&Disclaimer and Terms of Use"_s, u"&Guidelines and Rules"_s,
+             u"&Software Frequently Asked Questions"_s, u"&Support Nimbrel!"_s, u"&About"_s});
         QCOMPARE(shown, expected);
     }
 

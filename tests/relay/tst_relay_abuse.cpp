@@ -24,12 +24,7 @@ class TestRelayAbuse : public QObject
 {
     Q_OBJECT
 private slots:
-    void init()
-    {
-        m_relay = std::make_unique<RelayProcess>();
-        QVERIFY2(m_relay->start({u"--pbkdf2-iterations"_s, u"1000"_s}),
-                 qPrintable(m_relay->readyLine() + m_relay->log()));
-    }
+    void init() { startRelay({}); }
     void cleanup()
     {
         if (QTest::currentTestFailed())
@@ -60,11 +55,8 @@ private slots:
         QTest::newRow("long message")
             << QString() << u":MSG|ALL|ANN|%1|^"_s.arg(QString(5000, u'x')) << 1 << u"MSG"_s << QStringList{};
         // Well within the message rate, far beyond the byte rate.
-        QStringList firstFew;
         const QString chat = u":MSG|ALL|ANN|%1|^"_s.arg(QString(900, u'c'));
-        for (int i = 0; i < 17; ++i)
-            firstFew.append(chat);
-        QTest::newRow("byte rate") << QString() << chat << 60 << u"MSG"_s << firstFew;
+        QTest::newRow("byte rate") << QString() << chat << 60 << u"MSG"_s << QStringList(17, chat);
         QTest::newRow("retraction of a copied report")
             << Report(u"funnel cloud"_s, u"BEN"_s)
             << Report(u"FUNNEL CLOUD"_s, u"ANN"_s) + u":XRP|FUNNEL CLOUD|^"_s << 1 << u"DEL"_s
@@ -104,10 +96,8 @@ private slots:
         QTest::addColumn<QString>("code");
         QTest::addColumn<QStringList>("replies");
         QTest::addColumn<bool>("lastClosed");
-        QStringList seventeen;
-        for (int i = 0; i < 17; ++i)
-            seventeen.append(QString());
-        QTest::newRow("per-address cap") << QStringList{} << seventeen << u"NEW"_s << QStringList{} << true;
+        QTest::newRow("per-address cap")
+            << QStringList{} << QStringList(17) << u"NEW"_s << QStringList{} << true;
         QTest::newRow("sign-on deadline, NEW does not extend it")
             << QStringList{u"--signon-timeout-seconds"_s, u"1"_s}
             << QStringList{NewAccount(u"SLOW"_s, u"pw"_s)} << u"NEW"_s << QStringList{u":NEW|1|^"_s} << true;
@@ -151,11 +141,8 @@ private slots:
         QFETCH(QString, code);
         QFETCH(QStringList, replies);
         QFETCH(bool, lastClosed);
-        if (!arguments.isEmpty()) {
-            m_relay = std::make_unique<RelayProcess>();
-            QVERIFY2(m_relay->start(arguments + QStringList{u"--pbkdf2-iterations"_s, u"1000"_s}),
-                     qPrintable(m_relay->readyLine() + m_relay->log()));
-        }
+        if (!arguments.isEmpty())
+            startRelay(arguments);
         std::vector<std::unique_ptr<RawClient>> clients;
         for (const QString &text : sent) {
             clients.push_back(std::make_unique<RawClient>());
@@ -266,6 +253,12 @@ private slots:
     }
 
 private:
+    void startRelay(const QStringList &arguments)
+    {
+        m_relay = std::make_unique<RelayProcess>();
+        QVERIFY2(m_relay->start(arguments + QStringList{u"--pbkdf2-iterations"_s, u"1000"_s}),
+                 qPrintable(m_relay->readyLine() + m_relay->log()));
+    }
     std::unique_ptr<RelayProcess> m_relay;
     QTemporaryDir m_dir;
 };

@@ -78,11 +78,7 @@ struct DatabaseHolder
         db.open();
     }
     ~DatabaseHolder() { QSqlDatabase::removeDatabase(u"holder"_s); }
-    bool exec(const QString &sql)
-    {
-        QSqlQuery q(QSqlDatabase::database(u"holder"_s));
-        return q.exec(sql);
-    }
+    bool exec(const QString &sql) { return QSqlQuery(QSqlDatabase::database(u"holder"_s)).exec(sql); }
     QString firstRow(const QString &sql)
     {
         QSqlQuery q(QSqlDatabase::database(u"holder"_s));

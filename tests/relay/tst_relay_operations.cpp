@@ -23,11 +23,7 @@ class TestRelayOperations : public QObject
 private slots:
     void initTestCase()
     {
-        QFile token(m_tokenFile);
-        QVERIFY(token.open(QIODevice::WriteOnly));
-        token.write(Token + "\n");
-        token.close();
-        QVERIFY(token.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(writeToken(m_tokenFile, Token + "\n", false));
         QVERIFY2(m_relay.start({u"--admin"_s, u"127.0.0.1:0"_s, u"--admin-token-file"_s, m_tokenFile,
                                 u"--admin-idle-seconds"_s, u"1"_s}),
                  qPrintable(m_relay.readyLine() + m_relay.log()));
@@ -146,14 +142,11 @@ private slots:
             local.connectToServer(m_relay.adminSocket());
         else
             tcp.connectToHost(u"127.0.0.1"_s, m_relay.adminPort());
-        QTRY_VERIFY_WITH_TIMEOUT(socket ? local.state() == QLocalSocket::ConnectedState
-                                        : tcp.state() == QAbstractSocket::ConnectedState,
-                                 3000);
+        // Both kinds of socket number their states alike.
+        const auto state = [&] { return socket ? QAbstractSocket::SocketState(local.state()) : tcp.state(); };
+        const auto isClosed = [&] { return state() == QAbstractSocket::UnconnectedState; };
+        QTRY_COMPARE_WITH_TIMEOUT(state(), QAbstractSocket::ConnectedState, 3000);
         io->write(lines);
-        const auto isClosed = [&] {
-            return socket ? local.state() == QLocalSocket::UnconnectedState
-                          : tcp.state() == QAbstractSocket::UnconnectedState;
-        };
         QByteArray got;
         (void)QTest::qWaitFor(
             [&] {
@@ -187,12 +180,7 @@ private slots:
         QStringList arguments{u"--admin"_s, u"127.0.0.1:0"_s};
         const QString path = m_dir.filePath(u"other.token"_s);
         if (!token.isEmpty()) {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(token);
-            file.close();
-            QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
-                                        (othersMayRead ? QFile::ReadOther : QFile::Permissions())));
+            QVERIFY(writeToken(path, token, othersMayRead));
             arguments << u"--admin-token-file"_s << path;
         }
         RelayProcess relay;
@@ -328,6 +316,13 @@ private slots:
     }
 
 private:
+    static bool writeToken(const QString &path, const QByteArray &token, bool othersMayRead)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(token) == token.size() &&
+               file.setPermissions(QFile::ReadOwner | QFile::WriteOwner |
+                                   (othersMayRead ? QFile::ReadOther : QFile::Permissions()));
+    }
     static inline const QByteArray Token = "0123456789abcdef-operator"_ba;
     QTemporaryDir m_dir;
     QString m_tokenFile = m_dir.filePath(u"admin.token"_s);

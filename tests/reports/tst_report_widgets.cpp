@@ -48,12 +48,17 @@ struct Panel : ComposerFixture
     }
 };
 
+struct AddressServer // listening before the window is built with its port
+{
+    HttpResponder http;
+    AddressServer() { http.listen(); }
+};
 // A client in a real window, signed on to a scripted server, so that what
 // the windows send can be read back.
-struct Connected : ReportsWindow
+struct Connected : AddressServer, ReportsWindow
 {
     ScriptedServer server;
-    explicit Connected(HttpResponder &http) : ReportsWindow(u"CARL"_s, http.port())
+    Connected() : ReportsWindow(u"CARL"_s, http.port())
     {
         server.listen();
         http.setAddressFile("127.0.0.1:" + QByteArray::number(server.port()));
@@ -328,9 +333,7 @@ private slots:
     {
         QFETCH(QString, how);
         QFETCH(bool, ctrl);
-        HttpResponder http;
-        QVERIFY(http.listen());
-        Connected fx(http);
+        Connected fx;
         QVERIFY(fx.ready());
         fx.state.signedOn = true;
         fx.panel().txtData->setText(u"Tornado"_s);
@@ -375,9 +378,7 @@ private slots:
     {
         QFETCH(QString, observed);
         QFETCH(bool, phraseThenCtrlR);
-        HttpResponder http;
-        QVERIFY(http.listen());
-        Connected fx(http);
+        Connected fx;
         QVERIFY(fx.ready());
         fx.state.signedOn = true;
         QAction *ctrlR = fx.form->findChild<QAction *>(u"mnuRoutineReport"_s);
@@ -470,9 +471,7 @@ private slots:
         QTcpServer trap;
         QVERIFY(trap.listen(QHostAddress::LocalHost, 0));
         const QString html = u"<b>x</b><img src=\"http://127.0.0.1:%1/x.gif\">"_s.arg(trap.serverPort());
-        HttpResponder http;
-        QVERIFY(http.listen());
-        Connected fx(http);
+        Connected fx;
         QVERIFY(fx.ready());
         fx.arrive(report(html));
         // "/" ends a routine field, so the routine row's markup has none.
@@ -516,9 +515,7 @@ private slots:
 
     void listCommands()
     {
-        HttpResponder http;
-        QVERIFY(http.listen());
-        Connected fx(http);
+        Connected fx;
         QVERIFY(fx.ready());
         fx.arrive(report(u"Hail"_s));
         QTRY_COMPARE(fx.rows(), 1);
