@@ -10,6 +10,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool
   ngircd
+  postgresql redis-server libhiredis-dev libqt6sql6-psql
 )
 
 missing=()
@@ -35,3 +36,10 @@ $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
 if printf '%s\n' "${missing[@]}" | grep -qx ngircd; then
   $SUDO systemctl disable --now ngircd >/dev/null 2>&1 || $SUDO service ngircd stop >/dev/null 2>&1 || true
 fi
+# The same for the database and the message bus: tests and benchmarks start
+# throwaway servers of their own on free ports.
+for daemon in postgresql redis-server; do
+  if printf '%s\n' "${missing[@]}" | grep -qx "$daemon"; then
+    $SUDO systemctl disable --now "$daemon" >/dev/null 2>&1 || $SUDO service "$daemon" stop >/dev/null 2>&1 || true
+  fi
+done
