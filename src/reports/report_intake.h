@@ -50,6 +50,8 @@ signals:
     // colours. Receivers restart the link-supervision timer so the line
     // stays for one full interval.
     void statusLine(const QString &text, const Rgb &fore, const Rgb &back);
+    // A live report or warning passed the alert screening at the sound level.
+    void alerted(const ReportFields &fields, bool warning);
     // Observations.txt could not be written: recording was turned off.
     void logStopped(const QString &text);
 

@@ -12,6 +12,7 @@
 #include "net/ui/frm_spotter.h"
 #include "nimbrel_version.h"
 #include "platform/clock.h"
+#include "platform/ui/dbus_notifier.h"
 #include "platform/ui/qt_platform.h"
 #include "reports/ui/reports_subsystem.h"
 #include "warnlink/warnings_model.h"
@@ -158,9 +159,11 @@ int main(int argc, char **argv)
     SystemClock clock;
     QtSoundPlayer sound;
     QtShell shell;
+    DBusNotifier notifier;
     ClientApp client(
-        state, ClientServices{clock, dialogs, sound, shell, [](int code) { QCoreApplication::exit(code); },
-                              [](int bound) { return int(QRandomGenerator::global()->bounded(bound)); }});
+        state,
+        ClientServices{clock, dialogs, sound, shell, [](int code) { QCoreApplication::exit(code); },
+                       [](int bound) { return int(QRandomGenerator::global()->bounded(bound)); }, &notifier});
     ClientApp::trace("started");
     if (!client.Start())
         return 0;

@@ -111,6 +111,7 @@ void ReportsSubsystem::escape(bool)
 void ReportsSubsystem::mnuAlertOptions_Click()
 {
     frmOptions options(m_context.state.settings, m_window);
+    emit optionsOpened(options);
     options.exec();
     m_context.save();
 }

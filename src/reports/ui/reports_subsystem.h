@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+class frmOptions;
 class ReportMenus;
 class ReportToolWindows;
 class WarningsModel;
@@ -46,6 +47,8 @@ public:
 signals:
     // Send was pressed before the server accepted the sign-on.
     void signOnRequested();
+    // The options window is about to be shown: others may add options to it.
+    void optionsOpened(frmOptions &window);
 
 private:
     ClientContext m_context;
