@@ -3,9 +3,9 @@
 // field either parses to a valid UTC time or is refused, and the report
 // colour is one of the three table colours.
 #include "base/client_state.h"
+#include "base/wire_codec.h"
 #include "net/dispatcher.h"
 #include "net/receive_buffer.h"
-#include "net/wire_codec.h"
 #include "platform/clock.h"
 #include "platform/sound_player.h"
 #include "platform/window_actions.h"

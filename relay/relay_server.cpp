@@ -7,8 +7,8 @@
 #include "relay_store.h"
 #include "report_stamp.h"
 
+#include "base/wire_codec.h"
 #include "net/protocol.h"
-#include "net/wire_codec.h"
 #include "platform/clock.h"
 
 #include <QPointer>

@@ -1,9 +1,9 @@
 #include "net/server_link.h"
 
 #include "base/client_state.h"
+#include "base/wire_codec.h"
 #include "graphics/url_download.h"
 #include "net/sign_on.h"
-#include "net/wire_codec.h"
 
 #include <QFile>
 

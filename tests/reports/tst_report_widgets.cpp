@@ -1,8 +1,8 @@
 // ctest-label: ui
+#include "base/wire_codec.h"
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_msg.h"
 #include "composer_fixture.h"
-#include "net/wire_codec.h"
 #include "reports/report_list_model.h"
 #include "reports/ui/frm_options.h"
 #include "reports/ui/phrase_windows.h"
