@@ -2,8 +2,8 @@
 
 #include "base/client_state.h"
 #include "base/wire_codec.h"
-#include "graphics/url_download.h"
 #include "net/sign_on.h"
+#include "net/url_download.h"
 
 #include <QFile>
 

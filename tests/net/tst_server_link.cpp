@@ -1,6 +1,5 @@
 #include "base/client_state.h"
 #include "base/wire_codec.h"
-#include "graphics/url_download.h"
 #include "literal_receive_buffer.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
@@ -8,6 +7,7 @@
 #include "net/server_link.h"
 #include "net/server_notices.h"
 #include "net/sign_on.h"
+#include "net/url_download.h"
 #include "scripted_server.h"
 #include "test_files.h"
 

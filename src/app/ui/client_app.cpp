@@ -15,12 +15,12 @@
 #include "app/ui/info_windows.h"
 #include "base/client_state.h"
 #include "base/settings.h"
-#include "graphics/url_download.h"
 #include "net/server_link.h"
 #include "net/server_notices.h"
 #include "net/sign_on.h"
 #include "net/ui/frm_buffer.h"
 #include "net/ui/frm_spotter.h"
+#include "net/url_download.h"
 #include "platform/dialogs.h"
 
 #include <QDateTime>

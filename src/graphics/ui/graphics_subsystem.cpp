@@ -6,7 +6,7 @@
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_windows.h"
 #include "graphics/ui/picture_view.h"
-#include "graphics/url_download.h"
+#include "net/url_download.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 

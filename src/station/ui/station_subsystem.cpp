@@ -2,8 +2,8 @@
 
 #include "base/client_state.h"
 #include "base/status_line.h"
-#include "graphics/url_download.h"
 #include "net/server_link.h"
+#include "net/url_download.h"
 #include "platform/clock.h"
 #include "station/station_readers.h"
 #include "station/station_table_model.h"

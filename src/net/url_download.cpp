@@ -1,4 +1,4 @@
-#include "graphics/url_download.h"
+#include "net/url_download.h"
 
 #include "base/wire_codec.h"
 
