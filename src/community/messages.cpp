@@ -1,8 +1,8 @@
 #include "community/messages.h"
 
+#include "base/content_filters.h"
 #include "base/file_lines.h"
 #include "base/wire_codec.h"
-#include "community/content_filters.h"
 #include "net/protocol.h"
 
 #include <QFile>

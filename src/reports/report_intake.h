@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/content_filters.h"
 #include "base/rgb.h"
-#include "community/content_filters.h"
 #include "reports/report_text.h"
 
 #include <QObject>

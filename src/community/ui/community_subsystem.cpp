@@ -1,8 +1,8 @@
 #include "community/ui/community_subsystem.h"
 
 #include "base/client_state.h"
+#include "base/content_filters.h"
 #include "base/status_line.h"
-#include "community/content_filters.h"
 #include "community/ui/frm_active_chats.h"
 #include "community/ui/frm_filter.h"
 #include "community/ui/frm_msg.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "community/content_filters.h"
+#include "base/content_filters.h"
 #include "community/messages.h"
 
 #include <QStringList>

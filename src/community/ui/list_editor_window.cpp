@@ -2,8 +2,8 @@
 
 #include "base/ui/scale_window.h"
 
+#include "base/content_filters.h"
 #include "base/ui/typing_filter.h"
-#include "community/content_filters.h"
 #include "platform/dialogs.h"
 
 #include <QHBoxLayout>

@@ -1,5 +1,5 @@
 #include "community/ui/quick_chat_panel.h"
-#include "community/content_filters.h"
+#include "base/content_filters.h"
 #include "community/ui/frm_msg.h"
 
 #include <QKeyEvent>
