@@ -2,6 +2,7 @@
 // framed by the receive buffer. Both lists stay within their caps, a time
 // field either parses to a valid UTC time or is refused, and the report
 // colour is one of the three table colours.
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
 #include "base/wire_codec.h"
 #include "net/dispatcher.h"
@@ -9,7 +10,6 @@
 #include "platform/clock.h"
 #include "platform/sound_player.h"
 #include "platform/window_actions.h"
-#include "reports/alert_sounds.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"
 #include "warnlink/warnings_model.h"

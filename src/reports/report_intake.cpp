@@ -1,11 +1,11 @@
 #include "reports/report_intake.h"
 
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
 #include "base/file_lines.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "platform/clock.h"
-#include "reports/alert_sounds.h"
 #include "reports/alert_stage.h"
 #include "reports/area.h"
 #include "reports/report_list_model.h"

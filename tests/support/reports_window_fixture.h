@@ -2,13 +2,13 @@
 
 #include "app/ui/client_app.h"
 #include "app/ui/form1.h"
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
 #include "base/status_line.h"
 #include "fake_desktop.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/sign_on.h"
-#include "reports/alert_sounds.h"
 #include "reports/ui/report_panel.h"
 #include "reports/ui/reports_subsystem.h"
 

@@ -1,5 +1,6 @@
 #include "community/ui/community_subsystem.h"
 
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
 #include "base/content_filters.h"
 #include "base/status_line.h"
@@ -11,7 +12,6 @@
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "platform/clock.h"
-#include "reports/alert_sounds.h"
 
 #include <QAction>
 #include <QEvent>

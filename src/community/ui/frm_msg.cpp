@@ -2,20 +2,20 @@
 
 #include "platform/ui/qt_platform.h"
 
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
 #include "base/file_lines.h"
 #include "base/list_files.h"
 #include "base/status_line.h"
+#include "base/ui/list_editor_window.h"
 #include "base/ui/scale_window.h"
 #include "base/ui/subsystem.h"
 #include "base/ui/typing_filter.h"
-#include "community/ui/list_editor_window.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/sound_player.h"
-#include "reports/alert_sounds.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/alert_sounds.h"
 #include "base/ui/subsystem.h"
-#include "reports/alert_sounds.h"
 #include "reports/report_composer.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"

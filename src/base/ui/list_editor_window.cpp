@@ -1,4 +1,4 @@
-#include "community/ui/list_editor_window.h"
+#include "base/ui/list_editor_window.h"
 
 #include "base/ui/scale_window.h"
 
