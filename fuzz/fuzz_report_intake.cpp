@@ -74,7 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     AlertSounds sounds(player, state.dataDir);
     ReportListModel reports;
     WarningsModel warnings;
-    ReportIntake intake(state, clock, window, sounds, reports, warnings);
+    ReportIntake intake(state, clock, window, sounds, reports);
+    QObject::connect(&intake, &ReportIntake::warningRelayed, &warnings,
+                     [&warnings](const QString &t, const QString &time, const QString &st, const QString &c) {
+                         warnings.InsertAtTop(WarningsModel::FromRelayedWarning(t, time, st, c));
+                     });
     Dispatcher dispatcher;
     intake.RegisterHandlers(dispatcher);
     ReceiveBuffer buffer([&dispatcher](const QString &m) { dispatcher.dispatch(m); });

@@ -141,7 +141,12 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     const ClientContext context{m_state,       m_services,       *m_link,           *m_downloader,
                                 *m_statusLine, *m_windowActions, [this] { save(); }};
     m_warnLink = std::make_unique<WarnLinkSubsystem>(context, warnPort);
-    m_reports = std::make_unique<ReportsSubsystem>(context, m_warnLink->model());
+    m_reports = std::make_unique<ReportsSubsystem>(context);
+    // Relayed warnings join the warning program's rows in one list.
+    connect(&m_reports->intake(), &ReportIntake::warningRelayed, this,
+            [this](const QString &text, const QString &time, const QString &state, const QString &county) {
+                m_warnLink->model().InsertAtTop(WarningsModel::FromRelayedWarning(text, time, state, county));
+            });
     connect(m_warnLink.get(), &WarnLinkSubsystem::tavrelAudioAlertChanged, this,
             [this](bool on) { m_reports->intake().setTavrelAudioAlert(on); });
     connect(m_warnLink.get(), &WarnLinkSubsystem::focusReportText, this, [this] {

@@ -12,7 +12,6 @@
 
 class ReportMenus;
 class ReportToolWindows;
-class WarningsModel;
 
 // The reports flow: the intake on the link's dispatcher, the composer
 // sending through the link, and, once the main window exists, the report
@@ -22,8 +21,7 @@ class ReportsSubsystem final : public QObject, public Subsystem
 {
     Q_OBJECT
 public:
-    // WRN rows go to the warnings list, which its own subsystem shows.
-    ReportsSubsystem(const ClientContext &context, WarningsModel &warnings, QObject *parent = nullptr);
+    ReportsSubsystem(const ClientContext &context, QObject *parent = nullptr);
     ~ReportsSubsystem() override;
 
     void buildWindows(SubsystemHost &host) override;
