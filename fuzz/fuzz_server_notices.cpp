@@ -4,6 +4,7 @@
 // "3", and the announcement file is always "add." + a known picture type.
 #include "base/client_state.h"
 #include "base/wire_codec.h"
+#include "net/address_file.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
