@@ -1,6 +1,7 @@
 // ctest-label: ui
 #include "base/client_state.h"
 #include "base/list_files.h"
+#include "base/ui/pane_writer.h"
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_active_chats.h"
 #include "community/ui/frm_filter.h"
@@ -100,7 +101,7 @@ private slots:
 
         // the pane keeps exactly its last characters
         const QString big(15'000, u'x');
-        AppendCapped(msg.txtMonitor, big + u"END"_s);
+        AppendCapped(msg.txtMonitor, big + u"END"_s, Messages::PaneCap);
         QCOMPARE(msg.txtMonitor->toPlainText(), big.mid(3) + u"END"_s);
         // a burst written in one piece ends with the same text as line by line
         for (int lines : {3, 4000}) {
