@@ -1,7 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
 # Fails on an include across the layers of cmake/layers.cmake. Run by ctest
-# and before nimbrel_core builds (STAMP set: touched when the check passes).
-include(${CMAKE_CURRENT_LIST_DIR}/../cmake/layers.cmake)
+# and before the protocol library builds (STAMP set: touched when the check passes).
+include(${CMAKE_CURRENT_LIST_DIR}/layers.cmake)
 set(problems "")
 foreach(folder ${NIMBREL_LAYERS} relay)
   if(folder STREQUAL "relay")
