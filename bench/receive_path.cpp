@@ -6,8 +6,8 @@
 #include "net/dispatcher.h"
 #include "net/receive_buffer.h"
 
-// The step-by-step reference lives with the tests; it is compiled in here.
-#include "../tests/support/literal_receive_buffer.cpp"
+// The step-by-step reference, from the tests' core kit.
+#include "literal_receive_buffer.h"
 
 #include <benchmark/benchmark.h>
 

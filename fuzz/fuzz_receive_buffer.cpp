@@ -7,7 +7,7 @@
 #include "net/protocol.h"
 #include "net/receive_buffer.h"
 
-#include "../tests/support/literal_receive_buffer.cpp"
+#include "literal_receive_buffer.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -19,7 +19,7 @@
 
 // One client as main() puts it together, through the same composition
 // root, with the desktop faked. The main window is created, not loaded.
-struct ReportsWindow : FakeDesktop
+struct ClientFixture : FakeDesktop
 {
     QTemporaryDir dir;
     ClientState state;
@@ -30,7 +30,7 @@ struct ReportsWindow : FakeDesktop
     ReportsSubsystem *reports = nullptr;
 
     // Port 1: the supervision tick finds nothing there when no relay runs.
-    explicit ReportsWindow(const QString &user = QStringLiteral("CARL"), quint16 httpPort = 1)
+    explicit ClientFixture(const QString &user = QStringLiteral("CARL"), quint16 httpPort = 1)
     {
         state.dataDir = dir.path();
         state.settings.UserName = user;
