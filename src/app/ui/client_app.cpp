@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "app/ui/form1.h"
 #include "base/status_line.h"
+#include "base/ui/show_and_raise.h"
 #include "community/ui/community_subsystem.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
@@ -218,9 +219,7 @@ void ClientApp::save()
 
 void ClientApp::showSignOnForm()
 {
-    m_spotter->show();
-    m_spotter->raise();
-    m_spotter->activateWindow();
+    showAndRaise(m_spotter.get());
 }
 
 void ClientApp::wireNotices()
@@ -327,8 +326,7 @@ void ClientApp::openRawView()
                 m_rawView->appendArrival(data);
         });
     }
-    m_rawView->show();
-    m_rawView->raise();
+    showAndRaise(m_rawView, false);
 }
 
 void ClientApp::ShowMainWindow()
