@@ -208,7 +208,8 @@ private slots:
                 QVERIFY(store.addReport({now.addSecs(-60LL * minutes),
                                          u"ANN"_s,
                                          {QString::number(minutes), u"1:00"_s, u"IA"_s, u"Story"_s,
-                                          u"50010"_s, u"ANN"_s, u"Ames"_s}}));
+                                          u"50010"_s, u"ANN"_s, u"Ames"_s},
+                                         {}}));
         }
         RelayProcess restarted;
         QVERIFY(restarted.start({}, m_relay->databasePath()));
