@@ -217,7 +217,9 @@ bool RelayStore::createSchema(QString *error)
         QStringLiteral("CREATE INDEX IF NOT EXISTS reports_by_author ON reports(author_key)"),
     };
     if (m_remote) {
-        steps.insert(1, QStringLiteral("SELECT pg_advisory_xact_lock(5150)"));
+        // "already exists, skipping" on every start is no news.
+        steps.prepend(QStringLiteral("SET client_min_messages TO WARNING"));
+        steps.insert(2, QStringLiteral("SELECT pg_advisory_xact_lock(5150)"));
     } else {
         steps << QStringLiteral("CREATE TABLE IF NOT EXISTS relay_meta (key TEXT PRIMARY KEY, value)")
               << QStringLiteral("INSERT OR REPLACE INTO relay_meta (key, value)"
