@@ -259,7 +259,7 @@ bool RelayStore::ready() const
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     db.close();
     if (!db.open()) {
-        m_unreachableWhy = db.lastError().text().trimmed();
+        m_unreachableWhy = db.lastError().text().simplified();
         return false;
     }
     m_unreachable = false;
@@ -276,8 +276,7 @@ bool RelayStore::linkLost(const QString &why) const
     if (db.isOpen() && QSqlQuery(db).exec(QStringLiteral("SELECT 1")))
         return false;
     m_unreachable = true;
-    m_unreachableWhy = why.trimmed().isEmpty() ? QStringLiteral("connection lost") : why.trimmed();
-    m_unreachableWhy.replace(u'\n', u' ');
+    m_unreachableWhy = why.simplified().isEmpty() ? QStringLiteral("connection lost") : why.simplified();
     return true;
 }
 

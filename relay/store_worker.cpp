@@ -27,6 +27,8 @@ public:
 
     StoreEngine(StoreWorker &owner) : m_owner(owner)
     {
+        // A child, so that it moves to the store's thread with this.
+        m_retry.setParent(this);
         m_retry.setSingleShot(true);
         connect(&m_retry, &QTimer::timeout, this, &StoreEngine::pump);
         m_store.setLog(&owner.m_log);
