@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <csignal>
 #include <cstdio>
@@ -65,7 +66,11 @@ int main(int argc, char **argv)
     RelayMetrics metrics;
     StoreWorker store(log, metrics);
     if (!store.open(options.databasePath, &error)) {
-        print(stderr, QStringLiteral("nimbrel-relay: cannot open %1: %2\n").arg(options.databasePath, error));
+        // A password someone put in the address stays out of the log.
+        const QString target = IsDatabaseAddress(options.databasePath)
+                                   ? QUrl(options.databasePath).toString(QUrl::RemovePassword)
+                                   : options.databasePath;
+        print(stderr, QStringLiteral("nimbrel-relay: cannot open %1: %2\n").arg(target, error));
         return 1;
     }
 
