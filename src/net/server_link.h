@@ -4,42 +4,16 @@
 #include "net/dispatcher.h"
 #include "net/message_sender.h"
 #include "net/receive_buffer.h"
+#include "net/socket_texts.h"
 
 #include <QAbstractSocket>
 #include <QObject>
 #include <QString>
-#include <QStringView>
 #include <QTcpSocket>
 #include <QTimer>
 
 struct ClientState;
 class UrlDownloader;
-
-struct ServerAddress
-{
-    QString host;
-    QString port;
-};
-
-// The address file's parse: "." "/" and digits go to the host, then to the
-// port; every other character moves on to the next field, and anything from
-// the third field on is dropped. "1.2.3.4:1000" gives host and port; a CR LF
-// between them leaves the port empty.
-ServerAddress ParseServerAddress(QStringView text);
-
-// StatusText(0..10); empty outside.
-QString StatusText(int index);
-// The error number shown for a socket error (see the table in the .cpp), and
-// the status-line text of an error number.
-int SocketErrorNumber(QAbstractSocket::SocketError error);
-QString SocketErrorText(int number);
-
-// The address file's web server: the first line of AddressHost.txt in the
-// data folder, DefaultAddressHost without it.
-inline constexpr char16_t DefaultAddressHost[] = u"http://127.0.0.1:8080";
-QString ReadAddressHost(const QString &dataDir);
-// Base address + "/weather/WXIP.txt".
-QString AddressFileUrl(const QString &baseAddress);
 
 // Owns the server socket (Winsock1), the receive buffer and the dispatcher,
 // the supervision timer (Timer1) and the idle count. Sends through SendData,
@@ -76,9 +50,7 @@ public:
     // Other subsystems register their handlers here.
     Dispatcher &dispatcher() { return m_dispatcher; }
     ReceiveBuffer &receiveBuffer() { return m_buffer; }
-    QTcpSocket &Winsock1() { return m_socket; }
-    // The HTTP downloader, shared with the graphics and station readers.
-    UrlDownloader &downloader() { return m_downloader; }
+    quint16 peerPort() const { return m_socket.peerPort(); }
 
     // Starts Timer1 at its current interval (the main window does this when
     // it loads). Tests drive Timer1_Timer() directly instead.
@@ -95,6 +67,10 @@ public:
 
     void SendData(const QString &message) override;
     bool SendTyped(const QString &message) override;
+    // Hands what waits to be sent to the system now, waiting a short bounded
+    // time for a full send buffer without running events: for the sign-off,
+    // right before the program ends.
+    void flushNow();
     static QString NotSentText();
     // The status line while a sent sign-on waits for its reply.
     static QString WaitingText();

@@ -1,18 +1,13 @@
 // ctest-label: ui
+#include "client_fixture.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
 #include "graphics/ui/picture_view.h"
-#include "reports_window_fixture.h"
 #include "scripted_server.h"
-#include "test_files.h"
 
-#include <QListWidget>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
-using namespace Qt::Literals::StringLiterals;
-
-namespace {
 // A 1x1 GIF of the given number of frames; colour picks the palette.
 QByteArray gif(int frames, char colour)
 {
@@ -36,7 +31,6 @@ struct FakeBrowser final : BrowserView
     QWidget *view;
     QList<QUrl> &visited;
 };
-} // namespace
 
 class TstGraphicsPanel : public QObject
 {
@@ -57,7 +51,7 @@ private slots:
     // picture, and the views switch with the lists.
     void rotationAndViews()
     {
-        ReportsWindow w;
+        ClientFixture w;
         GraphicsSubsystem &g = w.client->graphics();
         QList<QUrl> visited;
         g.setBrowserFactory(
@@ -125,7 +119,7 @@ private slots:
         QVERIFY(error.contains(u"not installed"_s));
 
         qputenv("NIMBREL_BROWSER_PLUGIN", "/nonexistent/nimbrel_browser.so");
-        ReportsWindow w;
+        ClientFixture w;
         GraphicsPanel &panel = *w.client->graphics().panel();
         w.form->show();
         panel.cmdToggle->click();
@@ -140,7 +134,7 @@ private slots:
 
     void selectionAndLinks()
     {
-        ReportsWindow w;
+        ClientFixture w;
         GraphicsSubsystem &g = w.client->graphics();
         g.SetDefaults();
         g.imgGraphicURL_Click();

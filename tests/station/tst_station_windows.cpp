@@ -1,6 +1,6 @@
 // ctest-label: ui
 #include "base/settings.h"
-#include "reports_window_fixture.h"
+#include "client_fixture.h"
 #include "scripted_server.h"
 
 #include "community/ui/community_subsystem.h"
@@ -9,28 +9,16 @@
 #include "station/ui/station_chart.h"
 #include "station/ui/station_subsystem.h"
 
-#include <QAction>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTreeView>
 #include <QtTest>
-
-using namespace Qt::Literals::StringLiterals;
-
-namespace {
+#include <QtWidgets>
 
 const QString WdLine = u"8:07 PM 12/6/2026\r\n%1\r\n"_s;
 const QString Tail = u"|MD|HARFORD|21014|CARL|Bel Air|^"_s;
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QString &text)
 {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(text.toLatin1());
-    return path;
+    TestFiles::write(dir.filePath(name), text.toLatin1());
+    return dir.filePath(name);
 }
 
 QString rpa(const QString &observer, const QString &temperature, const QString &state = u"IA"_s)
@@ -39,15 +27,13 @@ QString rpa(const QString &observer, const QString &temperature, const QString &
                                   u"St\x81ory"_s, u"50010"_s, observer, u"Ames"_s});
 }
 
-} // namespace
-
 class TstStationWindows : public QObject
 {
     Q_OBJECT
 private slots:
     void menuItems()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         QAction *setup = fx.form->findChild<QAction *>(u"mnuConnectWeatherStation"_s);
         QAction *table = fx.form->findChild<QAction *>(u"mnuAutomatedStations"_s);
         QVERIFY(setup && table);
@@ -77,7 +63,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, title);
         QFETCH(QString, text);
-        ReportsWindow fx;
+        ClientFixture fx;
         QTemporaryDir dir;
         const QString path =
             file.isEmpty() ? dir.filePath(u"gone.txt"_s) : writeFile(dir, u"WXNOW.txt"_s, file);
@@ -99,9 +85,7 @@ private slots:
         w->Command1->click();
         QTRY_VERIFY(!fx.client->station().setupWindow());
         ClientState reread;
-        QFile f(fx.state.filePath(SettingsFileName));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        ReadSettings(f.readAll(), reread.settings);
+        ReadSettings(TestFiles::read(fx.state.filePath(SettingsFileName)), reread.settings);
         QCOMPARE(reread.settings.StationAutomation, option);
         QCOMPARE(reread.settings.StationDataPath, path);
         // Opened again, the window shows what was saved.
@@ -141,7 +125,7 @@ private slots:
         HttpResponder http;
         QVERIFY(server.listen() && http.listen());
         http.setBody(u"/data2.csv"_s, file.toLatin1());
-        ReportsWindow fx;
+        ClientFixture fx;
         QTemporaryDir dir;
         fx.state.settings.StationAutomation = automation;
         fx.state.settings.StationDataPath =
@@ -166,7 +150,7 @@ private slots:
 
     void tableFromServer()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         fx.state.filterList << u"Troll"_s;
         fx.arrive(rpa(u"ann"_s, u"72.44"_s));
         fx.arrive(rpa(u"TROLL"_s, u"80"_s));
@@ -199,7 +183,7 @@ private slots:
     // as readings come, never more than six hours.
     void stationChart()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         for (int minute = 0; minute <= 400; ++minute) {
             fx.arrive(rpa(u"ann"_s, QString::number(60 + minute % 10)));
             fx.arrive(rpa(u"bob"_s, u"x"_s));

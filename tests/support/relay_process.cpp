@@ -3,9 +3,12 @@
 #include "raw_client.h"
 #include "test_files.h"
 
+#include "base/client_state.h"
 #include "net/protocol.h"
+#include "net/sign_on_message.h"
 
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTest>
 
 namespace RelayTestText {
@@ -13,21 +16,19 @@ namespace RelayTestText {
 QString SignOn(const QString &user, const QString &password, const QString &state, const QString &county,
                const QString &zip, bool withVersion)
 {
-    QStringList fields{user,
-                       password,
-                       u"Pat"_s,
-                       {},
-                       u"Doe"_s,
-                       u"1 Main St"_s,
-                       u"Bel Air"_s,
-                       county,
-                       state,
-                       zip,
-                       user + u"@example.org"_s,
-                       u"Home"_s};
-    if (withVersion)
-        fields.append(u"2.4"_s);
-    return ServerMessage(u"SGN", fields);
+    const SignOnMessage::Profile p{user,
+                                   password,
+                                   u"Pat"_s,
+                                   {},
+                                   u"Doe"_s,
+                                   u"1 Main St"_s,
+                                   u"Bel Air"_s,
+                                   county,
+                                   state,
+                                   zip,
+                                   user + u"@example.org"_s,
+                                   u"Home"_s};
+    return SignOnMessage::Build(p, withVersion ? ClientState::ClientVersion : QString());
 }
 
 QString NewAccount(const QString &user, const QString &password)
@@ -50,6 +51,23 @@ bool JoinRelay(RawClient &client, quint16 port, const QString &user, const QStri
     client.sendText(RelayTestText::NewAccount(user, u"pw"_s));
     client.sendText(RelayTestText::SignOn(user, u"pw"_s, u"MD"_s, county));
     return client.waitForCode(u"SGN"_s) == u":SGN|3|^"_s;
+}
+
+QByteArray HttpGet(quint16 port, const QByteArray &path)
+{
+    QTcpSocket s;
+    s.connectToHost(u"127.0.0.1"_s, port);
+    if (!s.waitForConnected(3000))
+        return {};
+    s.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray answer;
+    (void)QTest::qWaitFor(
+        [&] {
+            answer += s.readAll();
+            return s.state() == QAbstractSocket::UnconnectedState;
+        },
+        3000);
+    return answer + s.readAll();
 }
 
 RelayProcess::RelayProcess() = default;

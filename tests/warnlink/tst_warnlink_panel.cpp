@@ -1,12 +1,9 @@
 // ctest-label: ui
-#include "reports_window_fixture.h"
+#include "client_fixture.h"
 #include "warnlink/ui/warnlink_subsystem.h"
 
-#include <QAction>
-#include <QTreeView>
 #include <QtTest>
-
-using namespace Qt::Literals::StringLiterals;
+#include <QtWidgets>
 
 class TstWarnlinkPanel : public QObject
 {
@@ -25,13 +22,11 @@ private slots:
     void startWarningProgram()
     {
         QFETCH(int, answer);
-        ReportsWindow w;
+        ClientFixture w;
         WarnLinkSubsystem &link = w.client->warnLink();
         const QString before = w.state.settings.WarnProgramPath;
         const QString program = w.dir.filePath(u"tavrel"_s);
-        QFile f(program);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        QVERIFY(TestFiles::write(program, {}));
         if (answer == 1)
             w.dialogs.inputs.enqueue(program);
         else if (answer == 2)
@@ -49,7 +44,7 @@ private slots:
     // has its room back when the link is off.
     void clickAndMenu()
     {
-        ReportsWindow w;
+        ClientFixture w;
         WarnLinkSubsystem &link = w.client->warnLink();
         w.form->resize(1000, 700);
         w.form->show();

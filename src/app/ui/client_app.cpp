@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "app/ui/form1.h"
 #include "base/status_line.h"
+#include "base/ui/show_and_raise.h"
 #include "community/ui/community_subsystem.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
@@ -17,12 +18,12 @@
 #include "app/ui/info_windows.h"
 #include "base/client_state.h"
 #include "base/settings.h"
-#include "graphics/url_download.h"
 #include "net/server_link.h"
 #include "net/server_notices.h"
 #include "net/sign_on.h"
 #include "net/ui/frm_buffer.h"
 #include "net/ui/frm_spotter.h"
+#include "net/url_download.h"
 #include "platform/dialogs.h"
 
 #include <QCheckBox>
@@ -146,13 +147,16 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     const ClientContext context{m_state,       m_services,       *m_link,           *m_downloader,
                                 *m_statusLine, *m_windowActions, [this] { save(); }};
     m_warnLink = std::make_unique<WarnLinkSubsystem>(context, warnPort);
-    m_reports = std::make_unique<ReportsSubsystem>(context, m_warnLink->model());
+    m_reports = std::make_unique<ReportsSubsystem>(context);
+    // Relayed warnings join the warning program's rows in one list.
+    connect(&m_reports->intake(), &ReportIntake::warningRelayed, this,
+            [this](const QString &text, const QString &time, const QString &state, const QString &county) {
+                m_warnLink->model().InsertAtTop(WarningsModel::FromRelayedWarning(text, time, state, county));
+            });
     connect(m_warnLink.get(), &WarnLinkSubsystem::tavrelAudioAlertChanged, this,
             [this](bool on) { m_reports->intake().setTavrelAudioAlert(on); });
-    connect(m_warnLink.get(), &WarnLinkSubsystem::focusReportText, this, [this] {
-        if (m_reports->panel())
-            m_reports->panel()->txtData->setFocus();
-    });
+    connect(m_warnLink.get(), &WarnLinkSubsystem::focusReportText, m_reports.get(),
+            &ReportsSubsystem::focusReportBox);
     connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_community = std::make_unique<CommunitySubsystem>(context);
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
@@ -161,7 +165,6 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     connect(&m_reports->tools(), &ReportToolWindows::listFontChanged, this,
             [this] { m_warnLink->loadStep(LoadStep::Fonts); });
     m_graphics = std::make_unique<GraphicsSubsystem>(context);
-    graphicsDefaults = [this] { m_graphics->SetDefaults(); };
     connect(m_graphics.get(), &GraphicsSubsystem::pictureChanged, m_community.get(),
             &CommunitySubsystem::ShowGraphic);
     connect(m_community.get(), &CommunitySubsystem::fullScreenImageRequested, m_graphics.get(),
@@ -220,9 +223,7 @@ void ClientApp::save()
 
 void ClientApp::showSignOnForm()
 {
-    m_spotter->show();
-    m_spotter->raise();
-    m_spotter->activateWindow();
+    showAndRaise(m_spotter.get());
 }
 
 void ClientApp::wireNotices()
@@ -251,8 +252,7 @@ bool ClientApp::Start()
         return false;
 
     m_spotter->LoadProfile();
-    if (graphicsDefaults)
-        graphicsDefaults();
+    m_graphics->SetDefaults(); // start-up step 4
     if (m_state.settings.AutoLogIn == 1)
         m_spotter->cmdDone_Click();
     if (!m_form1 || !m_form1->isLoaded())
@@ -289,20 +289,10 @@ Form1 &ClientApp::createMainWindow()
             &QSystemTrayIcon::setToolTip);
     wireGraphicsPlace();
     // The warnings go under the report list, as wide as it.
-    if (m_reports->panel() && m_warnLink->panel())
-        m_reports->panel()->PlaceUnderList(m_warnLink->panel());
+    m_reports->placeUnderList(m_warnLink->panel());
     // A click on the status line opens the messenger.
-    if (auto *status = form.findChild<QLabel *>(QStringLiteral("lblStatus")))
-        status->installEventFilter(this);
+    connect(&form, &Form1::statusLineClicked, m_community.get(), &CommunitySubsystem::mnuMessaging_Click);
     return form;
-}
-
-bool ClientApp::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::MouseButtonRelease && m_form1 &&
-        watched == m_form1->findChild<QLabel *>(QStringLiteral("lblStatus")))
-        m_community->mnuMessaging_Click();
-    return QObject::eventFilter(watched, event);
 }
 
 // The phrase lists and the graphic share one place; either view hands the
@@ -310,17 +300,10 @@ bool ClientApp::eventFilter(QObject *watched, QEvent *event)
 void ClientApp::wireGraphicsPlace()
 {
     GraphicsPanel *graphics = m_graphics->panel();
-    ReportPanel *reports = m_reports->panel();
-    if (!graphics || !reports)
+    if (!graphics)
         return;
-    connect(graphics, &GraphicsPanel::listsShown, reports, [reports](bool shown) {
-        for (QWidget *w : {static_cast<QWidget *>(reports->Lbl1), static_cast<QWidget *>(reports->lst1),
-                           static_cast<QWidget *>(reports->Lbl2), static_cast<QWidget *>(reports->lst2)})
-            w->setVisible(shown);
-        if (auto *more = reports->findChild<QWidget *>(QStringLiteral("cmdMoreLists")))
-            more->setVisible(shown);
-    });
-    connect(graphics, &GraphicsPanel::focusReportBox, reports, [reports] { reports->txtData->setFocus(); });
+    connect(graphics, &GraphicsPanel::listsShown, m_reports.get(), &ReportsSubsystem::showPhraseLists);
+    connect(graphics, &GraphicsPanel::focusReportBox, m_reports.get(), &ReportsSubsystem::focusReportBox);
 }
 
 void ClientApp::wireNotifications()
@@ -385,8 +368,7 @@ void ClientApp::openRawView()
                 m_rawView->appendArrival(data);
         });
     }
-    m_rawView->show();
-    m_rawView->raise();
+    showAndRaise(m_rawView, false);
 }
 
 void ClientApp::ShowMainWindow()

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/alert_sounds.h"
 #include "base/ui/subsystem.h"
-#include "reports/alert_sounds.h"
 #include "reports/report_composer.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"
@@ -13,7 +13,6 @@
 class frmOptions;
 class ReportMenus;
 class ReportToolWindows;
-class WarningsModel;
 
 // The reports flow: the intake on the link's dispatcher, the composer
 // sending through the link, and, once the main window exists, the report
@@ -23,8 +22,7 @@ class ReportsSubsystem final : public QObject, public Subsystem
 {
     Q_OBJECT
 public:
-    // WRN rows go to the warnings list, which its own subsystem shows.
-    ReportsSubsystem(const ClientContext &context, WarningsModel &warnings, QObject *parent = nullptr);
+    ReportsSubsystem(const ClientContext &context, QObject *parent = nullptr);
     ~ReportsSubsystem() override;
 
     void buildWindows(SubsystemHost &host) override;
@@ -40,6 +38,12 @@ public:
     AlertSounds &sounds() { return m_sounds; }
     ReportPanel *panel() const { return m_panel; }
     ReportToolWindows &tools() { return *m_tools; }
+
+    // What the other subsystems' places ask of the report panel; nothing
+    // before the main window exists.
+    void focusReportBox();
+    void showPhraseLists(bool shown);
+    void placeUnderList(QWidget *panel);
 
     void mnuAlertOptions_Click();
     void mnuAdditionalCounties_Click();

@@ -2,13 +2,14 @@
 
 #include "app/ui/client_app.h"
 #include "app/ui/form1.h"
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
 #include "base/status_line.h"
 #include "fake_desktop.h"
+#include "test_files.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/sign_on.h"
-#include "reports/alert_sounds.h"
 #include "reports/ui/report_panel.h"
 #include "reports/ui/reports_subsystem.h"
 
@@ -19,7 +20,7 @@
 
 // One client as main() puts it together, through the same composition
 // root, with the desktop faked. The main window is created, not loaded.
-struct ReportsWindow : FakeDesktop
+struct ClientFixture : FakeDesktop
 {
     QTemporaryDir dir;
     ClientState state;
@@ -30,7 +31,7 @@ struct ReportsWindow : FakeDesktop
     ReportsSubsystem *reports = nullptr;
 
     // Port 1: the supervision tick finds nothing there when no relay runs.
-    explicit ReportsWindow(const QString &user = QStringLiteral("CARL"), quint16 httpPort = 1)
+    explicit ClientFixture(const QString &user = QStringLiteral("CARL"), quint16 httpPort = 1)
     {
         state.dataDir = dir.path();
         state.settings.UserName = user;
@@ -38,15 +39,10 @@ struct ReportsWindow : FakeDesktop
         state.settings.UserCounty = QStringLiteral("HARFORD");
         state.settings.UserZip = QStringLiteral("21014");
         state.settings.UserLocation = QStringLiteral("Bel Air");
-        QFile host(state.filePath(QStringLiteral("AddressHost.txt")));
-        host.open(QIODevice::WriteOnly);
-        host.write("http://127.0.0.1:" + QByteArray::number(httpPort) + "\r\n");
-        host.close();
+        TestFiles::pointAt(dir.path(), httpPort);
         // The sounds start-up copies into every data folder.
-        for (const QString &file : {AlertSounds::RoutineFile, AlertSounds::AlertFile}) {
-            QFile sound(state.filePath(file));
-            sound.open(QIODevice::WriteOnly);
-        }
+        for (const QString &file : {AlertSounds::RoutineFile, AlertSounds::AlertFile})
+            TestFiles::write(state.filePath(file), {});
         client = std::make_unique<ClientApp>(state, services());
         link = &client->link();
         replies = &client->signOnReplies();
