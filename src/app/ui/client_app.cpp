@@ -344,19 +344,7 @@ void ClientApp::showArrival(const Arrival &arrival)
         m_community->mnuMessaging_Click();
         return;
     }
-    ReportListModel &list = m_reports->reports();
-    ReportPanel *panel = m_reports->panel();
-    if (!panel)
-        return;
-    list.flush();
-    for (int r = 0; r < list.rowCount(); ++r) {
-        const ReportRow &row = list.row(r);
-        if (row.text == arrival.text && row.timeText == arrival.time && row.observer == arrival.sender) {
-            panel->ListView1->setCurrentIndex(list.index(r, 0));
-            panel->ListView1->scrollTo(list.index(r, 0));
-            return;
-        }
-    }
+    m_reports->selectReport(arrival.text, arrival.time, arrival.sender);
 }
 
 void ClientApp::openRawView()

@@ -44,6 +44,8 @@ public:
     void focusReportBox();
     void showPhraseLists(bool shown);
     void placeUnderList(QWidget *panel);
+    // Selects and shows the listed row of this report, when it is still listed.
+    void selectReport(const QString &text, const QString &time, const QString &observer);
 
     void mnuAlertOptions_Click();
     void mnuAdditionalCounties_Click();
