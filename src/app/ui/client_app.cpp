@@ -34,7 +34,6 @@
 #include <QListWidget>
 #include <QSystemTrayIcon>
 #include <QTextStream>
-#include <QTreeView>
 
 namespace {
 
