@@ -13,6 +13,7 @@
 #include "notify/ui/notify_subsystem.h"
 #include "platform/ui/dbus_notifier.h"
 #include "platform/window_actions.h"
+#include "reports/ui/frm_options.h"
 #include "reports/ui/report_panel.h"
 #include "reports/ui/reports_subsystem.h"
 
@@ -269,7 +270,10 @@ private slots:
         QFETCH(QByteArray, file);
         QFETCH(bool, on);
         Client c(file);
-        std::unique_ptr<QCheckBox> box(c.app->notify().makeOptionBox(nullptr));
+        frmOptions options(c.state.settings);
+        emit c.app->reports().optionsOpened(options); // as the menu item opens it
+        auto *box = options.findChild<QCheckBox *>(u"chkDesktopNotifications"_s);
+        QVERIFY(box);
         QCOMPARE(box->text(), u"Show desktop notifications"_s);
         QCOMPARE(box->isChecked(), on);
         box->click();
