@@ -4,13 +4,19 @@
 #include <QHostAddress>
 #include <QObject>
 
+#include <optional>
+
 class QTcpServer;
 class QTcpSocket;
 class RelayLog;
+class RelayMetrics;
 
 // A minimal HTTP responder that publishes the relay's address file:
 // GET /weather/WXIP.txt answers the numeric address and port of the relay;
 // everything else is 404. One request per connection, requests capped.
+// With metrics set it also answers the operator: GET /health (200, or 503
+// with the reason while the relay should get no clients) and GET /metrics
+// (the Prometheus text format).
 class AddressFileServer : public QObject
 {
     Q_OBJECT
@@ -27,6 +33,7 @@ public:
                       QObject *parent = nullptr);
 
     bool listen(const QHostAddress &address, quint16 port, QString *error);
+    void setMetrics(const RelayMetrics *metrics) { m_metrics = metrics; }
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
 
@@ -35,8 +42,11 @@ public:
     {
         int status;
         QByteArray body;
+        QByteArray contentType = "text/plain";
     };
     static Answer answerFor(const QByteArray &requestLine, const QByteArray &addressText);
+    // /health and /metrics; nullopt for any other request.
+    static std::optional<Answer> operatorAnswer(const QByteArray &requestLine, const RelayMetrics &metrics);
 
 private:
     void onNewConnection();
@@ -50,4 +60,5 @@ private:
     QTcpServer *m_server;
     int m_open = 0;
     QHash<QHostAddress, int> m_openFrom;
+    const RelayMetrics *m_metrics = nullptr;
 };
