@@ -1,5 +1,4 @@
 // ctest-label: ui
-#include "base/client_state.h"
 #include "base/list_files.h"
 #include "base/ui/pane_writer.h"
 #include "client_fixture.h"
@@ -8,30 +7,15 @@
 #include "community/ui/frm_filter.h"
 #include "community/ui/frm_msg.h"
 #include "community/ui/frm_observers.h"
-#include "fakes.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
 #include "reports/ui/frm_add_counties.h"
 #include "scripted_server.h"
-#include "test_files.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTreeView>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
-
-using namespace Qt::Literals::StringLiterals;
-
-namespace {
 
 // One of the two list windows, "filter" or "counties", over its own state.
 struct ListEditor
@@ -61,8 +45,6 @@ QColor base(QWidget *box)
 {
     return box->palette().color(QPalette::Base);
 }
-
-} // namespace
 
 // The messenger with its lists, and the two list editor windows.
 class TstCommunityWindows : public QObject
@@ -161,8 +143,7 @@ private slots:
         community.mnuListObservers_Click();
         list->close();
         QVERIFY(!community.observers().listing());
-        QFile wav(w.state.filePath(AlertSounds::MessageFile));
-        QVERIFY(wav.open(QIODevice::WriteOnly));
+        QVERIFY(TestFiles::write(w.state.filePath(AlertSounds::MessageFile), {}));
         w.form->findChild<QAction *>(u"mnuNewObserverAlert"_s)->trigger();
         w.arrive(ServerMessage(u"GOB", {u"MD"_s, u"HARFORD"_s, u"21014"_s, u"CAROL"_s, QString()}));
         QCOMPARE(w.statusLabel()->text(), u"New Observer!  -  MD  HARFORD  21014  CAROL"_s);
@@ -170,7 +151,7 @@ private slots:
         QVERIFY(community.messenger().txtMonitor->toPlainText().endsWith(
             u"New Observer!  -  MD  HARFORD  21014  CAROL"_s));
         QVERIFY(community.newObserverAlertWindow()->isVisible());
-        QCOMPARE(w.sound.played, QStringList{wav.fileName()});
+        QCOMPARE(w.sound.played, QStringList{w.state.filePath(AlertSounds::MessageFile)});
     }
 
     // A message for the user brings a minimised messenger back to normal

@@ -4,15 +4,10 @@
 #include "graphics/ui/graphics_subsystem.h"
 #include "graphics/ui/picture_view.h"
 #include "scripted_server.h"
-#include "test_files.h"
 
-#include <QListWidget>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
-using namespace Qt::Literals::StringLiterals;
-
-namespace {
 // A 1x1 GIF of the given number of frames; colour picks the palette.
 QByteArray gif(int frames, char colour)
 {
@@ -36,7 +31,6 @@ struct FakeBrowser final : BrowserView
     QWidget *view;
     QList<QUrl> &visited;
 };
-} // namespace
 
 class TstGraphicsPanel : public QObject
 {

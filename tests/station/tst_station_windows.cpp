@@ -8,28 +8,16 @@
 #include "station/ui/frm_weather_station.h"
 #include "station/ui/station_subsystem.h"
 
-#include <QAction>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTreeView>
 #include <QtTest>
-
-using namespace Qt::Literals::StringLiterals;
-
-namespace {
+#include <QtWidgets>
 
 const QString WdLine = u"8:07 PM 12/6/2026\r\n%1\r\n"_s;
 const QString Tail = u"|MD|HARFORD|21014|CARL|Bel Air|^"_s;
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QString &text)
 {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(text.toLatin1());
-    return path;
+    TestFiles::write(dir.filePath(name), text.toLatin1());
+    return dir.filePath(name);
 }
 
 QString rpa(const QString &observer, const QString &temperature)
@@ -37,8 +25,6 @@ QString rpa(const QString &observer, const QString &temperature)
     return ServerMessage(u"RPA", {temperature, u"5"_s, u"7"_s, u"SW"_s, u"29.92"_s, u"VWS"_s, u"IA"_s,
                                   u"St\x81ory"_s, u"50010"_s, observer, u"Ames"_s});
 }
-
-} // namespace
 
 class TstStationWindows : public QObject
 {
@@ -98,9 +84,7 @@ private slots:
         w->Command1->click();
         QTRY_VERIFY(!fx.client->station().setupWindow());
         ClientState reread;
-        QFile f(fx.state.filePath(SettingsFileName));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        ReadSettings(f.readAll(), reread.settings);
+        ReadSettings(TestFiles::read(fx.state.filePath(SettingsFileName)), reread.settings);
         QCOMPARE(reread.settings.StationAutomation, option);
         QCOMPARE(reread.settings.StationDataPath, path);
         // Opened again, the window shows what was saved.

@@ -2,11 +2,8 @@
 #include "client_fixture.h"
 #include "warnlink/ui/warnlink_subsystem.h"
 
-#include <QAction>
-#include <QTreeView>
 #include <QtTest>
-
-using namespace Qt::Literals::StringLiterals;
+#include <QtWidgets>
 
 class TstWarnlinkPanel : public QObject
 {
@@ -29,9 +26,7 @@ private slots:
         WarnLinkSubsystem &link = w.client->warnLink();
         const QString before = w.state.settings.WarnProgramPath;
         const QString program = w.dir.filePath(u"tavrel"_s);
-        QFile f(program);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        QVERIFY(TestFiles::write(program, {}));
         if (answer == 1)
             w.dialogs.inputs.enqueue(program);
         else if (answer == 2)
