@@ -39,6 +39,12 @@ constexpr qsizetype AnswerChunk = 64 * 1024;
 // serves them all while no report arrives or leaves.
 constexpr qint64 HistoryCacheMs = 10'000;
 constexpr int MaxQueuedHashes = 2048;
+// What a signed-on client may send while its report is stored: its
+// whole byte burst and then some.
+constexpr qsizetype MaxHeldBytesSignedOn = 64 * 1024;
+// The longest a report waits for its history write before it goes out
+// anyway: a store that is slow, not gone, delays the fan-out no more.
+constexpr int ReportHoldMs = 250;
 // Wrong passwords for one account before its checks pause, and the
 // longest pause: long enough to stop guessing, short enough that the
 // owner is never locked out for long by somebody else's guesses.
@@ -361,7 +367,7 @@ void RelayServer::onReadyRead(QTcpSocket *socket)
         case RateLimiter::Verdict::Accept:
             if (!c.waiting) {
                 handleMessage(c, m);
-            } else if (c.heldBytes + m.size() <= MaxHeldBytes) {
+            } else if (c.heldBytes + m.size() <= (c.signedOn ? MaxHeldBytesSignedOn : MaxHeldBytes)) {
                 c.held.append(m);
                 c.heldBytes += m.size();
             } else {
@@ -773,13 +779,26 @@ void RelayServer::handleReport(Connection &c, const QStringList &fields)
     for (int i = 0; i < 6; ++i)
         report.fields.append(i == 4 ? c.user : FieldAt(fields, i));
     report.fields.append(ReportTimeStamp(report.receivedUtc));
-    m_store.addReport(report);
     forgetHistory();
-    const int reached = broadcast(wire(QStringLiteral("RPT"), report.fields));
-    m_log.line(QStringLiteral("report from %1 relayed to %2: %3")
-                   .arg(c.user)
-                   .arg(reached)
-                   .arg(excerpt(report.fields.first())));
+    // Out once stored, so that what clients heard survives a crash; the
+    // sender's later messages follow it. Not held while the store is away.
+    const auto relay = [this, bytes = wire(QStringLiteral("RPT"), report.fields), from = c.user,
+                        text = excerpt(report.fields.first())] {
+        const int reached = broadcast(bytes);
+        m_log.line(QStringLiteral("report from %1 relayed to %2: %3").arg(from).arg(reached).arg(text));
+    };
+    if (m_store.isAway()) {
+        m_store.addReport(report);
+        return relay();
+    }
+    const auto release = [relay, resume = hold(c), done = std::make_shared<bool>(false)] {
+        if (std::exchange(*done, true))
+            return;
+        relay();
+        resume([](Connection &) {});
+    };
+    m_store.addReport(report, this, release);
+    QTimer::singleShot(ReportHoldMs, this, release);
 }
 
 void RelayServer::handleHistory(Connection &c, const QStringList &fields)

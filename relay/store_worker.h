@@ -69,14 +69,18 @@ public:
     void setEligible(const QString &name, bool eligible, QObject *context,
                      std::function<void(bool available, bool marked, const QString &failure)> done);
 
-    // Writes nobody waits for.
-    void addReport(const StoredReport &report);
+    // Writes nobody waits for. stored runs (while context lives) once the
+    // report is written, or at once when it is dropped.
+    void addReport(const StoredReport &report, QObject *context = nullptr, std::function<void()> stored = {});
     void setEmail(const QString &name, const QString &email);
     void setPassword(const QString &name, const QByteArray &salt, const QByteArray &hash, int iterations);
     void purgeBefore(const QDateTime &utc);
 
     // What waits on the store's thread now.
     int queued() const { return m_queued.load(); }
+    // True from the first call that found the database out of reach until
+    // one gets through again.
+    bool isAway() const { return m_away.load(); }
 
 private:
     friend class StoreEngine;
@@ -90,7 +94,8 @@ private:
         qint64 deadlineMs = 0;
         std::shared_ptr<std::atomic<bool>> cancelled;
     };
-    void write(Run run);
+    // False when the queue is full and run was dropped.
+    bool write(Run run);
     void ask(QObject *context, Run run, std::function<void()> unavailable);
     void answered(quint64 ticket, const std::function<void()> &deliver);
     void expireWaiting();
@@ -102,6 +107,7 @@ private:
     bool m_remote = false;
     std::atomic<int> m_queued{0};
     std::atomic<int> m_queuedWrites{0};
+    std::atomic<bool> m_away{false};
     qint64 m_dropped = 0;
     bool m_dropLogged = false;
     quint64 m_nextTicket = 1;
