@@ -52,6 +52,8 @@ public:
     // The main window was shown: the counts start again.
     void windowShown();
     QString trayToolTip() const;
+    // True once the service has answered the notification with this id.
+    bool knows(quint32 id) const { return m_shown.contains(id); }
 
     // "3 new reports, 1 new message"
     static QString CountText(int reports, int messages);

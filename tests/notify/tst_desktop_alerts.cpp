@@ -208,7 +208,7 @@ private slots:
             for (int i = 0; i < 100; ++i)
                 c.arrive(rpt(u"RPT"_s, u"Hail "_s + QString::number(second * 100 + i)));
             QTRY_COMPARE(calls.size(), second + 1);
-            QTest::qWait(20); // the service's id comes back
+            QTRY_VERIFY(c.app->notify().alerts().knows(calls.last().id)); // the service's id is back
         }
         QCOMPARE(calls[0].summary, u"Report from SPOTTER at Bel Air, HARFORD, MD"_s);
         QCOMPARE(calls[1].summary, u"101 new reports"_s);
@@ -234,7 +234,7 @@ private slots:
         c.clock.advance(2);
         c.arrive(rpt(u"RPT"_s, u"Funnel cloud"_s));
         QTRY_COMPARE(calls.size(), 3);
-        QTest::qWait(20);
+        QTRY_VERIFY(c.app->notify().alerts().knows(calls.last().id));
         c.form->showMinimized();
         c.app->community().messenger().hide();
         const auto click = [this](uint id) {
