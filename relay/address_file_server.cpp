@@ -22,6 +22,8 @@ const char *reasonFor(int status)
         return "Method Not Allowed";
     case 431:
         return "Request Header Fields Too Large";
+    case 503:
+        return "Service Unavailable";
     default:
         return "Error";
     }
@@ -124,7 +126,10 @@ void AddressFileServer::onReadyRead(QTcpSocket *socket)
         return;
     }
     const QByteArray requestLine = request.left(request.indexOf('\n'));
-    const Answer answer = answerFor(requestLine, addressTextFor(socket));
+    const std::optional<QString> chosen = m_chooser ? m_chooser() : std::nullopt;
+    Answer answer = answerFor(requestLine, chosen ? chosen->toLatin1() : addressTextFor(socket));
+    if (answer.status == 200 && chosen && chosen->isEmpty())
+        answer = {503, "No relay takes clients now\n"};
     m_log.line(
         QStringLiteral("http %1: %2 -> %3")
             .arg(socket->peerAddress().toString(), QString::fromLatin1(requestLine.trimmed().left(200)))

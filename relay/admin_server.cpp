@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -28,7 +29,8 @@ struct CommandShape
 };
 
 constexpr CommandShape kCommands[] = {
-    {"list", 0, 0, "list                                   connected observers"},
+    {"list", 0, 0,
+     "list                                   signed-on observers of every relay, the relay last"},
     {"smg", 2, 2, "smg USER|* TEXT                        system message to a user or everybody"},
     {"wrn", 6, 7, "wrn TEXT STATE COUNTY ZIP OBSERVER LOCATION [TIME]   warning to everybody"},
     {"hub", 3, 3, "hub USER|* HOST PORT                   move clients to another relay"},
@@ -37,6 +39,9 @@ constexpr CommandShape kCommands[] = {
     {"unban", 1, 1, "unban USER                             let a banned account sign on again"},
     {"c12", 1, 1, "c12 USER                               end the user's client"},
     {"dis", 1, 1, "dis USER|*                             ask clients to disconnect (they reconnect)"},
+    {"relays", 0, 0, "relays                                 live relays: NAME HOST:PORT SIGNED_ON DRAINING"},
+    {"drain", 0, 0,
+     "drain                                  hand out the other relays and move this one's clients"},
     {"help", 0, 0, "help                                   this list"},
 };
 
@@ -217,7 +222,8 @@ QStringList AdminServer::splitCommand(const QString &line)
     return fields;
 }
 
-QStringList AdminServer::execute(const QString &line, bool *valid)
+QStringList AdminServer::execute(const QString &line, bool *valid,
+                                 const std::function<void(const QStringList &)> &later)
 {
     if (valid)
         *valid = false;
@@ -234,15 +240,16 @@ QStringList AdminServer::execute(const QString &line, bool *valid)
         *valid = true;
     const QString name = QString::fromLatin1(shape->name);
     m_log.line(QStringLiteral("admin: %1").arg(parts.join(u' ').left(300)));
-    QStringList out = run(name, args);
+    QStringList out = run(name, args, later);
     // The operator hears of failing writes at every command until they work.
     const QString failure = m_store.writeFailure();
-    if (!failure.isEmpty() && !out.constLast().contains(failure))
+    if (!failure.isEmpty() && !out.isEmpty() && !out.constLast().contains(failure))
         out.prepend(QStringLiteral("warning the database cannot be written: %1").arg(failure));
     return out;
 }
 
-QStringList AdminServer::run(const QString &name, const QStringList &args)
+QStringList AdminServer::run(const QString &name, const QStringList &args,
+                             const std::function<void(const QStringList &)> &later)
 {
     if (name == QLatin1String("help"))
         return helpText().split(u'\n') << QStringLiteral("ok");
@@ -257,12 +264,33 @@ QStringList AdminServer::run(const QString &name, const QStringList &args)
         };
         for (const ObserverInfo &o : list)
             out.append(QStringList{QStringLiteral("observer"), o.user, flat(o.state), flat(o.county),
-                                   flat(o.zip), o.peer}
+                                   flat(o.zip), o.peer, o.node}
                            .join(u'\t'));
         out.append(QStringLiteral("ok %1 observer%2")
                        .arg(list.size())
                        .arg(list.size() == 1 ? QString() : QStringLiteral("s")));
         return out;
+    }
+    if (name == QLatin1String("relays")) {
+        QStringList out;
+        const QList<QStringList> relays = m_relay.relays();
+        for (const QStringList &r : relays)
+            out.append(r.join(u'\t'));
+        out.append(QStringLiteral("ok %1 relay%2")
+                       .arg(relays.size())
+                       .arg(relays.size() == 1 ? QString() : QStringLiteral("s")));
+        return out;
+    }
+    if (name == QLatin1String("drain")) {
+        // The answer comes once the last wave is out.
+        const std::function<void(const QStringList &)> answer = later;
+        m_relay.drain([answer](int moved) {
+            if (answer)
+                answer({QStringLiteral("ok %1 client%2 moved")
+                            .arg(moved)
+                            .arg(moved == 1 ? QString() : QStringLiteral("s"))});
+        });
+        return {};
     }
     if (name == QLatin1String("smg"))
         return {reached(m_relay.sendSystemMessage(args.at(0), args.at(1)))};
@@ -343,10 +371,15 @@ void AdminServer::adopt(QIODevice *device, const QString &peer, bool needsToken)
                 continue;
             }
             bool valid = false;
-            QByteArray out;
-            for (const QString &answer : execute(QString::fromUtf8(raw), &valid))
-                out += answer.toUtf8() + '\n';
-            device->write(out);
+            const QPointer<QIODevice> guarded = device;
+            const auto write = [guarded](const QStringList &answer) {
+                QByteArray bytes;
+                for (const QString &line : answer)
+                    bytes += line.toUtf8() + '\n';
+                if (guarded)
+                    guarded->write(bytes);
+            };
+            write(execute(QString::fromUtf8(raw), &valid, write));
             if (!valid)
                 return close(QString());
         }

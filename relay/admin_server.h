@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QStringList>
 
+#include <functional>
+
 class QIODevice;
 class QLocalServer;
 class QTcpServer;
@@ -47,12 +49,16 @@ public:
 
     // Runs one command line and returns the answer lines; valid is false
     // for a line that is no command (unknown word, wrong field count).
-    QStringList execute(const QString &line, bool *valid = nullptr);
+    // A command whose answer takes a while (drain) returns nothing and
+    // hands its answer to later.
+    QStringList execute(const QString &line, bool *valid = nullptr,
+                        const std::function<void(const QStringList &)> &later = {});
     static QStringList splitCommand(const QString &line);
     static QString helpText();
 
 private:
-    QStringList run(const QString &name, const QStringList &args);
+    QStringList run(const QString &name, const QStringList &args,
+                    const std::function<void(const QStringList &)> &later);
     void adopt(QIODevice *device, const QString &peer, bool needsToken);
 
     RelayServer &m_relay;
