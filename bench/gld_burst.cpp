@@ -4,10 +4,10 @@
 // thread is busy with the arrival (the worst of three) and the rows listed.
 // Goal: ui_ms <= 250, 1,999 rows.
 #include "app/ui/form1.h"
+#include "base/wire_codec.h"
 #include "bench_client.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
-#include "net/wire_codec.h"
 #include "reports/ui/report_panel.h"
 #include "reports/ui/reports_subsystem.h"
 

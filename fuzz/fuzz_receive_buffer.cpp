@@ -2,12 +2,12 @@
 // dispatcher to handlers that split and clean every field. The same arrivals
 // also go through the step-by-step reference, which must dispatch the same
 // messages and leave the same text.
+#include "base/wire_codec.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "net/receive_buffer.h"
-#include "net/wire_codec.h"
 
-#include "../tests/support/literal_receive_buffer.cpp"
+#include "literal_receive_buffer.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

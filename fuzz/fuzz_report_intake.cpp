@@ -2,14 +2,14 @@
 // framed by the receive buffer. Both lists stay within their caps, a time
 // field either parses to a valid UTC time or is refused, and the report
 // colour is one of the three table colours.
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
+#include "base/wire_codec.h"
 #include "net/dispatcher.h"
 #include "net/receive_buffer.h"
-#include "net/wire_codec.h"
 #include "platform/clock.h"
 #include "platform/sound_player.h"
 #include "platform/window_actions.h"
-#include "reports/alert_sounds.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"
 #include "warnlink/warnings_model.h"
@@ -74,7 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     AlertSounds sounds(player, state.dataDir);
     ReportListModel reports;
     WarningsModel warnings;
-    ReportIntake intake(state, clock, window, sounds, reports, warnings);
+    ReportIntake intake(state, clock, window, sounds, reports);
+    QObject::connect(&intake, &ReportIntake::warningRelayed, &warnings,
+                     [&warnings](const QString &t, const QString &time, const QString &st, const QString &c) {
+                         warnings.InsertAtTop(WarningsModel::FromRelayedWarning(t, time, st, c));
+                     });
     Dispatcher dispatcher;
     intake.RegisterHandlers(dispatcher);
     ReceiveBuffer buffer([&dispatcher](const QString &m) { dispatcher.dispatch(m); });

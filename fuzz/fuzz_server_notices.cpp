@@ -3,12 +3,13 @@
 // keeps only its character classes, a reply never signs on anything but
 // "3", and the announcement file is always "add." + a known picture type.
 #include "base/client_state.h"
+#include "base/wire_codec.h"
+#include "net/address_file.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/server_notices.h"
 #include "net/sign_on.h"
-#include "net/wire_codec.h"
 
 #include <cstdlib>
 

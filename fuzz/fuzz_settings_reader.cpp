@@ -1,7 +1,7 @@
 // Settings.dat reader: any bytes are read without fault, and every record
 // whose texts hold no double quote or line break survives write-then-read.
 #include "base/settings.h"
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,8 +1,8 @@
 // Bytes from the wire through the codec and the field rules: decoding and
 // encoding are the identity on bytes, escaping keeps lengths, and a message
 // built from escaped fields splits back into them.
+#include "base/wire_codec.h"
 #include "net/protocol.h"
-#include "net/wire_codec.h"
 
 #include <cstdlib>
 

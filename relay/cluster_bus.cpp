@@ -3,7 +3,7 @@
 #include "relay_log.h"
 
 #include "net/protocol.h"
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 
 #include <QDateTime>
 #include <QHostAddress>

@@ -2,7 +2,7 @@
 
 #include "relay_store.h"
 
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 
 #include <QSet>
 

@@ -9,8 +9,9 @@
 #include "relay_store.h"
 #include "report_stamp.h"
 
+#include "base/wire_codec.h"
 #include "net/protocol.h"
-#include "net/wire_codec.h"
+#include "net/sign_on_message.h"
 #include "platform/clock.h"
 
 #include <QPointer>
@@ -58,9 +59,22 @@ struct FieldLimit
     int maxChars;
 };
 constexpr FieldLimit FieldLimits[] = {
-    {"SGN", 7, 64},   {"SGN", 8, 32}, {"SGN", 9, 16},   {"SGN", 10, 254}, {"RPT", 0, 1000}, {"RPT", 1, 32},
-    {"RPT", 2, 64},   {"RPT", 3, 16}, {"RPT", 5, 128},  {"RPA", 6, 32},   {"RPA", 7, 64},   {"RPA", 8, 16},
-    {"RPA", 10, 128}, {"MSG", 0, 64}, {"MSG", 2, 3000}, {"XRP", 0, 1000},
+    {"SGN", SignOnMessage::County, 64},
+    {"SGN", SignOnMessage::State, 32},
+    {"SGN", SignOnMessage::Zip, 16},
+    {"SGN", SignOnMessage::Email, 254},
+    {"RPT", 0, 1000},
+    {"RPT", 1, 32},
+    {"RPT", 2, 64},
+    {"RPT", 3, 16},
+    {"RPT", 5, 128},
+    {"RPA", 6, 32},
+    {"RPA", 7, 64},
+    {"RPA", 8, 16},
+    {"RPA", 10, 128},
+    {"MSG", 0, 64},
+    {"MSG", 2, 3000},
+    {"XRP", 0, 1000},
 };
 
 // Events a connection may repeat at will; each is logged once per connection.
@@ -517,7 +531,7 @@ void RelayServer::handleNewAccount(Connection &c, const QStringList &fields)
 
 void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
 {
-    const QString name = FieldAt(fields, 0);
+    const QString name = FieldAt(fields, SignOnMessage::UserName);
     const auto reply = [&](const char *code, const QString &why) {
         if (firstTime(c, SignOnRefused))
             m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), excerpt(name), why));
@@ -529,13 +543,13 @@ void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
     const auto failures = m_failures.constFind(AccountKey(account->name));
     if (failures != m_failures.cend() && failures->untilMs > m_monotonic.elapsed())
         return reply("2", QStringLiteral("password checks paused after %1 failures").arg(failures->count));
-    digestThen(c, FieldAt(fields, 1), account->salt, account->iterations,
+    digestThen(c, FieldAt(fields, SignOnMessage::Password), account->salt, account->iterations,
                [this, fields](Connection &c, const QByteArray &digest) { finishSignOn(c, fields, digest); });
 }
 
 void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const QByteArray &digest)
 {
-    const QString name = FieldAt(fields, 0);
+    const QString name = FieldAt(fields, SignOnMessage::UserName);
     const auto reply = [&](const char *code, const QString &why) {
         if (code[0] == '3' || firstTime(c, SignOnRefused))
             m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), excerpt(name), why));
@@ -562,7 +576,7 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
     // noticed the loss: a re-sign-on (no version field) or a sign-on from
     // the same address replaces the stale connection instead of being
     // locked out by it.
-    const bool reSignOn = FieldAt(fields, 12).isEmpty();
+    const bool reSignOn = FieldAt(fields, SignOnMessage::Version).isEmpty();
     if (previous && previous != &c && previous->peer != c.peer && !reSignOn)
         return reply("4", QStringLiteral("already signed on from %1").arg(previous->peerText));
     if (m_cluster && signedOnElsewhere(c, key, reSignOn))
@@ -581,18 +595,21 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
     c.everSignedOn = true;
     c.signOn = m_nextSignOn++;
     c.user = account->name;
-    c.county = FieldAt(fields, 7);
-    c.state = FieldAt(fields, 8);
-    c.zip = FieldAt(fields, 9);
+    c.county = FieldAt(fields, SignOnMessage::County);
+    c.state = FieldAt(fields, SignOnMessage::State);
+    c.zip = FieldAt(fields, SignOnMessage::Zip);
     m_signedOn.append(&c);
     m_byUser.insert(key, &c);
     // Written only when it changed: most sign-ons then cost no write.
-    if (account->email != FieldAt(fields, 10))
-        m_store.setEmail(account->name, FieldAt(fields, 10));
+    if (account->email != FieldAt(fields, SignOnMessage::Email))
+        m_store.setEmail(account->name, FieldAt(fields, SignOnMessage::Email));
     if (account->iterations < m_settings.pbkdf2Iterations)
-        upgradeHash(account->name, FieldAt(fields, 1));
-    reply("3", reSignOn ? QStringLiteral("signed on again")
-                        : QStringLiteral("signed on (client %1)").arg(excerpt(FieldAt(fields, 12))));
+        upgradeHash(account->name, FieldAt(fields, SignOnMessage::Password));
+    reply(
+        "3",
+        reSignOn
+            ? QStringLiteral("signed on again")
+            : QStringLiteral("signed on (client %1)").arg(excerpt(FieldAt(fields, SignOnMessage::Version))));
     if (m_cluster)
         m_cluster->publishSignOn(observerOf(c));
     else

@@ -2,6 +2,7 @@
 
 #include "base/list_files.h"
 #include "base/settings.h"
+#include "nimbrel_version.h"
 
 #include <QList>
 #include <QSet>
@@ -33,7 +34,8 @@ struct ClientState
     QString nightlyTime;        // when the home station sends its nightly summary, drawn at load
     bool passwordRequested = false;
 
-    static inline const QString ClientVersion = QStringLiteral("2.4");
+    // The wire version announced at sign-on (nimbrel_version.h).
+    static inline const QString ClientVersion = QStringLiteral(NIMBREL_WIRE_VERSION);
 
     QString filePath(const QString &name) const { return dataDir + QLatin1Char('/') + name; }
 };

@@ -3,7 +3,7 @@
 #include "base/client_state.h"
 #include "base/file_lines.h"
 #include "base/settings.h"
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 
 #include <QLocale>
 

@@ -2,7 +2,7 @@
 
 #include "base/client_state.h"
 #include "base/file_lines.h"
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 #include "platform/dialogs.h"
 
 #include <QFile>

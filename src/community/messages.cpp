@@ -1,9 +1,9 @@
 #include "community/messages.h"
 
+#include "base/content_filters.h"
 #include "base/file_lines.h"
-#include "community/content_filters.h"
+#include "base/wire_codec.h"
 #include "net/protocol.h"
-#include "net/wire_codec.h"
 
 #include <QFile>
 

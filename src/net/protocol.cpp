@@ -1,12 +1,24 @@
 #include "net/protocol.h"
 
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 
 namespace Protocol {
-QChar escapedApostrophe() { return WireCodec::charForByte(127); }
-QChar escapedBar() { return WireCodec::charForByte(128); }
-QChar escapedColon() { return WireCodec::charForByte(129); }
-QChar escapedCaret() { return WireCodec::charForByte(130); }
+QChar escapedApostrophe()
+{
+    return WireCodec::charForByte(127);
+}
+QChar escapedBar()
+{
+    return WireCodec::charForByte(128);
+}
+QChar escapedColon()
+{
+    return WireCodec::charForByte(129);
+}
+QChar escapedCaret()
+{
+    return WireCodec::charForByte(130);
+}
 } // namespace Protocol
 
 QString EscapeOutgoing(QStringView text)
@@ -14,11 +26,20 @@ QString EscapeOutgoing(QStringView text)
     QString out = text.toString();
     for (QChar &c : out) {
         switch (c.unicode()) {
-        case u'\'': c = Protocol::escapedApostrophe(); break;
-        case u'|': c = Protocol::escapedBar(); break;
-        case u':': c = Protocol::escapedColon(); break;
-        case u'^': c = Protocol::escapedCaret(); break;
-        default: break;
+        case u'\'':
+            c = Protocol::escapedApostrophe();
+            break;
+        case u'|':
+            c = Protocol::escapedBar();
+            break;
+        case u':':
+            c = Protocol::escapedColon();
+            break;
+        case u'^':
+            c = Protocol::escapedCaret();
+            break;
+        default:
+            break;
         }
     }
     return out;

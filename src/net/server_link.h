@@ -4,42 +4,16 @@
 #include "net/dispatcher.h"
 #include "net/message_sender.h"
 #include "net/receive_buffer.h"
+#include "net/socket_texts.h"
 
 #include <QAbstractSocket>
 #include <QObject>
 #include <QString>
-#include <QStringView>
 #include <QTcpSocket>
 #include <QTimer>
 
 struct ClientState;
 class UrlDownloader;
-
-struct ServerAddress
-{
-    QString host;
-    QString port;
-};
-
-// The address file's parse: "." "/" and digits go to the host, then to the
-// port; every other character moves on to the next field, and anything from
-// the third field on is dropped. "1.2.3.4:1000" gives host and port; a CR LF
-// between them leaves the port empty.
-ServerAddress ParseServerAddress(QStringView text);
-
-// StatusText(0..10); empty outside.
-QString StatusText(int index);
-// The error number shown for a socket error (see the table in the .cpp), and
-// the status-line text of an error number.
-int SocketErrorNumber(QAbstractSocket::SocketError error);
-QString SocketErrorText(int number);
-
-// The address file's web server: the first line of AddressHost.txt in the
-// data folder, DefaultAddressHost without it.
-inline constexpr char16_t DefaultAddressHost[] = u"http://127.0.0.1:8080";
-QString ReadAddressHost(const QString &dataDir);
-// Base address + "/weather/WXIP.txt".
-QString AddressFileUrl(const QString &baseAddress);
 
 // Owns the server socket (Winsock1), the receive buffer and the dispatcher,
 // the supervision timer (Timer1) and the idle count. Sends through SendData,

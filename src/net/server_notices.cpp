@@ -1,10 +1,10 @@
 #include "net/server_notices.h"
 
 #include "base/client_state.h"
-#include "graphics/url_download.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
+#include "net/url_download.h"
 #include "platform/shell.h"
 
 #include <QFile>

@@ -4,6 +4,7 @@
 #include "base/settings.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
+#include "net/sign_on_message.h"
 
 namespace SignOn {
 
@@ -156,24 +157,21 @@ SignOnCheck ValidateNewAccount(const SignOnForm &f, bool signedOn)
 }
 
 namespace {
-QStringList profileFields(const SettingsRecord &s)
+SignOnMessage::Profile profile(const SettingsRecord &s)
 {
-    QStringList fields = {s.UserName, s.Password};
-    for (const QString *f : {&s.FirstName, &s.MiddleInitial, &s.LastName, &s.Address, &s.City, &s.UserCounty,
-                             &s.UserState, &s.UserZip, &s.Email, &s.UserLocation})
-        fields.append(EscapeOutgoing(*f));
-    return fields;
+    return {s.UserName, s.Password,   s.FirstName, s.MiddleInitial, s.LastName, s.Address,
+            s.City,     s.UserCounty, s.UserState, s.UserZip,       s.Email,    s.UserLocation};
 }
 } // namespace
 
 QString BuildSignOnMessage(const SettingsRecord &settings, const QString &clientVersion)
 {
-    return ServerMessage(u"SGN", profileFields(settings) << clientVersion);
+    return SignOnMessage::Build(profile(settings), clientVersion);
 }
 
 QString BuildReSignOnMessage(const SettingsRecord &settings)
 {
-    return ServerMessage(u"SGN", profileFields(settings));
+    return SignOnMessage::Build(profile(settings));
 }
 
 QString BuildNewAccountMessage(const SettingsRecord &settings)

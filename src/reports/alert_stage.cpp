@@ -1,8 +1,8 @@
 #include "reports/alert_stage.h"
 
+#include "base/alert_sounds.h"
 #include "base/settings.h"
 #include "platform/window_actions.h"
-#include "reports/alert_sounds.h"
 #include "reports/area.h"
 
 void RunAlertStage(const SettingsRecord &settings, WindowActions &window, AlertSounds &sounds,

@@ -1,7 +1,7 @@
 #include "reports/report_composer.h"
 
 #include "base/client_state.h"
-#include "community/content_filters.h"
+#include "base/content_filters.h"
 #include "net/message_sender.h"
 #include "net/protocol.h"
 #include "platform/clock.h"

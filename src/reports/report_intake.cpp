@@ -1,20 +1,18 @@
 #include "reports/report_intake.h"
 
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
 #include "base/file_lines.h"
 #include "net/dispatcher.h"
 #include "net/protocol.h"
 #include "platform/clock.h"
-#include "reports/alert_sounds.h"
 #include "reports/alert_stage.h"
 #include "reports/area.h"
 #include "reports/report_list_model.h"
-#include "warnlink/warnings_model.h"
 
 ReportIntake::ReportIntake(ClientState &state, const Clock &clock, WindowActions &window, AlertSounds &sounds,
-                           ReportListModel &reports, WarningsModel &warnings, QObject *parent)
-    : QObject(parent), m_state(state), m_clock(clock), m_window(window), m_sounds(sounds), m_reports(reports),
-      m_warnings(warnings)
+                           ReportListModel &reports, QObject *parent)
+    : QObject(parent), m_state(state), m_clock(clock), m_window(window), m_sounds(sounds), m_reports(reports)
 {
 }
 
@@ -112,7 +110,7 @@ void ReportIntake::AddReportToList(bool warning, const ReportFields &f)
             m_sounds.PlayRoutineSound();
     }
     if (listed && warning) {
-        m_warnings.InsertAtTop(WarningsModel::FromRelayedWarning(f.text, f.time, f.state, f.county));
+        emit warningRelayed(f.text, f.time, f.state, f.county);
         if (!m_tavrelAudioAlert || s.WarnLinkEnabled == 0)
             quiet = true;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/content_filters.h"
 #include "base/rgb.h"
-#include "community/content_filters.h"
 #include "reports/report_text.h"
 
 #include <QObject>
@@ -11,19 +11,18 @@ class AlertSounds;
 class Clock;
 class Dispatcher;
 class ReportListModel;
-class WarningsModel;
 class WindowActions;
 struct ClientState;
 
-// Turns RPT, WRN, GLD and DEL messages into rows of the report and warnings
-// lists, screens them against the user's filter and area, runs the alert
+// Turns RPT, WRN, GLD and DEL messages into rows of the report list (and
+// warnings for the warnings list), screens them against the user's filter and area, runs the alert
 // stage and writes the optional Observations.txt log.
 class ReportIntake final : public QObject
 {
     Q_OBJECT
 public:
     ReportIntake(ClientState &state, const Clock &clock, WindowActions &window, AlertSounds &sounds,
-                 ReportListModel &reports, WarningsModel &warnings, QObject *parent = nullptr);
+                 ReportListModel &reports, QObject *parent = nullptr);
 
     static inline const QString ObservationsFile = QStringLiteral("Observations.txt");
 
@@ -50,6 +49,9 @@ signals:
     // colours. Receivers restart the link-supervision timer so the line
     // stays for one full interval.
     void statusLine(const QString &text, const Rgb &fore, const Rgb &back);
+    // A listed WRN, for the warnings list.
+    void warningRelayed(const QString &text, const QString &time, const QString &state,
+                        const QString &county);
     // Observations.txt could not be written: recording was turned off.
     void logStopped(const QString &text);
 
@@ -63,7 +65,6 @@ private:
     WindowActions &m_window;
     AlertSounds &m_sounds;
     ReportListModel &m_reports;
-    WarningsModel &m_warnings;
     BlockedUsers m_blocked;
     float m_utcOffsetHours = 0.0f;
     bool m_clearOnNextHistorical = false;

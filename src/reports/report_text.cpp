@@ -1,7 +1,7 @@
 #include "reports/report_text.h"
 
 #include "base/file_lines.h"
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 #include "platform/clock.h"
 
 #include <QFile>

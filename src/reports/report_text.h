@@ -45,15 +45,6 @@ struct ReportRow
     const QString &cell(int column) const;
 };
 
-namespace ReportColours {
-inline constexpr Rgb Blue{0, 0, 255};
-inline constexpr Rgb Red{255, 0, 0};
-inline constexpr Rgb Green{0, 128, 0};
-inline constexpr Rgb White{255, 255, 255};
-inline constexpr Rgb Navy{0, 0, 128};
-inline constexpr Rgb Maroon{128, 0, 0};
-} // namespace ReportColours
-
 // Leading and trailing spaces removed; other white space is part of the text.
 QString TrimSpaces(const QString &s);
 

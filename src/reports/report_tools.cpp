@@ -1,7 +1,7 @@
 #include "reports/report_tools.h"
 
+#include "base/content_filters.h"
 #include "base/file_lines.h"
-#include "community/content_filters.h"
 #include "net/protocol.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "station/station_readers.h"
 
-#include "graphics/url_download.h"
+#include "net/url_download.h"
 
 #include <QRegularExpression>
 #include <QStringList>

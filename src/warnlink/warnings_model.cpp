@@ -1,6 +1,6 @@
 #include "warnlink/warnings_model.h"
 
-#include "reports/report_text.h"
+#include "base/rgb.h"
 #include "warnlink/warnings_parser.h"
 
 namespace {

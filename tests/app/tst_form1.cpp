@@ -4,13 +4,13 @@
 #include "base/list_files.h"
 #include "base/status_line.h"
 #include "base/ui/scale_window.h"
+#include "client_fixture.h"
 #include "fake_desktop.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
-#include "graphics/url_download.h"
 #include "net/server_link.h"
+#include "net/url_download.h"
 #include "reports/ui/report_tool_windows.h"
-#include "reports_window_fixture.h"
 #include "scripted_server.h"
 
 #include <QAction>
@@ -253,7 +253,7 @@ private slots:
     // order, submenus by path, and the keys that open windows.
     void realMenuBar()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         QStringList shown;
         std::function<void(QAction *, const QString &)> walk = [&](QAction *a, const QString &path) {
             if (a->isSeparator() || !a->isVisible())
@@ -338,7 +338,7 @@ private slots:
         QFETCH(QString, open);
         QFETCH(QString, window);
         QFETCH(int, group);
-        ReportsWindow fx(u"ANNQX9ZQ"_s);
+        ClientFixture fx(u"ANNQX9ZQ"_s);
         fx.form->Form_Load();
         // Windows as they stood while open; modal ones are closed here, as
         // nothing else would end them.

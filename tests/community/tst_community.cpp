@@ -1,8 +1,8 @@
 #include "community/active_chats.h"
-#include "community/content_filters.h"
 #include "community/messages.h"
 #include "community/observers.h"
 #include "fakes.h"
+#include "net/blocked_senders.h"
 #include "net/protocol.h"
 
 #include "test_files.h"

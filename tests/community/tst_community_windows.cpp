@@ -1,6 +1,8 @@
 // ctest-label: ui
 #include "base/client_state.h"
 #include "base/list_files.h"
+#include "base/ui/pane_writer.h"
+#include "client_fixture.h"
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_active_chats.h"
 #include "community/ui/frm_filter.h"
@@ -10,7 +12,6 @@
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
 #include "reports/ui/frm_add_counties.h"
-#include "reports_window_fixture.h"
 #include "scripted_server.h"
 #include "test_files.h"
 
@@ -70,7 +71,7 @@ class TstCommunityWindows : public QObject
 private slots:
     void messagesReachThePanes()
     {
-        ReportsWindow w(u"ME"_s);
+        ClientFixture w(u"ME"_s);
         w.state.groupList = {u"WXCHAT"_s, u"sos"_s, u"ALL"_s};
         auto *received = w.form->findChild<QPlainTextEdit *>(u"QCRec"_s);
         w.form->findChild<QCheckBox *>(u"QCCheck"_s)->setChecked(true);
@@ -100,7 +101,7 @@ private slots:
 
         // the pane keeps exactly its last characters
         const QString big(15'000, u'x');
-        AppendCapped(msg.txtMonitor, big + u"END"_s);
+        AppendCapped(msg.txtMonitor, big + u"END"_s, Messages::PaneCap);
         QCOMPARE(msg.txtMonitor->toPlainText(), big.mid(3) + u"END"_s);
         // a burst written in one piece ends with the same text as line by line
         for (int lines : {3, 4000}) {
@@ -128,7 +129,7 @@ private slots:
     // The conversation list and the observer list address the messenger.
     void listsAddressTheMessenger()
     {
-        ReportsWindow w(u"ME"_s);
+        ClientFixture w(u"ME"_s);
         CommunitySubsystem &community = w.client->community();
         w.arrive(ServerMessage(u"MSG", {u"WXCHAT"_s, u"SPOTTER2"_s, u"hi"_s}));
         w.clock.advance(3600);
@@ -176,7 +177,7 @@ private slots:
     // size; it shows the main window's graphic, and a click asks for it full size.
     void frontAndGraphic()
     {
-        ReportsWindow w(u"ME"_s);
+        ClientFixture w(u"ME"_s);
         frmMsg &msg = w.client->community().messenger();
         msg.showMinimized();
         w.arrive(ServerMessage(u"MSG", {u"ME"_s, u"BOB"_s, u"hello"_s}));
@@ -199,7 +200,7 @@ private slots:
 
     void invitationsAndActivation()
     {
-        ReportsWindow w(u"ME"_s);
+        ClientFixture w(u"ME"_s);
         w.state.signedOn = true;
         for (int i = 0; i < 998; ++i)
             w.state.groupList << u"G%1"_s.arg(i);
@@ -264,7 +265,7 @@ private slots:
     void typingCapitals()
     {
         QFETCH(QString, box);
-        ReportsWindow w(u"ME"_s);
+        ClientFixture w(u"ME"_s);
         frmMsg &msg = w.client->community().messenger();
         QWidget *target = msg.findChild<QWidget *>(box);
         if (!target)
@@ -282,7 +283,7 @@ private slots:
     {
         ScriptedServer server;
         QVERIFY(server.listen());
-        ReportsWindow w(u"WX\u20ACMA\u201AN"_s);
+        ClientFixture w(u"WX\u20ACMA\u201AN"_s);
         w.link->connectTo(u"127.0.0.1"_s, QString::number(server.port()));
         QTRY_COMPARE(w.link->state(), ServerLink::LinkState::Connected);
         w.state.signedOn = true;

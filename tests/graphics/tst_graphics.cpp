@@ -1,5 +1,5 @@
 #include "graphics/graphics_rules.h"
-#include "graphics/url_download.h"
+#include "net/url_download.h"
 #include "scripted_server.h"
 #include "test_files.h"
 

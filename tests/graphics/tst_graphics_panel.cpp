@@ -1,8 +1,8 @@
 // ctest-label: ui
+#include "client_fixture.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
 #include "graphics/ui/picture_view.h"
-#include "reports_window_fixture.h"
 #include "scripted_server.h"
 #include "test_files.h"
 
@@ -57,7 +57,7 @@ private slots:
     // picture, and the views switch with the lists.
     void rotationAndViews()
     {
-        ReportsWindow w;
+        ClientFixture w;
         GraphicsSubsystem &g = w.client->graphics();
         QList<QUrl> visited;
         g.setBrowserFactory(
@@ -125,7 +125,7 @@ private slots:
         QVERIFY(error.contains(u"not installed"_s));
 
         qputenv("NIMBREL_BROWSER_PLUGIN", "/nonexistent/nimbrel_browser.so");
-        ReportsWindow w;
+        ClientFixture w;
         GraphicsPanel &panel = *w.client->graphics().panel();
         w.form->show();
         panel.cmdToggle->click();
@@ -140,7 +140,7 @@ private slots:
 
     void selectionAndLinks()
     {
-        ReportsWindow w;
+        ClientFixture w;
         GraphicsSubsystem &g = w.client->graphics();
         g.SetDefaults();
         g.imgGraphicURL_Click();

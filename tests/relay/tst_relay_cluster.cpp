@@ -6,7 +6,7 @@
 #include "temp_servers.h"
 
 #include "net/protocol.h"
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>

@@ -3,8 +3,8 @@
 #include "relay_process.h"
 #include "relay_store.h"
 
+#include "base/wire_codec.h"
 #include "net/protocol.h"
-#include "net/wire_codec.h"
 
 #include <QRegularExpression>
 #include <QTest>

@@ -1,15 +1,14 @@
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
+#include "base/wire_codec.h"
 #include "composer_fixture.h"
 #include "fakes.h"
 #include "net/protocol.h"
-#include "net/wire_codec.h"
-#include "reports/alert_sounds.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"
 #include "reports/report_text.h"
 #include "reports/report_tools.h"
 #include "test_files.h"
-#include "warnlink/warnings_model.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -37,8 +36,8 @@ struct Intake
     FakeDesktopLog desktop;
     AlertSounds sounds{desktop, dir.path()};
     ReportListModel reports;
-    WarningsModel warnings;
-    ReportIntake intake{state, clock, desktop, sounds, reports, warnings};
+    ReportIntake intake{state, clock, desktop, sounds, reports};
+    QSignalSpy warnings{&intake, &ReportIntake::warningRelayed};
 
     Intake()
     {
@@ -317,7 +316,7 @@ private slots:
         fx.handle(message(code, c[1], where[0], where[1], where.value(2, u"SPOTTER1"_s)));
 
         QCOMPARE(fx.reports.rowCount(), listed == u"R" ? 1 : 0);
-        QCOMPARE(fx.warnings.rowCount(), listed == u"W" ? 1 : 0);
+        QCOMPARE(fx.warnings.count(), listed == u"W" ? 1 : 0);
         QCOMPARE(fx.desktop.events, c[6].split(u' ', Qt::SkipEmptyParts));
         QCOMPARE(!fx.logFile().isEmpty(), c[7] == u"log");
         // Every live record shows on the status line, hidden routine ones too; history, blocked never.

@@ -1,14 +1,14 @@
 // ctest-label: ui
+#include "base/wire_codec.h"
+#include "client_fixture.h"
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_msg.h"
 #include "composer_fixture.h"
-#include "net/wire_codec.h"
 #include "reports/report_list_model.h"
 #include "reports/ui/frm_options.h"
 #include "reports/ui/phrase_windows.h"
 #include "reports/ui/report_panel.h"
 #include "reports/ui/report_tool_windows.h"
-#include "reports_window_fixture.h"
 #include "scripted_server.h"
 #include "test_files.h"
 
@@ -55,10 +55,10 @@ struct AddressServer // listening before the window is built with its port
 };
 // A client in a real window, signed on to a scripted server, so that what
 // the windows send can be read back.
-struct Connected : AddressServer, ReportsWindow
+struct Connected : AddressServer, ClientFixture
 {
     ScriptedServer server;
-    Connected() : ReportsWindow(u"CARL"_s, http.port())
+    Connected() : ClientFixture(u"CARL"_s, http.port())
     {
         server.listen();
         http.setAddressFile("127.0.0.1:" + QByteArray::number(server.port()));
@@ -276,7 +276,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, pasted);
         QFETCH(bool, unwritable);
-        ReportsWindow fx;
+        ClientFixture fx;
         const QString file = fx.state.filePath(PhraseListFileName(list));
         if (unwritable)
             QVERIFY(QDir().mkpath(file)); // a folder where the file would go
@@ -401,7 +401,7 @@ private slots:
 
     void routineEntry()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         fx.form->show();
         fx.panel().txtData->setText(u"clear"_s);
         fx.panel().chkSevere->setChecked(true);

@@ -1,7 +1,7 @@
 // ctest-label: ui
 #include "base/settings.h"
+#include "client_fixture.h"
 #include "net/protocol.h"
-#include "reports_window_fixture.h"
 #include "test_files.h"
 
 #include "community/ui/community_subsystem.h"
@@ -40,7 +40,7 @@ private slots:
         QFETCH(QString, action);
         QFETCH(int, timeMode);
         QFETCH(int, record);
-        ReportsWindow fx;
+        ClientFixture fx;
         QAction *a = fx.form->findChild<QAction *>(action);
         QVERIFY(a && a->isEnabled());
         a->trigger();
@@ -55,7 +55,7 @@ private slots:
 
     void warningOnStatusLineHoldsTheSupervisionTimer()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         fx.arrive(ServerMessage(u"WRN", {u"Flood warning"_s, u"MD"_s}));
         QCOMPARE(fx.client->warnings().rowCount(), 1);
         QCOMPARE(fx.statusLabel()->text(), u"Flood warning | 12/06 12:00 | MD |  | "_s);
@@ -69,7 +69,7 @@ private slots:
         QTcpServer trap;
         QVERIFY(trap.listen(QHostAddress::LocalHost, 0));
         const QString html = u"<b>bold</b><img src=\"http://127.0.0.1:%1/x.gif\">"_s.arg(trap.serverPort());
-        ReportsWindow fx;
+        ClientFixture fx;
         fx.form->resize(900, 600);
         fx.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(fx.form));
@@ -88,7 +88,7 @@ private slots:
 
     void alertRestoresMinimisedWindow()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         fx.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(fx.form));
         fx.form->setWindowState(Qt::WindowMinimized);
@@ -102,7 +102,7 @@ private slots:
 
     void listFilesReadAtLoad()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         for (const auto &[name, bytes] : {std::pair{"FilterList.txt", "troll\r\n"},
                                           {"AddCounties.txt", "PA\r\n"},
                                           {"List6.txt", "My Title\r\nPhrase A\r\n"}})
@@ -121,7 +121,7 @@ private slots:
     // The test screen is twice the reference screen (see main below).
     void loadFitsTheScreenAndTheUsersFont()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         fx.state.settings.FontName = u"Courier New"_s;
         fx.state.settings.FontSize = 14;
         fx.state.settings.FontBold = true;
@@ -149,7 +149,7 @@ private slots:
     // empty it switches the quick-chat place to the picture and back.
     void escapeAnywhereInTheWindow()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         fx.form->Form_Load();
         fx.form->show();
         QVERIFY(QTest::qWaitForWindowExposed(fx.form));

@@ -1,6 +1,6 @@
 // ctest-label: ui
 #include "base/settings.h"
-#include "reports_window_fixture.h"
+#include "client_fixture.h"
 #include "scripted_server.h"
 
 #include "community/ui/community_subsystem.h"
@@ -46,7 +46,7 @@ class TstStationWindows : public QObject
 private slots:
     void menuItems()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         QAction *setup = fx.form->findChild<QAction *>(u"mnuConnectWeatherStation"_s);
         QAction *table = fx.form->findChild<QAction *>(u"mnuAutomatedStations"_s);
         QVERIFY(setup && table);
@@ -76,7 +76,7 @@ private slots:
         QFETCH(QString, file);
         QFETCH(QString, title);
         QFETCH(QString, text);
-        ReportsWindow fx;
+        ClientFixture fx;
         QTemporaryDir dir;
         const QString path =
             file.isEmpty() ? dir.filePath(u"gone.txt"_s) : writeFile(dir, u"WXNOW.txt"_s, file);
@@ -140,7 +140,7 @@ private slots:
         HttpResponder http;
         QVERIFY(server.listen() && http.listen());
         http.setBody(u"/data2.csv"_s, file.toLatin1());
-        ReportsWindow fx;
+        ClientFixture fx;
         QTemporaryDir dir;
         fx.state.settings.StationAutomation = automation;
         fx.state.settings.StationDataPath =
@@ -165,7 +165,7 @@ private slots:
 
     void tableFromServer()
     {
-        ReportsWindow fx;
+        ClientFixture fx;
         fx.state.filterList << u"Troll"_s;
         fx.arrive(rpa(u"ann"_s, u"72.44"_s));
         fx.arrive(rpa(u"TROLL"_s, u"80"_s));

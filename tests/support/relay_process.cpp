@@ -3,7 +3,9 @@
 #include "raw_client.h"
 #include "test_files.h"
 
+#include "base/client_state.h"
 #include "net/protocol.h"
+#include "net/sign_on_message.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -13,21 +15,19 @@ namespace RelayTestText {
 QString SignOn(const QString &user, const QString &password, const QString &state, const QString &county,
                const QString &zip, bool withVersion)
 {
-    QStringList fields{user,
-                       password,
-                       u"Pat"_s,
-                       {},
-                       u"Doe"_s,
-                       u"1 Main St"_s,
-                       u"Bel Air"_s,
-                       county,
-                       state,
-                       zip,
-                       user + u"@example.org"_s,
-                       u"Home"_s};
-    if (withVersion)
-        fields.append(u"2.4"_s);
-    return ServerMessage(u"SGN", fields);
+    const SignOnMessage::Profile p{user,
+                                   password,
+                                   u"Pat"_s,
+                                   {},
+                                   u"Doe"_s,
+                                   u"1 Main St"_s,
+                                   u"Bel Air"_s,
+                                   county,
+                                   state,
+                                   zip,
+                                   user + u"@example.org"_s,
+                                   u"Home"_s};
+    return SignOnMessage::Build(p, withVersion ? ClientState::ClientVersion : QString());
 }
 
 QString NewAccount(const QString &user, const QString &password)

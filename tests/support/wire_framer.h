@@ -1,6 +1,6 @@
 #pragma once
 
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 
 #include <QByteArray>
 #include <QStringList>

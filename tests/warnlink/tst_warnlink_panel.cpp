@@ -1,5 +1,5 @@
 // ctest-label: ui
-#include "reports_window_fixture.h"
+#include "client_fixture.h"
 #include "warnlink/ui/warnlink_subsystem.h"
 
 #include <QAction>
@@ -25,7 +25,7 @@ private slots:
     void startWarningProgram()
     {
         QFETCH(int, answer);
-        ReportsWindow w;
+        ClientFixture w;
         WarnLinkSubsystem &link = w.client->warnLink();
         const QString before = w.state.settings.WarnProgramPath;
         const QString program = w.dir.filePath(u"tavrel"_s);
@@ -49,7 +49,7 @@ private slots:
     // has its room back when the link is off.
     void clickAndMenu()
     {
-        ReportsWindow w;
+        ClientFixture w;
         WarnLinkSubsystem &link = w.client->warnLink();
         w.form->resize(1000, 700);
         w.form->show();

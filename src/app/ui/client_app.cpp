@@ -3,6 +3,7 @@
 #include "app/startup.h"
 #include "app/ui/form1.h"
 #include "base/status_line.h"
+#include "base/ui/show_and_raise.h"
 #include "community/ui/community_subsystem.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
@@ -15,12 +16,12 @@
 #include "app/ui/info_windows.h"
 #include "base/client_state.h"
 #include "base/settings.h"
-#include "graphics/url_download.h"
 #include "net/server_link.h"
 #include "net/server_notices.h"
 #include "net/sign_on.h"
 #include "net/ui/frm_buffer.h"
 #include "net/ui/frm_spotter.h"
+#include "net/url_download.h"
 #include "platform/dialogs.h"
 
 #include <QDateTime>
@@ -141,7 +142,12 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     const ClientContext context{m_state,       m_services,       *m_link,           *m_downloader,
                                 *m_statusLine, *m_windowActions, [this] { save(); }};
     m_warnLink = std::make_unique<WarnLinkSubsystem>(context, warnPort);
-    m_reports = std::make_unique<ReportsSubsystem>(context, m_warnLink->model());
+    m_reports = std::make_unique<ReportsSubsystem>(context);
+    // Relayed warnings join the warning program's rows in one list.
+    connect(&m_reports->intake(), &ReportIntake::warningRelayed, this,
+            [this](const QString &text, const QString &time, const QString &state, const QString &county) {
+                m_warnLink->model().InsertAtTop(WarningsModel::FromRelayedWarning(text, time, state, county));
+            });
     connect(m_warnLink.get(), &WarnLinkSubsystem::tavrelAudioAlertChanged, this,
             [this](bool on) { m_reports->intake().setTavrelAudioAlert(on); });
     connect(m_warnLink.get(), &WarnLinkSubsystem::focusReportText, this, [this] {
@@ -213,9 +219,7 @@ void ClientApp::save()
 
 void ClientApp::showSignOnForm()
 {
-    m_spotter->show();
-    m_spotter->raise();
-    m_spotter->activateWindow();
+    showAndRaise(m_spotter.get());
 }
 
 void ClientApp::wireNotices()
@@ -322,8 +326,7 @@ void ClientApp::openRawView()
                 m_rawView->appendArrival(data);
         });
     }
-    m_rawView->show();
-    m_rawView->raise();
+    showAndRaise(m_rawView, false);
 }
 
 void ClientApp::ShowMainWindow()

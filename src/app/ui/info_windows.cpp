@@ -4,6 +4,7 @@
 #include "base/client_state.h"
 #include "base/settings.h"
 #include "base/ui/scale_window.h"
+#include "base/ui/show_and_raise.h"
 #include "platform/dialogs.h"
 
 #include <QCheckBox>
@@ -79,8 +80,7 @@ void ShowHelpWindow(const ClientState &state, QWidget *parent)
     auto *window = parent ? parent->findChild<frmHelp *>() : nullptr;
     if (!window)
         window = new frmHelp(state, parent);
-    window->show();
-    window->raise();
+    showAndRaise(window, false);
 }
 
 FrmStartupOptions::FrmStartupOptions(ClientState &state, QWidget *parent) : QDialog(parent), m_state(state)

@@ -1,8 +1,10 @@
 #include "community/ui/community_subsystem.h"
 
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
+#include "base/content_filters.h"
 #include "base/status_line.h"
-#include "community/content_filters.h"
+#include "base/ui/show_and_raise.h"
 #include "community/ui/frm_active_chats.h"
 #include "community/ui/frm_filter.h"
 #include "community/ui/frm_msg.h"
@@ -11,7 +13,6 @@
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "platform/clock.h"
-#include "reports/alert_sounds.h"
 
 #include <QAction>
 #include <QEvent>
@@ -93,9 +94,7 @@ void CommunitySubsystem::mnuActiveChats_Click()
         connect(m_activeChatsWindow.get(), &frmActiveChats::addressChosen, this,
                 &CommunitySubsystem::startMessageTo);
     }
-    m_activeChatsWindow->show();
-    m_activeChatsWindow->raise();
-    m_activeChatsWindow->activateWindow();
+    showAndRaise(m_activeChatsWindow.get());
 }
 
 frmObservers &CommunitySubsystem::ensureObserversWindow()
@@ -115,9 +114,7 @@ void CommunitySubsystem::mnuListObservers_Click()
         window.reload();
         m_context.link.SendData(ServerMessage(u"GOB", {}));
     }
-    window.show();
-    window.raise();
-    window.activateWindow();
+    showAndRaise(&window);
 }
 
 void CommunitySubsystem::mnuNewObserverAlert_Click()

@@ -1,8 +1,8 @@
 #include "community/ui/frm_filter.h"
 
 #include "base/client_state.h"
+#include "base/content_filters.h"
 #include "base/list_files.h"
-#include "community/content_filters.h"
 
 frmFilter::frmFilter(ClientState &state, Dialogs &dialogs, QWidget *parent)
     : ListEditorWindow({.objectName = QStringLiteral("frmFilter"),

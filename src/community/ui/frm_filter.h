@@ -1,6 +1,6 @@
 #pragma once
 
-#include "community/ui/list_editor_window.h"
+#include "base/ui/list_editor_window.h"
 
 struct ClientState;
 

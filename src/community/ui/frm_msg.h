@@ -1,9 +1,8 @@
 #pragma once
 
-#include "community/content_filters.h"
+#include "base/content_filters.h"
 #include "community/messages.h"
 
-#include <QStringList>
 #include <QWidget>
 
 #include <functional>
@@ -80,27 +79,4 @@ private:
     QPushButton *Command7 = nullptr;
     QPushButton *Command1 = nullptr;
     int m_activations = 0;
-};
-
-// Appends a line after an empty line and drops characters from the front so
-// the pane keeps its last `cap` characters, without rebuilding its text.
-void AppendCapped(QPlainTextEdit *pane, const QString &line, int cap = Messages::PaneCap);
-
-// Lines for one pane, written together on the next pass of the event loop:
-// a pane lays out every insertion at once, so a burst of thousands of
-// messages becomes one insertion, and what a burst pushes out at the front
-// is never laid out at all. The pane ends up with the same text.
-class PaneWriter final : public QObject
-{
-public:
-    explicit PaneWriter(QPlainTextEdit *pane, int cap = Messages::PaneCap);
-    void append(const QString &line);
-    void flush();
-
-private:
-    QPlainTextEdit *m_pane;
-    int m_cap;
-    QStringList m_pending;
-    qsizetype m_pendingChars = 0;
-    QTimer *m_timer;
 };

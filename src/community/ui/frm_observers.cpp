@@ -1,6 +1,7 @@
 #include "community/ui/frm_observers.h"
 
 #include "base/ui/scale_window.h"
+#include "base/ui/show_and_raise.h"
 #include "community/observers.h"
 
 #include <QCloseEvent>
@@ -98,6 +99,5 @@ void frmNewObserverAlert::showArrival(const QString &observerLine)
 {
     Label1->setText(u"A new observer has signed in:\n\n"_s + observerLine);
     adjustSize();
-    show();
-    raise();
+    showAndRaise(this, false);
 }

@@ -1,9 +1,10 @@
 #include "community/ui/quick_chat_panel.h"
-#include "community/content_filters.h"
+#include "base/content_filters.h"
 #include "community/ui/frm_msg.h"
 
 #include <QKeyEvent>
 
+#include "base/ui/pane_writer.h"
 #include "base/ui/program_art.h"
 #include "base/ui/typing_filter.h"
 #include "platform/shell.h"
@@ -43,7 +44,7 @@ QuickChatPanel::QuickChatPanel(Shell &shell, AlertSounds sounds, QWidget *parent
     m_received->setObjectName(QStringLiteral("QCRec"));
     m_received->setReadOnly(true);
     m_received->setToolTip(QuickChatTip(QStringLiteral("chat")));
-    m_writer = new PaneWriter(m_received);
+    m_writer = new PaneWriter(m_received, Messages::PaneCap);
     m_send = new QPlainTextEdit(this);
     m_send->setObjectName(QStringLiteral("txtQCSend"));
     m_send->setPlainText(QStringLiteral("Type quick chat text here and press enter to send!\r\n"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reports/alert_sounds.h"
+#include "base/alert_sounds.h"
 
 #include <QString>
 #include <QWidget>

@@ -3,10 +3,11 @@
 #include "base/client_state.h"
 #include "base/list_files.h"
 #include "base/status_line.h"
+#include "base/ui/show_and_raise.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_windows.h"
 #include "graphics/ui/picture_view.h"
-#include "graphics/url_download.h"
+#include "net/url_download.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
 
@@ -185,8 +186,7 @@ void GraphicsSubsystem::cmdFullScreen_Click()
             m_factory, m_context.state.filePath(Graphics::FullSizePageFileName), m_window);
         m_fullBrowser->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_fullBrowser->show();
-    m_fullBrowser->raise();
+    showAndRaise(m_fullBrowser, false);
     m_fullBrowser->ShowAddress(currentAddress());
 }
 
@@ -202,8 +202,7 @@ frmFullImage &GraphicsSubsystem::openFullImage()
                 m_context.services.shell.openUrl(url);
         });
     }
-    m_fullImage->show();
-    m_fullImage->raise();
+    showAndRaise(m_fullImage, false);
     return *m_fullImage;
 }
 
@@ -237,8 +236,7 @@ void GraphicsSubsystem::imgGraphicURL_Click()
         });
         m_selection->Timer1->start();
     }
-    m_selection->show();
-    m_selection->raise();
+    showAndRaise(m_selection, false);
 }
 
 void GraphicsSubsystem::UpdatePreviews()
@@ -320,8 +318,7 @@ void GraphicsSubsystem::OpenMoreLinks()
             m_links->Text1->setFocus();
         });
     }
-    m_links->show();
-    m_links->raise();
+    showAndRaise(m_links, false);
 }
 
 void GraphicsSubsystem::AddLink()

@@ -2,6 +2,7 @@
 
 #include "base/client_state.h"
 #include "base/ui/scale_window.h"
+#include "base/ui/show_and_raise.h"
 #include "platform/dialogs.h"
 
 #include <QCheckBox>
@@ -221,9 +222,7 @@ void frmSpotter::ShowAsSettings()
         Command2->hide();
         Command3->hide();
     }
-    show();
-    raise();
-    activateWindow();
+    showAndRaise(this);
     if (m_saveSettings)
         m_saveSettings();
 }
@@ -281,11 +280,7 @@ void frmSpotter::Check2_Click()
 void frmSpotter::attachReplies(SignOnReplies &replies, std::function<void(int)> endProgram)
 {
     connect(
-        &replies, &SignOnReplies::signOnFormRequested, this,
-        [this] {
-            show();
-            raise();
-        },
+        &replies, &SignOnReplies::signOnFormRequested, this, [this] { showAndRaise(this, false); },
         Qt::QueuedConnection);
     connect(
         &replies, &SignOnReplies::messageBoxRequested, this,

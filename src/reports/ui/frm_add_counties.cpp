@@ -1,8 +1,8 @@
 #include "reports/ui/frm_add_counties.h"
 
 #include "base/client_state.h"
+#include "base/content_filters.h"
 #include "base/list_files.h"
-#include "community/content_filters.h"
 
 frmAddCounties::frmAddCounties(ClientState &state, Dialogs &dialogs, QWidget *parent)
     : ListEditorWindow(

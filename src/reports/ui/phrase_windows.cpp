@@ -2,6 +2,7 @@
 
 #include "base/client_state.h"
 #include "base/ui/scale_window.h"
+#include "base/ui/show_and_raise.h"
 #include "base/ui/text_filter.h"
 #include "platform/dialogs.h"
 #include "reports/report_tools.h"
@@ -200,9 +201,7 @@ void PhraseLists::attach(ReportPanel *panel, QWidget *window)
 void PhraseLists::ShowLists()
 {
     ensureLists();
-    m_lists->show();
-    m_lists->raise();
-    m_lists->activateWindow();
+    showAndRaise(m_lists);
 }
 
 void PhraseLists::ensureLists()

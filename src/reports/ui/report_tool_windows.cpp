@@ -3,6 +3,7 @@
 #include "base/client_state.h"
 #include "base/message_addressing.h"
 #include "base/ui/colour.h"
+#include "base/ui/show_and_raise.h"
 #include "net/server_link.h"
 #include "platform/dialogs.h"
 #include "reports/report_intake.h"
@@ -111,9 +112,7 @@ void ReportToolWindows::mnuRoutineReport_Click()
     m_routine->txtObserved->setText(m_panel->txtData->text());
     m_panel->txtData->clear();
     m_panel->chkSevere->setChecked(false);
-    m_routine->show();
-    m_routine->raise();
-    m_routine->activateWindow();
+    showAndRaise(m_routine);
 }
 
 void ReportToolWindows::cmdGetLast_Click()
@@ -166,9 +165,7 @@ void ReportToolWindows::ShowReport(int row)
         viewer = m_routineViewer;
     }
     viewer->ShowColumns(r);
-    viewer->show();
-    viewer->raise();
-    viewer->activateWindow();
+    showAndRaise(viewer);
 }
 
 void ReportToolWindows::cmdDelete_Click()

@@ -16,9 +16,9 @@
 #include <QLineEdit>
 #include <QTreeView>
 
-ReportsSubsystem::ReportsSubsystem(const ClientContext &context, WarningsModel &warnings, QObject *parent)
+ReportsSubsystem::ReportsSubsystem(const ClientContext &context, QObject *parent)
     : QObject(parent), m_context(context), m_sounds(context.services.sound, context.state.dataDir),
-      m_intake(context.state, context.services.clock, context.window, m_sounds, m_reports, warnings),
+      m_intake(context.state, context.services.clock, context.window, m_sounds, m_reports),
       m_composer(context.state, context.services.clock, context.services.dialogs, context.link)
 {
     m_intake.RegisterHandlers(context.link.dispatcher());

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/alert_sounds.h"
 #include "base/ui/subsystem.h"
-#include "reports/alert_sounds.h"
 #include "reports/report_composer.h"
 #include "reports/report_intake.h"
 #include "reports/report_list_model.h"
@@ -12,7 +12,6 @@
 
 class ReportMenus;
 class ReportToolWindows;
-class WarningsModel;
 
 // The reports flow: the intake on the link's dispatcher, the composer
 // sending through the link, and, once the main window exists, the report
@@ -22,8 +21,7 @@ class ReportsSubsystem final : public QObject, public Subsystem
 {
     Q_OBJECT
 public:
-    // WRN rows go to the warnings list, which its own subsystem shows.
-    ReportsSubsystem(const ClientContext &context, WarningsModel &warnings, QObject *parent = nullptr);
+    ReportsSubsystem(const ClientContext &context, QObject *parent = nullptr);
     ~ReportsSubsystem() override;
 
     void buildWindows(SubsystemHost &host) override;

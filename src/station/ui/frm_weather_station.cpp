@@ -2,7 +2,7 @@
 
 #include "base/settings.h"
 #include "base/ui/scale_window.h"
-#include "graphics/url_download.h"
+#include "net/url_download.h"
 #include "platform/dialogs.h"
 
 #include <QFileInfo>

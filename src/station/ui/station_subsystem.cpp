@@ -2,8 +2,9 @@
 
 #include "base/client_state.h"
 #include "base/status_line.h"
-#include "graphics/url_download.h"
+#include "base/ui/show_and_raise.h"
 #include "net/server_link.h"
+#include "net/url_download.h"
 #include "platform/clock.h"
 #include "station/station_readers.h"
 #include "station/station_table_model.h"
@@ -84,9 +85,7 @@ void StationSubsystem::mnuConnectWeatherStation_Click()
                                         });
         m_setup->setAttribute(Qt::WA_DeleteOnClose);
     }
-    m_setup->show();
-    m_setup->raise();
-    m_setup->activateWindow();
+    showAndRaise(m_setup);
 }
 
 frmAutomatedData &StationSubsystem::ensureDataWindow()
@@ -102,9 +101,7 @@ frmAutomatedData &StationSubsystem::ensureDataWindow()
 void StationSubsystem::mnuAutomatedStations_Click()
 {
     frmAutomatedData &w = ensureDataWindow();
-    w.show();
-    w.raise();
-    w.activateWindow();
+    showAndRaise(&w);
 }
 
 void StationSubsystem::HandleStationData(const QString &message)

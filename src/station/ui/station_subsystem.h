@@ -2,7 +2,7 @@
 
 #include "base/station_source.h"
 #include "base/ui/subsystem.h"
-#include "community/content_filters.h"
+#include "net/blocked_senders.h"
 #include "station/station_processing.h"
 #include "station/ui/frm_automated_data.h"
 #include "station/ui/frm_weather_station.h"

@@ -2,13 +2,13 @@
 
 #include "app/ui/client_app.h"
 #include "app/ui/form1.h"
+#include "base/alert_sounds.h"
 #include "base/client_state.h"
 #include "base/status_line.h"
 #include "fake_desktop.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/sign_on.h"
-#include "reports/alert_sounds.h"
 #include "reports/ui/report_panel.h"
 #include "reports/ui/reports_subsystem.h"
 
@@ -19,7 +19,7 @@
 
 // One client as main() puts it together, through the same composition
 // root, with the desktop faked. The main window is created, not loaded.
-struct ReportsWindow : FakeDesktop
+struct ClientFixture : FakeDesktop
 {
     QTemporaryDir dir;
     ClientState state;
@@ -30,7 +30,7 @@ struct ReportsWindow : FakeDesktop
     ReportsSubsystem *reports = nullptr;
 
     // Port 1: the supervision tick finds nothing there when no relay runs.
-    explicit ReportsWindow(const QString &user = QStringLiteral("CARL"), quint16 httpPort = 1)
+    explicit ClientFixture(const QString &user = QStringLiteral("CARL"), quint16 httpPort = 1)
     {
         state.dataDir = dir.path();
         state.settings.UserName = user;

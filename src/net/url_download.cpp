@@ -1,6 +1,6 @@
-#include "graphics/url_download.h"
+#include "net/url_download.h"
 
-#include "net/wire_codec.h"
+#include "base/wire_codec.h"
 
 #include <QCoreApplication>
 #include <QFile>

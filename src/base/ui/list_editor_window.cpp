@@ -1,9 +1,9 @@
-#include "community/ui/list_editor_window.h"
+#include "base/ui/list_editor_window.h"
 
 #include "base/ui/scale_window.h"
 
+#include "base/content_filters.h"
 #include "base/ui/typing_filter.h"
-#include "community/content_filters.h"
 #include "platform/dialogs.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,5 @@
-#include "community/content_filters.h"
+#include "base/content_filters.h"
 
-#include "net/protocol.h"
 #include "platform/dialogs.h"
 
 const QStringList &OffensiveWords()
@@ -63,27 +62,6 @@ bool BlockedUsers::IsBlocked(const QStringList &filterList, const QString &name)
         m_built = true;
     }
     return m_upper.contains(name.toUpper());
-}
-
-std::optional<QString> ScreenedName(QStringView message)
-{
-    const QString code = CommandCode(message);
-    int field;
-    if (code == u"RPT" || code == u"WRN" || code == u"GLD")
-        field = 4;
-    else if (code == u"MSG")
-        field = 1;
-    else if (code == u"RPA")
-        field = 9;
-    else
-        return std::nullopt;
-    return FieldAt(SplitFields(message), field);
-}
-
-bool IsFromBlockedUser(QStringView message, const QStringList &filterList, BlockedUsers &blocked)
-{
-    const std::optional<QString> name = ScreenedName(message);
-    return name && blocked.IsBlocked(filterList, *name);
 }
 
 ListEntryResult AddListEntry(QStringList &list, const QString &typed, int maxEntries)

@@ -7,8 +7,6 @@
 #include <QStringList>
 #include <QStringView>
 
-#include <optional>
-
 class Dialogs;
 
 namespace ContentFilters {
@@ -39,13 +37,6 @@ private:
     QSet<QString> m_upper;
     bool m_built = false;
 };
-
-// The name a received message is screened by: the observer of RPT, WRN and
-// GLD, the sender of MSG, the sending user of RPA; nullopt for codes that are
-// never screened (SMG, GOB, DOB and the rest).
-std::optional<QString> ScreenedName(QStringView message);
-// True when the message comes from a blocked user and must be dropped.
-bool IsFromBlockedUser(QStringView message, const QStringList &filterList, BlockedUsers &blocked);
 
 // Adding an entry typed into the filter or additional-counties window.
 enum class ListEntryResult { Added, Blank, Full };

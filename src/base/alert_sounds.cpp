@@ -1,4 +1,4 @@
-#include "reports/alert_sounds.h"
+#include "base/alert_sounds.h"
 
 #include "platform/sound_player.h"
 
