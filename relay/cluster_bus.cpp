@@ -2,8 +2,8 @@
 
 #include "relay_log.h"
 
-#include "net/protocol.h"
 #include "base/wire_codec.h"
+#include "net/protocol.h"
 
 #include <QDateTime>
 #include <QHostAddress>
@@ -179,6 +179,21 @@ void ClusterBus::start()
 
 void ClusterBus::stop()
 {
+    if (m_up) {
+        // The others take over at their next heartbeat instead of waiting
+        // for this relay's presence to lapse. One short blocking call, as
+        // the relay ends.
+        const timeval timeout{1, 0};
+        if (redisContext *c =
+                redisConnectWithTimeout(m_settings.host.toLatin1().constData(), m_settings.port, timeout)) {
+            if (!c->err) {
+                redisSetTimeout(c, timeout);
+                const QByteArray alive = key("alive:") + m_origin.toLatin1();
+                freeReplyObject(redisCommand(c, "DEL %b", alive.constData(), size_t(alive.size())));
+            }
+            redisFree(c);
+        }
+    }
     m_running = false;
     ++m_generation;
     for (Link &l : m_links)
