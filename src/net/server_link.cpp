@@ -186,6 +186,13 @@ bool ServerLink::SendTyped(const QString &message)
     return true;
 }
 
+void ServerLink::flushNow()
+{
+    m_socket.flush();
+    if (m_socket.bytesToWrite() > 0)
+        m_socket.waitForBytesWritten(500);
+}
+
 QString ServerLink::NotSentText()
 {
     return QStringLiteral("Not sent: the link to the server is down.");

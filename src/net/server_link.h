@@ -50,9 +50,7 @@ public:
     // Other subsystems register their handlers here.
     Dispatcher &dispatcher() { return m_dispatcher; }
     ReceiveBuffer &receiveBuffer() { return m_buffer; }
-    QTcpSocket &Winsock1() { return m_socket; }
-    // The HTTP downloader, shared with the graphics and station readers.
-    UrlDownloader &downloader() { return m_downloader; }
+    quint16 peerPort() const { return m_socket.peerPort(); }
 
     // Starts Timer1 at its current interval (the main window does this when
     // it loads). Tests drive Timer1_Timer() directly instead.
@@ -69,6 +67,10 @@ public:
 
     void SendData(const QString &message) override;
     bool SendTyped(const QString &message) override;
+    // Hands what waits to be sent to the system now, waiting a short bounded
+    // time for a full send buffer without running events: for the sign-off,
+    // right before the program ends.
+    void flushNow();
     static QString NotSentText();
     // The status line while a sent sign-on waits for its reply.
     static QString WaitingText();

@@ -29,11 +29,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTcpSocket>
-#include <QTemporaryDir>
 #include <QtTest>
-
-using namespace Qt::Literals::StringLiterals;
 
 // Whole clients, put together as main() does, against a real relay.
 class TestClientE2e : public QObject
@@ -381,7 +377,7 @@ private slots:
         QVERIFY(c.app->Start());
         QTRY_COMPARE_WITH_TIMEOUT(c.status(), u"Welcome hubber!"_s, 4000);
         m_relay->admin({u"hub"_s, u"hubber"_s, u"127.0.0.1"_s, QString::number(second.tcpPort())});
-        QTRY_COMPARE_WITH_TIMEOUT(c.app->link().Winsock1().peerPort(), second.tcpPort(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(c.app->link().peerPort(), second.tcpPort(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(c.app->link().state(), LinkState::Connected, 5000);
     }
 

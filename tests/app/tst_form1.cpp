@@ -1,28 +1,20 @@
 // ctest-label: ui
-#include "app/ui/form1.h"
-#include "base/client_state.h"
 #include "base/list_files.h"
-#include "base/status_line.h"
 #include "base/ui/scale_window.h"
 #include "client_fixture.h"
-#include "fake_desktop.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
-#include "net/server_link.h"
 #include "net/url_download.h"
 #include "reports/ui/report_tool_windows.h"
 #include "scripted_server.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QFile>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -119,9 +111,7 @@ private slots:
     void stepsRunInOrderForEverySubsystem()
     {
         Fixture f;
-        QFile filter(f.state.filePath(FilterListFileName));
-        QVERIFY(filter.open(QIODevice::WriteOnly) && filter.write("TROLL\r\n") == 7);
-        filter.close();
+        QVERIFY(TestFiles::write(f.state.filePath(FilterListFileName), "TROLL\r\n"));
         QStringList listsAtStep;
         QObject::connect(f.form.get(), &Form1::loaded, f.form.get(),
                          [&] { listsAtStep << f.state.filterList; });
@@ -209,10 +199,7 @@ private slots:
         HttpResponder http;
         QVERIFY(server.listen() && http.listen());
         http.setAddressFile("127.0.0.1:" + QByteArray::number(server.port()));
-        QFile host(f.state.filePath(u"AddressHost.txt"_s));
-        QVERIFY(host.open(QIODevice::WriteOnly));
-        host.write(http.base().toUtf8());
-        host.close();
+        QVERIFY(TestFiles::write(f.state.filePath(u"AddressHost.txt"_s), http.base().toUtf8()));
         f.link.Connect();
         QTRY_VERIFY_WITH_TIMEOUT(server.hasClient(), 5000);
         QTest::qWait(50);

@@ -9,8 +9,6 @@
 
 #include <QtTest>
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 QStringList rows(const ActiveChatsModel &m)
@@ -133,9 +131,7 @@ private slots:
         const QString path = dir.filePath(u"Messages.txt"_s);
         QVERIFY(!AppendMessageLog(path, u"one\r\n"_s));
         QVERIFY(!AppendMessageLog(path, u"two|\r\n"_s));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), "one\r\ntwo|\r\n"_ba);
+        QCOMPARE(TestFiles::read(path), "one\r\ntwo|\r\n"_ba);
         QVERIFY(AppendMessageLog(dir.filePath(u"missing/Messages.txt"_s), u"x"_s).has_value());
         QVERIFY(AppendMessageLog(u"/dev/full"_s, u"x\r\n"_s).has_value());
         // An entry cut short by a full disk: the next one starts on a line of its own.

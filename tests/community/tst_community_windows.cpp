@@ -1,5 +1,4 @@
 // ctest-label: ui
-#include "base/client_state.h"
 #include "base/list_files.h"
 #include "base/ui/pane_writer.h"
 #include "client_fixture.h"
@@ -8,28 +7,19 @@
 #include "community/ui/frm_filter.h"
 #include "community/ui/frm_msg.h"
 #include "community/ui/frm_observers.h"
-#include "fakes.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
 #include "reports/ui/frm_add_counties.h"
 #include "scripted_server.h"
-#include "test_files.h"
 
 #include <QAction>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
 
 #include <memory>
-
-using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -161,8 +151,7 @@ private slots:
         community.mnuListObservers_Click();
         list->close();
         QVERIFY(!community.observers().listing());
-        QFile wav(w.state.filePath(AlertSounds::MessageFile));
-        QVERIFY(wav.open(QIODevice::WriteOnly));
+        QVERIFY(TestFiles::write(w.state.filePath(AlertSounds::MessageFile), {}));
         w.form->findChild<QAction *>(u"mnuNewObserverAlert"_s)->trigger();
         w.arrive(ServerMessage(u"GOB", {u"MD"_s, u"HARFORD"_s, u"21014"_s, u"CAROL"_s, QString()}));
         QCOMPARE(w.statusLabel()->text(), u"New Observer!  -  MD  HARFORD  21014  CAROL"_s);

@@ -3,11 +3,9 @@
 #include "scripted_server.h"
 #include "test_files.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-using namespace Qt::Literals::StringLiterals;
 using namespace Graphics;
 
 namespace {

@@ -4,13 +4,10 @@
 #include "graphics/ui/graphics_subsystem.h"
 #include "graphics/ui/picture_view.h"
 #include "scripted_server.h"
-#include "test_files.h"
 
 #include <QListWidget>
 #include <QPushButton>
 #include <QtTest>
-
-using namespace Qt::Literals::StringLiterals;
 
 namespace {
 // A 1x1 GIF of the given number of frames; colour picks the palette.

@@ -1,5 +1,4 @@
 // ctest-label: ui
-#include "base/wire_codec.h"
 #include "client_fixture.h"
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_msg.h"
@@ -7,27 +6,19 @@
 #include "reports/report_list_model.h"
 #include "reports/ui/frm_options.h"
 #include "reports/ui/phrase_windows.h"
-#include "reports/ui/report_panel.h"
 #include "reports/ui/report_tool_windows.h"
 #include "scripted_server.h"
-#include "test_files.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
-#include <QTcpServer>
 #include <QTreeView>
 #include <QtTest>
-
-using namespace Qt::Literals::StringLiterals;
 
 namespace {
 

@@ -1,8 +1,6 @@
 // ctest-label: ui
 #include "base/settings.h"
 #include "client_fixture.h"
-#include "net/protocol.h"
-#include "test_files.h"
 
 #include "community/ui/community_subsystem.h"
 #include "community/ui/frm_filter.h"
@@ -13,13 +11,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QLabel>
 #include <QListWidget>
 #include <QTcpServer>
 #include <QTreeView>
 #include <QtTest>
-
-using namespace Qt::Literals::StringLiterals;
 
 class TstReportsSubsystem : public QObject
 {

@@ -16,8 +16,6 @@
 #include <QTreeView>
 #include <QtTest>
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 const QString WdLine = u"8:07 PM 12/6/2026\r\n%1\r\n"_s;
@@ -25,11 +23,8 @@ const QString Tail = u"|MD|HARFORD|21014|CARL|Bel Air|^"_s;
 
 QString writeFile(const QTemporaryDir &dir, const QString &name, const QString &text)
 {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    f.open(QIODevice::WriteOnly);
-    f.write(text.toLatin1());
-    return path;
+    TestFiles::write(dir.filePath(name), text.toLatin1());
+    return dir.filePath(name);
 }
 
 QString rpa(const QString &observer, const QString &temperature)
@@ -98,9 +93,7 @@ private slots:
         w->Command1->click();
         QTRY_VERIFY(!fx.client->station().setupWindow());
         ClientState reread;
-        QFile f(fx.state.filePath(SettingsFileName));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        ReadSettings(f.readAll(), reread.settings);
+        ReadSettings(TestFiles::read(fx.state.filePath(SettingsFileName)), reread.settings);
         QCOMPARE(reread.settings.StationAutomation, option);
         QCOMPARE(reread.settings.StationDataPath, path);
         // Opened again, the window shows what was saved.

@@ -6,8 +6,6 @@
 #include <QTreeView>
 #include <QtTest>
 
-using namespace Qt::Literals::StringLiterals;
-
 class TstWarnlinkPanel : public QObject
 {
     Q_OBJECT
@@ -29,9 +27,7 @@ private slots:
         WarnLinkSubsystem &link = w.client->warnLink();
         const QString before = w.state.settings.WarnProgramPath;
         const QString program = w.dir.filePath(u"tavrel"_s);
-        QFile f(program);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        QVERIFY(TestFiles::write(program, {}));
         if (answer == 1)
             w.dialogs.inputs.enqueue(program);
         else if (answer == 2)

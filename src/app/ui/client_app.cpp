@@ -150,10 +150,8 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
             });
     connect(m_warnLink.get(), &WarnLinkSubsystem::tavrelAudioAlertChanged, this,
             [this](bool on) { m_reports->intake().setTavrelAudioAlert(on); });
-    connect(m_warnLink.get(), &WarnLinkSubsystem::focusReportText, this, [this] {
-        if (m_reports->panel())
-            m_reports->panel()->txtData->setFocus();
-    });
+    connect(m_warnLink.get(), &WarnLinkSubsystem::focusReportText, m_reports.get(),
+            &ReportsSubsystem::focusReportBox);
     connect(m_reports.get(), &ReportsSubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_community = std::make_unique<CommunitySubsystem>(context);
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
@@ -162,7 +160,6 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     connect(&m_reports->tools(), &ReportToolWindows::listFontChanged, this,
             [this] { m_warnLink->loadStep(LoadStep::Fonts); });
     m_graphics = std::make_unique<GraphicsSubsystem>(context);
-    graphicsDefaults = [this] { m_graphics->SetDefaults(); };
     connect(m_graphics.get(), &GraphicsSubsystem::pictureChanged, m_community.get(),
             &CommunitySubsystem::ShowGraphic);
     connect(m_community.get(), &CommunitySubsystem::fullScreenImageRequested, m_graphics.get(),
@@ -248,8 +245,7 @@ bool ClientApp::Start()
         return false;
 
     m_spotter->LoadProfile();
-    if (graphicsDefaults)
-        graphicsDefaults();
+    m_graphics->SetDefaults(); // start-up step 4
     if (m_state.settings.AutoLogIn == 1)
         m_spotter->cmdDone_Click();
     if (!m_form1 || !m_form1->isLoaded())
@@ -283,20 +279,10 @@ Form1 &ClientApp::createMainWindow()
     form.addSubsystem(*m_station);
     wireGraphicsPlace();
     // The warnings go under the report list, as wide as it.
-    if (m_reports->panel() && m_warnLink->panel())
-        m_reports->panel()->PlaceUnderList(m_warnLink->panel());
+    m_reports->placeUnderList(m_warnLink->panel());
     // A click on the status line opens the messenger.
-    if (auto *status = form.findChild<QLabel *>(QStringLiteral("lblStatus")))
-        status->installEventFilter(this);
+    connect(&form, &Form1::statusLineClicked, m_community.get(), &CommunitySubsystem::mnuMessaging_Click);
     return form;
-}
-
-bool ClientApp::eventFilter(QObject *watched, QEvent *event)
-{
-    if (event->type() == QEvent::MouseButtonRelease && m_form1 &&
-        watched == m_form1->findChild<QLabel *>(QStringLiteral("lblStatus")))
-        m_community->mnuMessaging_Click();
-    return QObject::eventFilter(watched, event);
 }
 
 // The phrase lists and the graphic share one place; either view hands the
@@ -304,17 +290,10 @@ bool ClientApp::eventFilter(QObject *watched, QEvent *event)
 void ClientApp::wireGraphicsPlace()
 {
     GraphicsPanel *graphics = m_graphics->panel();
-    ReportPanel *reports = m_reports->panel();
-    if (!graphics || !reports)
+    if (!graphics)
         return;
-    connect(graphics, &GraphicsPanel::listsShown, reports, [reports](bool shown) {
-        for (QWidget *w : {static_cast<QWidget *>(reports->Lbl1), static_cast<QWidget *>(reports->lst1),
-                           static_cast<QWidget *>(reports->Lbl2), static_cast<QWidget *>(reports->lst2)})
-            w->setVisible(shown);
-        if (auto *more = reports->findChild<QWidget *>(QStringLiteral("cmdMoreLists")))
-            more->setVisible(shown);
-    });
-    connect(graphics, &GraphicsPanel::focusReportBox, reports, [reports] { reports->txtData->setFocus(); });
+    connect(graphics, &GraphicsPanel::listsShown, m_reports.get(), &ReportsSubsystem::showPhraseLists);
+    connect(graphics, &GraphicsPanel::focusReportBox, m_reports.get(), &ReportsSubsystem::focusReportBox);
 }
 
 void ClientApp::openRawView()

@@ -52,8 +52,6 @@ public:
     frmSpotter &spotter() { return *m_spotter; }
     Form1 *mainWindow() const { return m_form1.get(); }
     ServerLink &link() { return *m_link; }
-    UrlDownloader &downloader() { return *m_downloader; }
-    ServerNotices &notices() { return *m_notices; }
     SignOnReplies &signOnReplies() { return *m_replies; }
     StatusLine &statusLine() { return *m_statusLine; }
     ReportsSubsystem &reports() { return *m_reports; }
@@ -65,14 +63,8 @@ public:
     // The home station as the routine-report window uses it.
     StationSource &stationSource();
 
-    // Start-up step 4: the built-in graphics defaults.
-    std::function<void()> graphicsDefaults;
-
     // With NIMBREL_TRACE=1 the client marks its progress on stderr.
     static void trace(const char *mark);
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     class MainWindowActions;

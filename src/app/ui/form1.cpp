@@ -133,6 +133,7 @@ void Form1::buildCentral()
     m_lblStatus->setFrameShape(QFrame::Panel);
     m_lblStatus->setFrameShadow(QFrame::Sunken);
     m_lblStatus->setMinimumWidth(100);
+    m_lblStatus->installEventFilter(this);
     m_lblStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_cmdMinimize = new QPushButton(QStringLiteral("Minimize to &Tray"), central);
     m_cmdMinimize->setObjectName(QStringLiteral("cmdMinimize"));
@@ -167,6 +168,8 @@ void Form1::updateSlotStretch(PanelSlot slot)
 
 bool Form1::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_lblStatus && event->type() == QEvent::MouseButtonRelease)
+        emit statusLineClicked();
     if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) {
         const QVariant slot = watched->property("panelSlot");
         if (slot.isValid())
@@ -383,13 +386,9 @@ QString Form1::SignOffMessage() const
 
 void Form1::sendSignOff()
 {
+    // The program ends right after: the bytes go to the system now.
     m_link.SendData(SignOffMessage());
-    // The program ends right after: hand the bytes to the system now. A
-    // short bounded wait covers a full send buffer; no events run meanwhile.
-    QTcpSocket &socket = m_link.Winsock1();
-    socket.flush();
-    if (socket.bytesToWrite() > 0)
-        socket.waitForBytesWritten(500);
+    m_link.flushNow();
 }
 
 void Form1::mnuExit_Click()

@@ -83,6 +83,8 @@ signals:
     void loaded();
     // The window is closing: the windows it does not own close with it.
     void closing();
+    // The status line was clicked.
+    void statusLineClicked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

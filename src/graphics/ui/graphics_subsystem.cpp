@@ -31,8 +31,6 @@ GraphicsSubsystem::GraphicsSubsystem(const ClientContext &context, QObject *pare
 
 GraphicsSubsystem::~GraphicsSubsystem()
 {
-    if (m_download)
-        m_context.downloader.abort(m_download);
     delete m_fullImage;
     delete m_fullBrowser;
     delete m_selection;

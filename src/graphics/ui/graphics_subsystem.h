@@ -45,13 +45,10 @@ public:
     void LinksDone();
 
     Graphics::Rotation &rotation() { return m_rotation; }
-    QString picturePath() const { return m_picturePath; }
     GraphicsPanel *panel() const { return m_panel; }
     frmImageSelection *imageSelection() const { return m_selection; }
     frmMoreLinks *moreLinks() const { return m_links; }
     frmFullImage *fullImage() const { return m_fullImage; }
-    frmFullImageBrowser *fullBrowser() const { return m_fullBrowser; }
-    QTimer &refreshTimer() { return m_tmrRefresh; }
 
 signals:
     // A new picture file arrived (for the messaging window's picture).
@@ -69,7 +66,6 @@ private:
     Graphics::Rotation m_rotation;
     QString m_picturePath;
     QTimer m_tmrRefresh;
-    quint64 m_download = 0;
     BrowserFactory m_factory;
     QWidget *m_window = nullptr;
     QPointer<GraphicsPanel> m_panel;

@@ -164,6 +164,22 @@ void ReportPanel::PlaceUnderList(QWidget *panel)
         box->insertWidget(box->indexOf(ListView1) + 1, panel, 2);
 }
 
+void ReportPanel::focusReportBox()
+{
+    txtData->setFocus();
+}
+
+void ReportPanel::showPhraseLists(bool shown)
+{
+    for (QWidget *w : std::initializer_list<QWidget *>{Lbl1, lst1, Lbl2, lst2, cmdMoreLists})
+        w->setVisible(shown);
+}
+
+void ReportPanel::applyListFont(const QFont &font)
+{
+    ListView1->setFont(font);
+}
+
 void ReportPanel::ReloadPhraseLists()
 {
     const PhraseList &severe = m_state.phraseLists[5];

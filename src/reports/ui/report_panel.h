@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QCheckBox;
+class QFont;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -45,6 +46,11 @@ public:
     // Puts a panel right under the report list, which gives it the lower
     // part of its height while it is shown and has it back when hidden.
     void PlaceUnderList(QWidget *panel);
+    void focusReportBox();
+    // The two phrase lists with their titles and More Lists, shown or hidden
+    // as the place they share with the graphic switches.
+    void showPhraseLists(bool shown);
+    void applyListFont(const QFont &font);
 
     QTreeView *ListView1;
     QLabel *lblListTotal;

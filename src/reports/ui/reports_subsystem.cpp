@@ -81,7 +81,7 @@ void ReportsSubsystem::loadStep(LoadStep step)
         break;
     case LoadStep::Fonts:
         if (m_panel)
-            m_panel->ListView1->setFont(ListFont(m_context.state.settings));
+            m_panel->applyListFont(ListFont(m_context.state.settings));
         break;
     case LoadStep::TimeMode:
         m_menus->showTimeMode();
@@ -106,6 +106,24 @@ void ReportsSubsystem::escape(bool)
 {
     if (m_panel)
         m_panel->EscapePressed();
+}
+
+void ReportsSubsystem::focusReportBox()
+{
+    if (m_panel)
+        m_panel->focusReportBox();
+}
+
+void ReportsSubsystem::showPhraseLists(bool shown)
+{
+    if (m_panel)
+        m_panel->showPhraseLists(shown);
+}
+
+void ReportsSubsystem::placeUnderList(QWidget *panel)
+{
+    if (m_panel && panel)
+        m_panel->PlaceUnderList(panel);
 }
 
 void ReportsSubsystem::mnuAlertOptions_Click()

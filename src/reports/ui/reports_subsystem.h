@@ -38,6 +38,12 @@ public:
     ReportPanel *panel() const { return m_panel; }
     ReportToolWindows &tools() { return *m_tools; }
 
+    // What the other subsystems' places ask of the report panel; nothing
+    // before the main window exists.
+    void focusReportBox();
+    void showPhraseLists(bool shown);
+    void placeUnderList(QWidget *panel);
+
     void mnuAlertOptions_Click();
     void mnuAdditionalCounties_Click();
 

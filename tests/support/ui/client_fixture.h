@@ -6,6 +6,7 @@
 #include "base/client_state.h"
 #include "base/status_line.h"
 #include "fake_desktop.h"
+#include "test_files.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/sign_on.h"
@@ -38,15 +39,10 @@ struct ClientFixture : FakeDesktop
         state.settings.UserCounty = QStringLiteral("HARFORD");
         state.settings.UserZip = QStringLiteral("21014");
         state.settings.UserLocation = QStringLiteral("Bel Air");
-        QFile host(state.filePath(QStringLiteral("AddressHost.txt")));
-        host.open(QIODevice::WriteOnly);
-        host.write("http://127.0.0.1:" + QByteArray::number(httpPort) + "\r\n");
-        host.close();
+        TestFiles::pointAt(dir.path(), httpPort);
         // The sounds start-up copies into every data folder.
-        for (const QString &file : {AlertSounds::RoutineFile, AlertSounds::AlertFile}) {
-            QFile sound(state.filePath(file));
-            sound.open(QIODevice::WriteOnly);
-        }
+        for (const QString &file : {AlertSounds::RoutineFile, AlertSounds::AlertFile})
+            TestFiles::write(state.filePath(file), {});
         client = std::make_unique<ClientApp>(state, services());
         link = &client->link();
         replies = &client->signOnReplies();
