@@ -849,6 +849,7 @@ void ClusterBus::onHeartbeat(redisReply *r)
     std::sort(relays.begin(), relays.end(),
               [](const ClusterRelay &a, const ClusterRelay &b) { return a.name < b.name; });
     m_relays = relays;
+    m_handedOut.clear();
     // Just back from a lost link, the others may not have refreshed their
     // presence yet: nobody is judged before one whole time-to-live.
     if (m_upSince.elapsed() < m_settings.ttlMs)
@@ -887,15 +888,24 @@ QList<ClusterRelay> ClusterBus::relays() const
     return out;
 }
 
-std::optional<QString> ClusterBus::addressToHandOut() const
+std::optional<QString> ClusterBus::addressToHandOut()
 {
-    const int own = m_hooks.localCount ? m_hooks.localCount() : 0;
+    // Addresses handed out since the last heartbeat count as clients, so
+    // that a wave of reconnecting clients spreads instead of all going to
+    // the relay that was least loaded a moment ago.
+    const auto load = [this](const ClusterRelay &r) { return r.signedOn + m_handedOut.value(r.origin); };
+    const int own = (m_hooks.localCount ? m_hooks.localCount() : 0) + m_handedOut.value(m_origin);
     const ClusterRelay *best = nullptr;
     if (m_up)
         for (const ClusterRelay &r : m_relays)
-            if (!r.draining && !r.advertise.isEmpty() && (!best || r.signedOn < best->signedOn))
+            if (!r.draining && !r.advertise.isEmpty() && (!best || load(r) < load(*best)))
                 best = &r;
-    if (!m_draining && (!best || own <= best->signedOn))
+    if (!m_draining && (!best || own <= load(*best))) {
+        ++m_handedOut[m_origin];
         return std::nullopt;
-    return best ? best->advertise : QString();
+    }
+    if (!best)
+        return QString();
+    ++m_handedOut[best->origin];
+    return best->advertise;
 }

@@ -108,7 +108,7 @@ public:
     // Where the address file sends a client: the live relay that is not
     // draining with the fewest signed-on clients, this one on a tie.
     // nullopt: this relay; an empty text: none can take clients.
-    std::optional<QString> addressToHandOut() const;
+    std::optional<QString> addressToHandOut();
     void setDraining(bool draining) { m_draining = draining; }
     bool draining() const { return m_draining; }
 
@@ -202,6 +202,7 @@ private:
 
     QList<ClusterRelay> m_relays; // others, from the last heartbeat
     QHash<QString, qint64> m_claimed;
+    QHash<QString, int> m_handedOut; // since the last heartbeat, by relay run
 
     bool m_historyPending = true; // read own unacknowledged entries first
     int m_storesInFlight = 0;

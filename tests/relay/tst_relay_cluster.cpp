@@ -5,8 +5,8 @@
 #include "relay_store.h"
 #include "temp_servers.h"
 
-#include "net/protocol.h"
 #include "base/wire_codec.h"
+#include "net/protocol.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -245,21 +245,30 @@ private slots:
     void addressFileAndDrain()
     {
         std::vector<std::unique_ptr<RawClient>> clients;
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 6; ++i) {
             clients.push_back(std::make_unique<RawClient>());
-            QVERIFY(JoinRelay(*clients.back(), relay(i < 3 ? 0 : 2).tcpPort(), u"ADR%1"_s.arg(i)));
+            QVERIFY(JoinRelay(*clients.back(), relay(i < 4 ? 0 : 2).tcpPort(), u"ADR%1"_s.arg(i)));
         }
-        const QString least = u"127.0.0.1:%1"_s.arg(relay(1).tcpPort());
-        for (int i = 0; i < 3; ++i)
-            QTRY_COMPARE_WITH_TIMEOUT(addressFile(i), least, 3000);
+        const auto address = [this](int i) { return u"127.0.0.1:%1"_s.arg(relay(i).tcpPort()); };
+        const auto line = [&](int i, int signedOn, int draining) {
+            return u"R%1\t%2\t%3\t%4\n"_s.arg(i).arg(address(i)).arg(signedOn).arg(draining);
+        };
+        for (int i = 0; i < 3; ++i) {
+            const auto counted = [&] {
+                const QString relays = relay(i).admin({u"relays"_s});
+                return relays.contains(line(0, 4, 0)) && relays.contains(line(1, 0, 0)) &&
+                       relays.contains(line(2, 2, 0));
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(counted(), 3000);
+            QCOMPARE(addressFile(i), address(1));
+        }
         const QString drained = relay(1).admin({u"drain"_s});
         QVERIFY2(drained.startsWith(u"ok 0 clients moved"_s), qPrintable(drained));
-        QTRY_VERIFY_WITH_TIMEOUT(relay(0).admin({u"relays"_s}).contains(u"R1\t%1\t0\t1\n"_s.arg(least)),
-                                 3000);
-        QTRY_COMPARE_WITH_TIMEOUT(addressFile(1), u"127.0.0.1:%1"_s.arg(relay(2).tcpPort()), 3000);
-        QVERIFY(relay(2).admin({u"drain"_s}).startsWith(u"ok 1 client moved"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(relay(0).admin({u"relays"_s}).contains(line(1, 0, 1)), 3000);
+        QCOMPARE(addressFile(1), address(2));
+        QVERIFY(relay(2).admin({u"drain"_s}).startsWith(u"ok 2 clients moved"_s));
         QCOMPARE(clients.back()->waitForCode(u"DIS"_s), u":DIS|^"_s);
-        QTRY_COMPARE_WITH_TIMEOUT(addressFile(1), u"127.0.0.1:%1"_s.arg(relay(0).tcpPort()), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(addressFile(1), address(0), 3000);
     }
 
     // Redis away for a few seconds: each relay serves its own clients, and
