@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.25)
-# Fails on an include across the layers of cmake/layers.cmake. Run by ctest
-# and before the protocol library builds (STAMP set: touched when the check passes).
+# Fails on an include across the layers of cmake/layers.cmake, or a widget or
+# GUI header in the core (outside ui/). Run by ctest and before the protocol
+# library builds (STAMP set: touched when the check passes).
 include(${CMAKE_CURRENT_LIST_DIR}/layers.cmake)
 set(problems "")
 foreach(folder ${NIMBREL_LAYERS} relay)
@@ -10,6 +11,12 @@ foreach(folder ${NIMBREL_LAYERS} relay)
     file(GLOB_RECURSE files ${SRC}/${folder}/*.cpp ${SRC}/${folder}/*.h)
   endif()
   foreach(f ${files})
+    if(NOT folder STREQUAL "relay" AND NOT f MATCHES "/ui/")
+      file(STRINGS ${f} hits REGEX "#include *<(QtWidgets/|QtGui/|QtMultimedia/|QWidget|QDialog|QMainWindow|QApplication|QMessageBox|QLabel|QFont>|QColor>|QPixmap|QImage|QSoundEffect)")
+      foreach(hit ${hits})
+        string(APPEND problems "\n  ${f}: ${hit} (the core links no widgets and no GUI)")
+      endforeach()
+    endif()
     file(STRINGS ${f} includes REGEX "^#include \"[a-z]+/")
     foreach(line ${includes})
       string(REGEX REPLACE "^#include \"([a-z]+)/.*" "\\1" to "${line}")

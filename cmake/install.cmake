@@ -30,4 +30,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The relay loads its database driver as a plugin at run time, which the
 # linker cannot see.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+# Only a relay on PostgreSQL (--db postgresql://...) needs this one.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 include(CPack)

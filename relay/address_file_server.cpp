@@ -2,6 +2,7 @@
 
 #include "descriptor_limit.h"
 #include "relay_log.h"
+#include "relay_metrics.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -83,6 +84,25 @@ AddressFileServer::Answer AddressFileServer::answerFor(const QByteArray &request
     return {200, addressText};
 }
 
+std::optional<AddressFileServer::Answer> AddressFileServer::operatorAnswer(const QByteArray &requestLine,
+                                                                           const RelayMetrics &metrics)
+{
+    const QList<QByteArray> parts = requestLine.trimmed().split(' ');
+    if (parts.size() != 3 || (parts.at(0) != "GET" && parts.at(0) != "HEAD"))
+        return std::nullopt;
+    QByteArray path = parts.at(1);
+    path.truncate(path.indexOf('?') < 0 ? path.size() : path.indexOf('?'));
+    if (path == "/health") {
+        const QString reason = metrics.unhealthyReason();
+        if (reason.isEmpty())
+            return Answer{200, "ok\n"};
+        return Answer{503, reason.toUtf8() + '\n'};
+    }
+    if (path == "/metrics")
+        return Answer{200, metrics.exposition(), "text/plain; version=0.0.4; charset=utf-8"};
+    return std::nullopt;
+}
+
 void AddressFileServer::onNewConnection()
 {
     while (m_server->hasPendingConnections()) {
@@ -126,14 +146,20 @@ void AddressFileServer::onReadyRead(QTcpSocket *socket)
         return;
     }
     const QByteArray requestLine = request.left(request.indexOf('\n'));
-    const std::optional<QString> chosen = m_chooser ? m_chooser() : std::nullopt;
-    Answer answer = answerFor(requestLine, chosen ? chosen->toLatin1() : addressTextFor(socket));
+    const std::optional<Answer> forOperator =
+        m_metrics ? operatorAnswer(requestLine, *m_metrics) : std::nullopt;
+    const std::optional<QString> chosen = m_chooser && !forOperator ? m_chooser() : std::nullopt;
+    Answer answer = forOperator
+                        ? *forOperator
+                        : answerFor(requestLine, chosen ? chosen->toLatin1() : addressTextFor(socket));
     if (answer.status == 200 && chosen && chosen->isEmpty())
         answer = {503, "No relay takes clients now\n"};
-    m_log.line(
-        QStringLiteral("http %1: %2 -> %3")
-            .arg(socket->peerAddress().toString(), QString::fromLatin1(requestLine.trimmed().left(200)))
-            .arg(answer.status));
+    // Load balancers and scrapers ask every few seconds: not worth a line each.
+    if (!forOperator)
+        m_log.line(
+            QStringLiteral("http %1: %2 -> %3")
+                .arg(socket->peerAddress().toString(), QString::fromLatin1(requestLine.trimmed().left(200)))
+                .arg(answer.status));
     respond(socket, requestLine.startsWith("HEAD ") ? Answer{answer.status, {}} : answer);
 }
 
@@ -143,7 +169,8 @@ void AddressFileServer::respond(QTcpSocket *socket, const Answer &answer)
     socket->setProperty("request", QVariant());
     QByteArray out =
         "HTTP/1.1 " + QByteArray::number(answer.status) + ' ' + reasonFor(answer.status) + "\r\n";
-    out += "Content-Type: text/plain\r\nContent-Length: " + QByteArray::number(answer.body.size()) +
+    out += "Content-Type: " + answer.contentType +
+           "\r\nContent-Length: " + QByteArray::number(answer.body.size()) +
            "\r\nConnection: close\r\nCache-Control: no-cache\r\n\r\n";
     out += answer.body;
     socket->write(out);

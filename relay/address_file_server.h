@@ -10,10 +10,14 @@
 class QTcpServer;
 class QTcpSocket;
 class RelayLog;
+class RelayMetrics;
 
 // A minimal HTTP responder that publishes the relay's address file:
 // GET /weather/WXIP.txt answers the numeric address and port of the relay;
 // everything else is 404. One request per connection, requests capped.
+// With metrics set it also answers the operator: GET /health (200, or 503
+// with the reason while the relay should get no clients) and GET /metrics
+// (the Prometheus text format).
 class AddressFileServer : public QObject
 {
     Q_OBJECT
@@ -33,6 +37,7 @@ public:
     // In a cluster: the relay to hand out, nullopt for this one, an empty
     // text when none can take clients now.
     void setChooser(std::function<std::optional<QString>()> chooser) { m_chooser = std::move(chooser); }
+    void setMetrics(const RelayMetrics *metrics) { m_metrics = metrics; }
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
 
@@ -41,8 +46,11 @@ public:
     {
         int status;
         QByteArray body;
+        QByteArray contentType = "text/plain";
     };
     static Answer answerFor(const QByteArray &requestLine, const QByteArray &addressText);
+    // /health and /metrics; nullopt for any other request.
+    static std::optional<Answer> operatorAnswer(const QByteArray &requestLine, const RelayMetrics &metrics);
 
 private:
     void onNewConnection();
@@ -57,4 +65,5 @@ private:
     int m_open = 0;
     QHash<QHostAddress, int> m_openFrom;
     std::function<std::optional<QString>()> m_chooser;
+    const RelayMetrics *m_metrics = nullptr;
 };

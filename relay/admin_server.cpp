@@ -3,7 +3,7 @@
 #include "password_hash.h"
 #include "relay_log.h"
 #include "relay_server.h"
-#include "relay_store.h"
+#include "store_worker.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -67,7 +67,7 @@ QString reached(int n)
 
 } // namespace
 
-AdminServer::AdminServer(RelayServer &relay, RelayStore &store, const RelayLog &log, QObject *parent)
+AdminServer::AdminServer(RelayServer &relay, StoreWorker &store, const RelayLog &log, QObject *parent)
     : QObject(parent), m_relay(relay), m_store(store), m_log(log), m_server(new QTcpServer(this)),
       m_local(new QLocalServer(this))
 {
@@ -222,8 +222,57 @@ QStringList AdminServer::splitCommand(const QString &line)
     return fields;
 }
 
-QStringList AdminServer::execute(const QString &line, bool *valid,
-                                 const std::function<void(const QStringList &)> &later)
+namespace {
+
+QString notMarked(const QString &user, const QString &failure)
+{
+    return failure.isEmpty() ? QStringLiteral("error no account named %1").arg(user)
+                             : QStringLiteral("error the database cannot be written: %1").arg(failure);
+}
+
+} // namespace
+
+void AdminServer::perform(const QString &line, std::function<void(const QStringList &, bool)> done)
+{
+    const QStringList parts = splitCommand(line);
+    const CommandShape *shape = parts.isEmpty() ? nullptr : shapeOf(parts.first());
+    const QString name = shape ? QString::fromLatin1(shape->name) : QString();
+    const bool marks = name == QLatin1String("ban") || name == QLatin1String("unban");
+    if (name == QLatin1String("drain") && parts.size() == 1) {
+        // The answer comes once the last wave is out.
+        m_log.line(QStringLiteral("admin: drain"));
+        m_relay.drain([done](int moved) {
+            done({QStringLiteral("ok %1 client%2 moved")
+                      .arg(moved)
+                      .arg(moved == 1 ? QString() : QStringLiteral("s"))},
+                 true);
+        });
+        return;
+    }
+    if (!marks || parts.size() != 2) {
+        bool valid = false;
+        const QStringList out = execute(line, &valid);
+        return done(out, valid);
+    }
+    // Bans are stored before the client hears of them; the answer follows.
+    m_log.line(QStringLiteral("admin: %1").arg(parts.join(u' ').left(300)));
+    const QString user = parts.at(1);
+    if (name == QLatin1String("ban")) {
+        m_relay.ban(user, [user, done](bool marked, int n, const QString &failure) {
+            done({marked ? reached(n) + QStringLiteral(", account marked ineligible")
+                         : notMarked(user, failure)},
+                 true);
+        });
+        return;
+    }
+    m_store.setEligible(user, true, this, [user, done](bool available, bool marked, const QString &failure) {
+        done({marked ? QStringLiteral("ok account %1 may sign on again").arg(user)
+                     : notMarked(user, available ? failure : QStringLiteral("the database did not answer"))},
+             true);
+    });
+}
+
+QStringList AdminServer::execute(const QString &line, bool *valid)
 {
     if (valid)
         *valid = false;
@@ -240,7 +289,7 @@ QStringList AdminServer::execute(const QString &line, bool *valid,
         *valid = true;
     const QString name = QString::fromLatin1(shape->name);
     m_log.line(QStringLiteral("admin: %1").arg(parts.join(u' ').left(300)));
-    QStringList out = run(name, args, later);
+    QStringList out = run(name, args);
     // The operator hears of failing writes at every command until they work.
     const QString failure = m_store.writeFailure();
     if (!failure.isEmpty() && !out.isEmpty() && !out.constLast().contains(failure))
@@ -248,8 +297,7 @@ QStringList AdminServer::execute(const QString &line, bool *valid,
     return out;
 }
 
-QStringList AdminServer::run(const QString &name, const QStringList &args,
-                             const std::function<void(const QStringList &)> &later)
+QStringList AdminServer::run(const QString &name, const QStringList &args)
 {
     if (name == QLatin1String("help"))
         return helpText().split(u'\n') << QStringLiteral("ok");
@@ -282,15 +330,8 @@ QStringList AdminServer::run(const QString &name, const QStringList &args,
         return out;
     }
     if (name == QLatin1String("drain")) {
-        // The answer comes once the last wave is out.
-        const std::function<void(const QStringList &)> answer = later;
-        m_relay.drain([answer](int moved) {
-            if (answer)
-                answer({QStringLiteral("ok %1 client%2 moved")
-                            .arg(moved)
-                            .arg(moved == 1 ? QString() : QStringLiteral("s"))});
-        });
-        return {};
+        m_relay.drain([](int) {});
+        return {QStringLiteral("ok draining")};
     }
     if (name == QLatin1String("smg"))
         return {reached(m_relay.sendSystemMessage(args.at(0), args.at(1)))};
@@ -300,28 +341,14 @@ QStringList AdminServer::run(const QString &name, const QStringList &args,
         return {reached(m_relay.sendRedirect(args.at(0), args.at(1), args.at(2)))};
     if (name == QLatin1String("gad"))
         return {reached(m_relay.sendAnnouncement(args.at(0), args.at(1), args.at(2), args.at(3)))};
-    const auto notMarked = [this](const QString &user) {
-        const QString failure = m_store.writeFailure();
-        return failure.isEmpty() ? QStringLiteral("error no account named %1").arg(user)
-                                 : QStringLiteral("error the database cannot be written: %1").arg(failure);
-    };
-    if (name == QLatin1String("ban")) {
-        int n = 0;
-        if (!m_relay.ban(args.at(0), &n))
-            return {notMarked(args.at(0))};
-        return {reached(n) + QStringLiteral(", account marked ineligible")};
-    }
-    if (name == QLatin1String("unban")) {
-        if (!m_store.setEligible(args.at(0), true))
-            return {notMarked(args.at(0))};
-        return {QStringLiteral("ok account %1 may sign on again").arg(args.at(0))};
-    }
     if (name == QLatin1String("c12")) {
         if (args.at(0) == QLatin1String("*"))
             return {QStringLiteral("error c12 needs one user name")};
         return {reached(m_relay.terminate(args.at(0)))};
     }
-    return {reached(m_relay.disconnectUser(args.at(0)))};
+    if (name == QLatin1String("dis"))
+        return {reached(m_relay.disconnectUser(args.at(0)))};
+    return {QStringLiteral("error %1 answers through perform()").arg(name)};
 }
 
 void AdminServer::adopt(QIODevice *device, const QString &peer, bool needsToken)
@@ -350,18 +377,25 @@ void AdminServer::adopt(QIODevice *device, const QString &peer, bool needsToken)
     {
         bool needsToken;
         bool closed = false;
+        // A command waits for the store: later lines wait for its answer.
+        bool busy = false;
+        std::function<void()> process;
     };
-    auto state = std::make_shared<State>(State{needsToken});
-    const auto close = [this, state, hangUp, peer](const QString &why) {
-        state->closed = true;
+    auto state = std::make_shared<State>();
+    state->needsToken = needsToken;
+    // Weak: the state holds what refers to this.
+    const auto close = [this, weak = std::weak_ptr<State>(state), hangUp, peer](const QString &why) {
+        if (const auto s = weak.lock())
+            s->closed = true;
         if (!why.isEmpty())
             m_log.line(QStringLiteral("admin: %1 closed: %2").arg(peer, why));
         hangUp();
     };
     connect(idle, &QTimer::timeout, device, [close] { close(QStringLiteral("idle")); });
     idle->start();
-    connect(device, &QIODevice::readyRead, this, [this, device, idle, state, close] {
-        while (!state->closed && device->canReadLine()) {
+    state->process = [this, device, idle, weak = std::weak_ptr<State>(state), close] {
+        const std::shared_ptr<State> state = weak.lock();
+        while (state && !state->closed && !state->busy && device->canReadLine()) {
             idle->start();
             const QByteArray raw = device->readLine(MaxLineBytes + 1);
             if (state->needsToken) {
@@ -370,22 +404,33 @@ void AdminServer::adopt(QIODevice *device, const QString &peer, bool needsToken)
                 state->needsToken = false;
                 continue;
             }
-            bool valid = false;
-            const QPointer<QIODevice> guarded = device;
-            const auto write = [guarded](const QStringList &answer) {
-                QByteArray bytes;
+            state->busy = true;
+            perform(QString::fromUtf8(raw), [device = QPointer<QIODevice>(device), weak,
+                                             close](const QStringList &answer, bool valid) {
+                const std::shared_ptr<State> state = weak.lock();
+                if (!device || !state || state->closed)
+                    return;
+                state->busy = false;
+                QByteArray out;
                 for (const QString &line : answer)
-                    bytes += line.toUtf8() + '\n';
-                if (guarded)
-                    guarded->write(bytes);
-            };
-            write(execute(QString::fromUtf8(raw), &valid, write));
-            if (!valid)
-                return close(QString());
+                    out += line.toUtf8() + '\n';
+                device->write(out);
+                if (!valid)
+                    return close(QString());
+                // Lines that came in meanwhile.
+                QMetaObject::invokeMethod(
+                    device,
+                    [weak] {
+                        if (const auto s = weak.lock())
+                            s->process();
+                    },
+                    Qt::QueuedConnection);
+            });
         }
-        if (!state->closed && device->bytesAvailable() > MaxLineBytes) {
+        if (state && !state->closed && !state->busy && device->bytesAvailable() > MaxLineBytes) {
             device->write("error line too long\n");
             close(QStringLiteral("line too long"));
         }
-    });
+    };
+    connect(device, &QIODevice::readyRead, this, [state] { state->process(); });
 }

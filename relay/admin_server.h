@@ -13,7 +13,7 @@ class QLocalServer;
 class QTcpServer;
 class RelayLog;
 class RelayServer;
-class RelayStore;
+class StoreWorker;
 
 // Operator commands, one text line each, on a Unix-domain socket that the
 // file mode guards (0660: the relay's user and group), or on a loopback
@@ -30,7 +30,7 @@ public:
     static constexpr int MaxConnections = 4;
     static constexpr qsizetype MinTokenLength = 16;
 
-    AdminServer(RelayServer &relay, RelayStore &store, const RelayLog &log, QObject *parent = nullptr);
+    AdminServer(RelayServer &relay, StoreWorker &store, const RelayLog &log, QObject *parent = nullptr);
 
     // Refuses any address that is not loopback, and an empty token.
     bool listen(const QHostAddress &address, quint16 port, const QByteArray &token, QString *error);
@@ -49,20 +49,19 @@ public:
 
     // Runs one command line and returns the answer lines; valid is false
     // for a line that is no command (unknown word, wrong field count).
-    // A command whose answer takes a while (drain) returns nothing and
-    // hands its answer to later.
-    QStringList execute(const QString &line, bool *valid = nullptr,
-                        const std::function<void(const QStringList &)> &later = {});
+    QStringList execute(const QString &line, bool *valid = nullptr);
+    // The same for every command, those that wait for the store included:
+    // done gets the answer lines, at once or once the store has answered.
+    void perform(const QString &line, std::function<void(const QStringList &, bool valid)> done);
     static QStringList splitCommand(const QString &line);
     static QString helpText();
 
 private:
-    QStringList run(const QString &name, const QStringList &args,
-                    const std::function<void(const QStringList &)> &later);
+    QStringList run(const QString &name, const QStringList &args);
     void adopt(QIODevice *device, const QString &peer, bool needsToken);
 
     RelayServer &m_relay;
-    RelayStore &m_store;
+    StoreWorker &m_store;
     const RelayLog &m_log;
     QTcpServer *m_server;
     QLocalServer *m_local;

@@ -21,6 +21,7 @@ namespace {
 constexpr int MaxBackOffMs = 4000;
 constexpr int ConnectDeadlineMs = 3000;
 constexpr int BlockMs = 2000;
+constexpr int HistoryBlockMs = 500;
 constexpr int ClaimRetryMs = 5000;
 const QByteArray Group = "history";
 
@@ -484,6 +485,9 @@ StoredReport ClusterBus::reportOf(const Event &e)
     report.receivedUtc = QDateTime::fromMSecsSinceEpoch(e.receivedMs, Qt::UTC);
     report.fields = SplitFields(WireCodec::decode(e.bytes));
     report.author = FieldAt(report.fields, 4);
+    // The same report from the stream twice (a claimed entry, a retry) is
+    // stored once.
+    report.id = e.origin.toLatin1() + '#' + QByteArray::number(e.seq);
     return report;
 }
 
@@ -714,11 +718,12 @@ void ClusterBus::readHistory()
     if (!m_up || m_storesInFlight > 0 || m_historyRetry.isActive())
         return;
     QList<QByteArray> args{"XREADGROUP", "GROUP", Group, m_origin.toLatin1(), "COUNT", "200"};
+    // Short, so that a dead relay's history claimed meanwhile is taken up soon.
     if (!m_historyPending)
-        args << "BLOCK" << QByteArray::number(BlockMs);
+        args << "BLOCK" << QByteArray::number(HistoryBlockMs);
     args << "STREAMS" << key("events") << (m_historyPending ? "0" : ">");
     const quint64 generation = m_generation;
-    command(History, args, [this, generation](redisReply *r) {
+    command(History, args, [this, generation, pendingRead = m_historyPending](redisReply *r) {
         if (generation != m_generation)
             return;
         if (!r) {
@@ -732,18 +737,20 @@ void ClusterBus::readHistory()
             m_historyRetry.start(500);
             return;
         }
-        onHistory(r);
+        onHistory(r, pendingRead);
     });
 }
 
-void ClusterBus::onHistory(redisReply *r)
+void ClusterBus::onHistory(redisReply *r, bool pendingRead)
 {
     const redisReply *entries = r->type == REDIS_REPLY_ARRAY && r->elements > 0 &&
                                         r->element[0]->type == REDIS_REPLY_ARRAY &&
                                         r->element[0]->elements == 2
                                     ? r->element[0]->element[1]
                                     : nullptr;
-    if (m_historyPending && (!entries || entries->elements == 0))
+    // Only a read of the pending entries says there are none left: a claim
+    // may have added some since a read of new ones was sent.
+    if (pendingRead && (!entries || entries->elements == 0))
         m_historyPending = false;
     const quint64 generation = m_generation;
     QList<QByteArray> ack{"XACK", key("events"), Group};

@@ -157,7 +157,7 @@ private:
     void readNext();
     void onEntries(redisReply *reply);
     void readHistory();
-    void onHistory(redisReply *reply);
+    void onHistory(redisReply *reply, bool pendingRead);
     void heartbeat();
     void onHeartbeat(redisReply *reply);
     void claim(const QString &origin);

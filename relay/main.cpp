@@ -4,16 +4,19 @@
 #include "cluster_bus.h"
 #include "descriptor_limit.h"
 #include "relay_log.h"
+#include "relay_metrics.h"
 #include "relay_options.h"
 #include "relay_server.h"
-#include "relay_store.h"
 #include "signal_watcher.h"
+#include "store_migration.h"
+#include "store_worker.h"
 
 #include "platform/clock.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include <csignal>
 #include <cstdio>
@@ -40,6 +43,8 @@ int main(int argc, char **argv)
     const QStringList arguments = QCoreApplication::arguments().mid(1);
     if (!arguments.isEmpty() && arguments.first() == QLatin1String("admin"))
         return RunAdminClient(arguments.mid(1), stdout, stderr);
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("migrate"))
+        return RunMigrate(arguments.mid(1), stdout, stderr);
 
     RelayOptions options;
     QString error;
@@ -60,10 +65,14 @@ int main(int argc, char **argv)
 
     SystemClock clock;
     RelayLog log(clock, stderr);
-    RelayStore store;
-    store.setLog(&log);
+    RelayMetrics metrics;
+    StoreWorker store(log, metrics);
     if (!store.open(options.databasePath, &error)) {
-        print(stderr, QStringLiteral("nimbrel-relay: cannot open %1: %2\n").arg(options.databasePath, error));
+        // A password someone put in the address stays out of the log.
+        const QString target = IsDatabaseAddress(options.databasePath)
+                                   ? QUrl(options.databasePath).toString(QUrl::RemovePassword)
+                                   : options.databasePath;
+        print(stderr, QStringLiteral("nimbrel-relay: cannot open %1: %2\n").arg(target, error));
         return 1;
     }
 
@@ -77,7 +86,7 @@ int main(int argc, char **argv)
     settings.keepaliveSeconds = options.keepaliveSeconds;
     settings.pbkdf2Iterations = options.pbkdf2Iterations;
     settings.nodeName = options.node;
-    RelayServer relay(store, clock, log, settings);
+    RelayServer relay(store, clock, log, metrics, settings);
     if (!relay.listen(&error)) {
         print(stderr, QStringLiteral("nimbrel-relay: cannot listen on %1: %2\n")
                           .arg(FormatHostPort(options.listen.address, options.listen.port), error));
@@ -105,6 +114,7 @@ int main(int argc, char **argv)
         cluster->start();
     }
     AddressFileServer http(log, relay.serverAddress(), relay.serverPort());
+    http.setMetrics(&metrics);
     if (cluster)
         http.setChooser([&cluster] { return cluster->addressToHandOut(); });
     if (!http.listen(options.http.address, options.http.port, &error)) {
@@ -141,7 +151,9 @@ int main(int argc, char **argv)
     if (!options.adminSocket.isEmpty())
         ready += QStringLiteral(" admin-socket=%1").arg(admin.socketPath());
     print(stdout, ready + u'\n');
-    log.line(QStringLiteral("database %1").arg(QDir::toNativeSeparators(options.databasePath)));
+    log.line(
+        QStringLiteral("database %1")
+            .arg(store.isRemote() ? options.databasePath : QDir::toNativeSeparators(options.databasePath)));
 
     const int code = app.exec();
     if (cluster)

@@ -5,9 +5,10 @@
 #include "frame_splitter.h"
 #include "password_hash.h"
 #include "relay_log.h"
+#include "relay_metrics.h"
 #include "relay_options.h"
-#include "relay_store.h"
 #include "report_stamp.h"
+#include "store_worker.h"
 
 #include "base/wire_codec.h"
 #include "net/protocol.h"
@@ -15,6 +16,7 @@
 #include "platform/clock.h"
 
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -38,6 +40,7 @@ constexpr qsizetype AnswerChunk = 64 * 1024;
 // Clients signing on together mostly ask for the same span: one answer
 // serves them all while no report arrives or leaves.
 constexpr qint64 HistoryCacheMs = 10'000;
+constexpr qint64 ClusterHistoryCacheMs = 1'000;
 constexpr int MaxQueuedHashes = 2048;
 // Wrong passwords for one account before its checks pause, and the
 // longest pause: long enough to stop guessing, short enough that the
@@ -179,8 +182,9 @@ struct RelayServer::Connection
     bool gone = false;
     bool signedOn = false;
     bool toldNotSignedOn = false;
-    // A password is being hashed; what arrives meanwhile waits here.
-    bool hashing = false;
+    // A password is being hashed or the store asked; what arrives
+    // meanwhile waits here.
+    bool waiting = false;
     QList<QByteArray> held;
     qsizetype heldBytes = 0;
     QString user;
@@ -191,9 +195,9 @@ struct RelayServer::Connection
     quint64 signOn = 0;
 };
 
-RelayServer::RelayServer(RelayStore &store, const Clock &clock, const RelayLog &log, RelaySettings settings,
-                         QObject *parent)
-    : QObject(parent), m_store(store), m_clock(clock), m_log(log), m_settings(settings),
+RelayServer::RelayServer(StoreWorker &store, const Clock &clock, const RelayLog &log, RelayMetrics &metrics,
+                         RelaySettings settings, QObject *parent)
+    : QObject(parent), m_store(store), m_clock(clock), m_log(log), m_metrics(metrics), m_settings(settings),
       m_server(new QTcpServer(this))
 {
     // One core stays free for the event loop.
@@ -206,7 +210,7 @@ RelayServer::RelayServer(RelayStore &store, const Clock &clock, const RelayLog &
     m_purge.setInterval(3600 * 1000);
     connect(&m_purge, &QTimer::timeout, this, [this] {
         m_store.purgeBefore(m_clock.utcNow().addSecs(-3600LL * (MaxHistoryHours + 1)));
-        m_history.builtMs = -1;
+        forgetHistory();
         const qint64 now = m_monotonic.elapsed();
         m_failures.removeIf([now](const auto &f) { return f.value().untilMs < now - 3600'000; });
         m_addresses.removeIf([](const auto &a) { return a.value().connections == 0; });
@@ -267,6 +271,7 @@ void RelayServer::onNewConnection()
     while (m_server->hasPendingConnections()) {
         QTcpSocket *socket = m_server->nextPendingConnection();
         if (qsizetype(m_connections.size()) >= m_settings.maxConnections) {
+            refuse("connection_limit");
             const qint64 now = m_monotonic.elapsed();
             if (m_capLoggedMs < 0 || now - m_capLoggedMs >= 60'000) {
                 m_capLoggedMs = now;
@@ -289,6 +294,7 @@ void RelayServer::onNewConnection()
             found = m_addresses.insert(peer, fresh);
         }
         if (m_settings.maxPerAddress > 0 && found->connections >= m_settings.maxPerAddress) {
+            refuse("address_limit");
             const qint64 now = m_monotonic.elapsed();
             if (found->refusalLoggedMs < 0 || now - found->refusalLoggedMs >= 60'000) {
                 found->refusalLoggedMs = now;
@@ -325,11 +331,12 @@ void RelayServer::onNewConnection()
                 // In a sign-on storm the password check may still be queued:
                 // its answer decides.
                 it->second->deadlinePassed = true;
-                if (!it->second->hashing)
+                if (!it->second->waiting)
                     closeUnsignedAfterDeadline(*it->second);
             });
         m_log.line(QStringLiteral("connection #%1 from %2").arg(c->id).arg(c->peerText));
         m_connections.emplace(socket, std::move(c));
+        m_metrics.set(RelayMetrics::Connections, double(m_connections.size()));
     }
 }
 
@@ -348,6 +355,7 @@ void RelayServer::onReadyRead(QTcpSocket *socket)
         if (c.closing)
             return;
         if (m.size() > MaxMessageBytes) {
+            refuse("oversized");
             if (firstTime(c, Oversized))
                 m_log.line(QStringLiteral("%1 sent a message of %2 bytes: dropped, as are later ones")
                                .arg(describe(c))
@@ -356,22 +364,24 @@ void RelayServer::onReadyRead(QTcpSocket *socket)
         }
         switch (c.limiter.take(m_monotonic.elapsed(), m.size())) {
         case RateLimiter::Verdict::Accept:
-            if (!c.hashing) {
+            if (!c.waiting) {
                 handleMessage(c, m);
             } else if (c.heldBytes + m.size() <= MaxHeldBytes) {
                 c.held.append(m);
                 c.heldBytes += m.size();
             } else {
-                close(c, QStringLiteral("sent too much while its password was checked"), false);
+                close(c, QStringLiteral("sent too much while its sign-on was checked"), false);
                 return;
             }
             break;
         case RateLimiter::Verdict::Drop:
+            refuse("rate");
             if (c.limiter.dropsInWindow() == 1)
                 m_log.line(
                     QStringLiteral("%1 sends too fast: dropping its excess messages").arg(describe(c)));
             break;
         case RateLimiter::Verdict::Close:
+            refuse("flood");
             close(c, QStringLiteral("kept flooding"), false);
             return;
         }
@@ -404,6 +414,7 @@ void RelayServer::onDisconnected(QTcpSocket *socket)
             if (address != m_addresses.end())
                 --address->connections;
             m_connections.erase(found);
+            m_metrics.set(RelayMetrics::Connections, double(m_connections.size()));
             socket->deleteLater();
         },
         Qt::QueuedConnection);
@@ -415,7 +426,11 @@ void RelayServer::handleMessage(Connection &c, const QByteArray &bytes)
     static const QByteArrayList accountCodes = {"NEW", "SGN", "FGT"};
     static const QByteArrayList signedOnCodes = {"RPT", "MSG", "RPA", "GOB", "GLD", "XRP", "DOB"};
     const bool accountCode = accountCodes.contains(code);
-    if (!accountCode && !signedOnCodes.contains(code))
+    // Only codes the relay knows get a series of their own: anybody can
+    // send any three bytes.
+    const bool known = accountCode || signedOnCodes.contains(code);
+    m_metrics.add(RelayMetrics::MessagesIn, 1, known ? code : QByteArray("other"));
+    if (!known)
         return;
     if (!accountCode && !c.signedOn) {
         if (firstTime(c, NotSignedOn))
@@ -488,6 +503,7 @@ void RelayServer::relayAsSender(Connection &c, const QByteArray &bytes, int send
 
 void RelayServer::closeUnsignedAfterDeadline(Connection &c)
 {
+    refuse("signon_timeout");
     close(c, QStringLiteral("not signed on within %1 s").arg(m_settings.signOnTimeoutSeconds), false);
 }
 
@@ -510,44 +526,82 @@ void RelayServer::handleNewAccount(Connection &c, const QStringList &fields)
     if (!newNameAllowed(name) || password.isEmpty() || password.size() > MaxNameLength)
         return refuse(QStringLiteral("unusable user name or password"));
     if (m_settings.maxPerAddress > 0 &&
-        m_addresses[c.peer].newAccounts.take(m_monotonic.elapsed()) != RateLimiter::Verdict::Accept)
+        m_addresses[c.peer].newAccounts.take(m_monotonic.elapsed()) != RateLimiter::Verdict::Accept) {
+        this->refuse("new_account_limit");
         return refuse(QStringLiteral("too many new accounts from %1").arg(c.peer.toString()));
+    }
     AccountRecord account;
     account.name = name;
     account.salt = PasswordHash::newSalt();
     account.iterations = m_settings.pbkdf2Iterations;
-    digestThen(
-        c, password, account.salt, account.iterations,
-        [this, account](Connection &c, const QByteArray &digest) mutable {
-            account.hash = digest;
-            const bool created = m_store.createAccount(account);
-            const QString why = created                            ? QStringLiteral("created")
-                                : m_store.writeFailure().isEmpty() ? QStringLiteral("refused, name taken")
-                                                                   : QStringLiteral("could not be stored");
-            m_log.line(QStringLiteral("%1: account %2 %3").arg(describe(c), account.name, why));
-            send(c, wire(QStringLiteral("NEW"), {created ? QStringLiteral("1") : QStringLiteral("2")}));
-        });
+    digestThen(c, password, account.salt, account.iterations,
+               [this, account](Connection &c, const QByteArray &digest) mutable {
+                   account.hash = digest;
+                   m_store.createAccount(
+                       account, this,
+                       [this, name = account.name, resume = hold(c)](bool available, bool created,
+                                                                     const QString &failure) {
+                           resume([&](Connection &c) {
+                               if (!available)
+                                   return storeUnavailable(c);
+                               const QString why = created ? QStringLiteral("created")
+                                                   : failure.isEmpty()
+                                                       ? QStringLiteral("refused, name taken")
+                                                       : QStringLiteral("could not be stored");
+                               m_log.line(QStringLiteral("%1: account %2 %3").arg(describe(c), name, why));
+                               send(c, wire(QStringLiteral("NEW"),
+                                            {created ? QStringLiteral("1") : QStringLiteral("2")}));
+                           });
+                       });
+               });
 }
 
 void RelayServer::handleSignOn(Connection &c, const QStringList &fields)
 {
     const QString name = FieldAt(fields, SignOnMessage::UserName);
-    const auto reply = [&](const char *code, const QString &why) {
+    const auto reply = [this, name](Connection &c, const char *code, const QString &why) {
         if (firstTime(c, SignOnRefused))
             m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), excerpt(name), why));
         send(c, wire(QStringLiteral("SGN"), {QString::fromLatin1(code)}));
     };
-    const std::optional<AccountRecord> account = validName(name) ? m_store.account(name) : std::nullopt;
-    if (!account)
-        return reply("1", QStringLiteral("unknown user"));
-    const auto failures = m_failures.constFind(AccountKey(account->name));
-    if (failures != m_failures.cend() && failures->untilMs > m_monotonic.elapsed())
-        return reply("2", QStringLiteral("password checks paused after %1 failures").arg(failures->count));
-    digestThen(c, FieldAt(fields, SignOnMessage::Password), account->salt, account->iterations,
-               [this, fields](Connection &c, const QByteArray &digest) { finishSignOn(c, fields, digest); });
+    if (!validName(name))
+        return reply(c, "1", QStringLiteral("unknown user"));
+    m_store.account(
+        name, this,
+        [this, fields, reply, resume = hold(c)](bool available, const std::optional<AccountRecord> &account) {
+            resume([&](Connection &c) {
+                if (!available)
+                    return storeUnavailable(c);
+                if (!account)
+                    return reply(c, "1", QStringLiteral("unknown user"));
+                const auto failures = m_failures.constFind(AccountKey(account->name));
+                if (failures != m_failures.cend() && failures->untilMs > m_monotonic.elapsed()) {
+                    refuse("password_backoff");
+                    return reply(
+                        c, "2",
+                        QStringLiteral("password checks paused after %1 failures").arg(failures->count));
+                }
+                digestThen(c, FieldAt(fields, SignOnMessage::Password), account->salt, account->iterations,
+                           [this, fields](Connection &c, const QByteArray &digest) {
+                               // Read again: the account may have been banned while
+                               // the password was checked.
+                               m_store.account(
+                                   FieldAt(fields, SignOnMessage::UserName), this,
+                                   [this, fields, digest, resume = hold(c)](
+                                       bool available, const std::optional<AccountRecord> &account) {
+                                       resume([&](Connection &c) {
+                                           if (!available)
+                                               return storeUnavailable(c);
+                                           finishSignOn(c, fields, digest, account);
+                                       });
+                                   });
+                           });
+            });
+        });
 }
 
-void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const QByteArray &digest)
+void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const QByteArray &digest,
+                               const std::optional<AccountRecord> &account)
 {
     const QString name = FieldAt(fields, SignOnMessage::UserName);
     const auto reply = [&](const char *code, const QString &why) {
@@ -555,8 +609,6 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
             m_log.line(QStringLiteral("%1: sign-on as %2: %3").arg(describe(c), excerpt(name), why));
         send(c, wire(QStringLiteral("SGN"), {QString::fromLatin1(code)}));
     };
-    // Read again: the account may have been banned while the password was checked.
-    const std::optional<AccountRecord> account = m_store.account(name);
     if (!account)
         return reply("1", QStringLiteral("unknown user"));
     const QString key = AccountKey(account->name);
@@ -600,6 +652,7 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
     c.zip = FieldAt(fields, SignOnMessage::Zip);
     m_signedOn.append(&c);
     m_byUser.insert(key, &c);
+    m_metrics.set(RelayMetrics::SignedOn, double(m_signedOn.size()));
     // Written only when it changed: most sign-ons then cost no write.
     if (account->email != FieldAt(fields, SignOnMessage::Email))
         m_store.setEmail(account->name, FieldAt(fields, SignOnMessage::Email));
@@ -628,10 +681,7 @@ void RelayServer::upgradeHash(const QString &name, const QString &password)
             this,
             [this, name, salt, digest, iterations] {
                 --m_hashesQueued;
-                if (m_store.setPassword(name, salt, digest, iterations))
-                    m_log.line(QStringLiteral("password hash of %1 raised to %2 iterations")
-                                   .arg(name)
-                                   .arg(iterations));
+                m_store.setPassword(name, salt, digest, iterations);
             },
             Qt::QueuedConnection);
     });
@@ -644,11 +694,12 @@ void RelayServer::digestThen(Connection &c, const QString &password, const QByte
     if (m_hashesQueued >= MaxQueuedHashes ||
         (m_settings.maxPerAddress > 0 &&
          m_addresses[c.peer].passwordChecks.take(m_monotonic.elapsed()) != RateLimiter::Verdict::Accept)) {
+        refuse("password_checks");
         close(c, QStringLiteral("too many password checks at once"), false);
         return;
     }
     ++m_hashesQueued;
-    c.hashing = true;
+    c.waiting = true;
     const QPointer<QTcpSocket> socket = c.socket;
     const quint64 id = c.id;
     // Taken over the password's wire bytes, as it arrives from any client.
@@ -667,34 +718,69 @@ void RelayServer::digestDone(QTcpSocket *socket, quint64 id, const QByteArray &d
                              const std::function<void(Connection &, const QByteArray &)> &then)
 {
     --m_hashesQueued;
+    resume(socket, id, [&](Connection &c) { then(c, digest); });
+}
+
+RelayServer::Resume RelayServer::hold(Connection &c)
+{
+    c.waiting = true;
+    return [this, socket = QPointer<QTcpSocket>(c.socket),
+            id = c.id](const std::function<void(Connection &)> &then) { resume(socket, id, then); };
+}
+
+void RelayServer::resume(QTcpSocket *socket, quint64 id, const std::function<void(Connection &)> &then)
+{
     const auto it = socket ? m_connections.find(socket) : m_connections.end();
     if (it == m_connections.end() || it->second->id != id || it->second->closing)
         return;
     Connection &c = *it->second;
-    c.hashing = false;
-    then(c, digest);
+    c.waiting = false;
+    then(c);
+    // then() may have asked again; the deadline waits for its answer.
+    if (c.waiting || c.closing)
+        return;
     if (c.deadlinePassed && !c.everSignedOn)
         return closeUnsignedAfterDeadline(c);
-    while (!c.hashing && !c.closing && !c.held.isEmpty()) {
+    while (!c.waiting && !c.closing && !c.held.isEmpty()) {
         c.heldBytes -= c.held.first().size();
         handleMessage(c, c.held.takeFirst());
     }
 }
 
+void RelayServer::storeUnavailable(Connection &c)
+{
+    refuse("store_unavailable");
+    close(c,
+          QStringLiteral("the database did not answer within %1 s; the client may come back later")
+              .arg(StoreWorker::ReadDeadlineMs / 1000),
+          false);
+}
+
 void RelayServer::handleForgot(Connection &c, const QStringList &fields)
 {
     const QString name = FieldAt(fields, 0).trimmed();
-    const std::optional<AccountRecord> account = validName(name) ? m_store.account(name) : std::nullopt;
-    // The address stays out of the log: anybody may ask for any account.
-    if (firstTime(c, Forgot))
+    if (!firstTime(c, Forgot))
+        return;
+    const auto note = [this, name](Connection &c, const std::optional<AccountRecord> &account) {
+        // The address stays out of the log: anybody may ask for any account.
         m_log.line(QStringLiteral("%1: password reminder for %2 %3; this relay sends no mail")
                        .arg(describe(c), account ? QStringLiteral("account") : QStringLiteral("unknown user"),
                             account ? account->name : excerpt(name)));
+    };
+    if (!validName(name))
+        return note(c, std::nullopt);
+    m_store.account(name, this, [note, resume = hold(c)](bool, const std::optional<AccountRecord> &account) {
+        resume([&](Connection &c) { note(c, account); });
+    });
 }
 
 void RelayServer::handleReport(Connection &c, const QStringList &fields)
 {
     StoredReport report;
+    // Makes a retried or repeated write of this report harmless.
+    const quint64 random[2] = {QRandomGenerator::global()->generate64(),
+                               QRandomGenerator::global()->generate64()};
+    report.id = QByteArray(reinterpret_cast<const char *>(random), sizeof random).toHex();
     report.receivedUtc = m_clock.utcNow();
     report.author = c.user;
     for (int i = 0; i < 6; ++i)
@@ -702,9 +788,8 @@ void RelayServer::handleReport(Connection &c, const QStringList &fields)
     report.fields.append(ReportTimeStamp(report.receivedUtc));
     if (m_cluster)
         return publishReport(c, report);
-    if (!m_store.addReport(report))
-        m_log.line(QStringLiteral("%1: report could not be stored in the history").arg(describe(c)));
-    m_history.builtMs = -1;
+    m_store.addReport(report);
+    forgetHistory();
     const int reached = broadcast(wire(QStringLiteral("RPT"), report.fields));
     m_log.line(QStringLiteral("report from %1 relayed to %2: %3")
                    .arg(c.user)
@@ -725,59 +810,96 @@ void RelayServer::handleHistory(Connection &c, const QStringList &fields)
     if (!mayAnswer(c, 'H'))
         return;
     const int span = std::min(hours, MaxHistoryHours);
-    int records = 0;
-    queueAnswer(c, 'H', historyAnswer(span, &records));
-    m_log.line(
-        QStringLiteral("%1: %2 historical records of %3 hours sent").arg(describe(c)).arg(records).arg(span));
+    const auto answer = [this, span](Connection &c, const QByteArray &bytes, int records) {
+        queueAnswer(c, 'H', bytes);
+        m_log.line(QStringLiteral("%1: %2 historical records of %3 hours sent")
+                       .arg(describe(c))
+                       .arg(records)
+                       .arg(span));
+    };
+    // In a cluster other relays write history too, unseen here: the answer
+    // is kept only for a moment.
+    if (m_history.builtMs >= 0 && m_history.hours == span &&
+        m_monotonic.elapsed() - m_history.builtMs <= (m_cluster ? ClusterHistoryCacheMs : HistoryCacheMs))
+        return answer(c, m_history.bytes, m_history.records);
+    m_store.reportsSince(
+        m_clock.utcNow().addSecs(-3600LL * span), this,
+        [this, span, answer, generation = m_historyGeneration,
+         resume = hold(c)](bool available, const QList<StoredReport> &reports) {
+            resume([&](Connection &c) {
+                if (!available) {
+                    m_log.line(QStringLiteral("%1: history request not answered: the database did not answer")
+                                   .arg(describe(c)));
+                    return;
+                }
+                int records = 0;
+                const QByteArray bytes = historyAnswer(reports, &records);
+                if (generation == m_historyGeneration)
+                    m_history = {span, m_monotonic.elapsed(), records, bytes};
+                answer(c, bytes, records);
+            });
+        });
 }
 
-QByteArray RelayServer::historyAnswer(int hours, int *records)
+QByteArray RelayServer::historyAnswer(const QList<StoredReport> &reports, int *records) const
 {
-    const qint64 now = m_monotonic.elapsed();
-    if (m_history.builtMs < 0 || m_history.hours != hours || now - m_history.builtMs > HistoryCacheMs) {
-        const QList<StoredReport> reports = m_store.reportsSince(m_clock.utcNow().addSecs(-3600LL * hours));
-        // The newest records that fit, oldest first.
-        QByteArrayList parts;
-        qint64 total = 0;
-        for (qsizetype i = reports.size() - 1; i >= 0 && parts.size() < m_settings.maxAnswerRecords; --i) {
-            QByteArray one = wire(QStringLiteral("GLD"), reports.at(i).fields);
-            if (total + one.size() > m_settings.maxAnswerBytes)
-                break;
-            total += one.size();
-            parts.append(std::move(one));
-        }
-        std::reverse(parts.begin(), parts.end());
-        m_history = {hours, now, int(parts.size()), parts.join()};
+    // The newest records that fit, oldest first.
+    QByteArrayList parts;
+    qint64 total = 0;
+    for (qsizetype i = reports.size() - 1; i >= 0 && parts.size() < m_settings.maxAnswerRecords; --i) {
+        QByteArray one = wire(QStringLiteral("GLD"), reports.at(i).fields);
+        if (total + one.size() > m_settings.maxAnswerBytes)
+            break;
+        total += one.size();
+        parts.append(std::move(one));
     }
-    *records = m_history.records;
-    return m_history.bytes;
+    std::reverse(parts.begin(), parts.end());
+    *records = int(parts.size());
+    return parts.join();
+}
+
+void RelayServer::forgetHistory()
+{
+    m_history.builtMs = -1;
+    ++m_historyGeneration;
 }
 
 void RelayServer::handleRetract(Connection &c, const QStringList &fields)
 {
     const QString text = FieldAt(fields, 0);
-    const int removed = m_store.deleteReports(c.user, text);
-    if (removed == 0) {
-        if (firstTime(c, RetractIgnored))
-            m_log.line(QStringLiteral("%1: retraction of a report not found among its own: ignored")
-                           .arg(describe(c)));
-        return;
-    }
-    m_history.builtMs = -1;
-    // Clients remove every row with this text: not while another author's
-    // report with it is still standing.
-    if (m_store.hasReportByOther(c.user, text)) {
-        m_log.line(
-            QStringLiteral("%1: report retracted (%2 stored); another author's has the same text: no DEL")
-                .arg(describe(c))
-                .arg(removed));
-        return;
-    }
-    const int reached = toEveryone(wire(QStringLiteral("DEL"), {text}));
-    m_log.line(QStringLiteral("%1: report retracted (%2 stored), DEL sent to %3")
-                   .arg(describe(c))
-                   .arg(removed)
-                   .arg(reached));
+    m_store.retract(
+        c.user, text, this, [this, text, resume = hold(c)](bool available, int removed, bool othersHaveIt) {
+            resume([&](Connection &c) {
+                if (!available) {
+                    m_log.line(QStringLiteral("%1: retraction not done: the database did not answer")
+                                   .arg(describe(c)));
+                    return;
+                }
+                if (removed == 0) {
+                    if (firstTime(c, RetractIgnored))
+                        m_log.line(
+                            QStringLiteral("%1: retraction of a report not found among its own: ignored")
+                                .arg(describe(c)));
+                    return;
+                }
+                forgetHistory();
+                // Clients remove every row with this text: not while another
+                // author's report with it is still standing.
+                if (othersHaveIt) {
+                    m_log.line(
+                        QStringLiteral(
+                            "%1: report retracted (%2 stored); another author's has the same text: no DEL")
+                            .arg(describe(c))
+                            .arg(removed));
+                    return;
+                }
+                const int reached = toEveryone(wire(QStringLiteral("DEL"), {text}));
+                m_log.line(QStringLiteral("%1: report retracted (%2 stored), DEL sent to %3")
+                               .arg(describe(c))
+                               .arg(removed)
+                               .arg(reached));
+            });
+        });
 }
 
 void RelayServer::handleObserverList(Connection &c)
@@ -854,6 +976,7 @@ void RelayServer::signOff(Connection &c, bool announce)
     m_log.line(QStringLiteral("%1 signed off").arg(describe(c)));
     c.signedOn = false;
     m_signedOn.removeAll(&c);
+    m_metrics.set(RelayMetrics::SignedOn, double(m_signedOn.size()));
     const QString key = AccountKey(c.user);
     if (m_byUser.value(key) == &c)
         m_byUser.remove(key);
@@ -877,6 +1000,19 @@ QString RelayServer::describe(const Connection &c) const
 }
 
 void RelayServer::send(Connection &c, const QByteArray &bytes)
+{
+    if (c.closing || c.overflow || bytes.isEmpty())
+        return;
+    m_metrics.add(RelayMetrics::DeliveriesOut, 1, bytes.mid(1, 3));
+    enqueue(c, bytes);
+}
+
+void RelayServer::refuse(const char *reason)
+{
+    m_metrics.add(RelayMetrics::Refusals, 1, reason);
+}
+
+void RelayServer::enqueue(Connection &c, const QByteArray &bytes)
 {
     if (c.closing || c.overflow || bytes.isEmpty())
         return;
@@ -915,9 +1051,11 @@ int RelayServer::broadcast(const QByteArray &bytes, const Connection *except)
     for (Connection *c : std::as_const(m_signedOn)) {
         if (c == except || c->closing)
             continue;
-        send(*c, bytes);
+        enqueue(*c, bytes);
         ++reached;
     }
+    // Counted once per message, not once per receiver.
+    m_metrics.add(RelayMetrics::DeliveriesOut, reached, bytes.mid(1, 3));
     return reached;
 }
 
@@ -933,6 +1071,7 @@ void RelayServer::flushPending()
             continue;
         }
         if (c->overflow) {
+            refuse("slow_reader");
             close(
                 *c,
                 QStringLiteral("reads too slowly (more than %1 bytes queued)").arg(m_settings.maxQueuedBytes),
@@ -1042,28 +1181,27 @@ int RelayServer::sendAnnouncement(const QString &user, const QString &image, con
     return sendToUser(user, wire(QStringLiteral("GAD"), {image, tooltip, link}));
 }
 
-bool RelayServer::ban(const QString &user, int *reached)
+void RelayServer::ban(const QString &user, std::function<void(bool, int, const QString &)> done)
 {
-    if (!m_store.setEligible(user, false))
-        return false;
-    if (m_cluster) {
-        const QString key = AccountKey(user);
-        m_cluster->publishBan(key);
-        if (reached)
-            *reached = m_cluster->roster().find(key) ? 1 : 0;
-        return true;
-    }
-    Connection *c = m_byUser.value(AccountKey(user));
-    const bool signedOn = c && !c->closing;
-    if (signedOn) {
-        // The client ends itself on BAN; until its link drops it is
-        // signed off and may sign on no more.
-        send(*c, wire(QStringLiteral("BAN"), {c->user}));
-        signOff(*c, true);
-    }
-    if (reached)
-        *reached = signedOn ? 1 : 0;
-    return true;
+    m_store.setEligible(
+        user, false, this, [this, user, done](bool available, bool marked, const QString &failure) {
+            if (!available || !marked)
+                return done(false, 0, available ? failure : QStringLiteral("the database did not answer"));
+            if (m_cluster) {
+                const QString key = AccountKey(user);
+                m_cluster->publishBan(key);
+                return done(true, m_cluster->roster().find(key) ? 1 : 0, QString());
+            }
+            Connection *c = m_byUser.value(AccountKey(user));
+            const bool signedOn = c && !c->closing;
+            if (signedOn) {
+                // The client ends itself on BAN; until its link drops it
+                // is signed off and may sign on no more.
+                send(*c, wire(QStringLiteral("BAN"), {c->user}));
+                signOff(*c, true);
+            }
+            done(true, signedOn ? 1 : 0, QString());
+        });
 }
 
 int RelayServer::terminate(const QString &user)
@@ -1132,15 +1270,23 @@ void RelayServer::setCluster(ClusterBus *bus)
             close(*c, QStringLiteral("replaced by a new sign-on of %1 at another relay").arg(c->user), true);
         }
     };
-    hooks.historyChanged = [this] { m_history.builtMs = -1; };
+    hooks.historyChanged = [this] { forgetHistory(); };
     hooks.storeReport = [this](const StoredReport &report, const std::function<void(bool)> &done) {
-        const bool stored = m_store.addReport(report);
-        if (!stored)
-            m_log.line(QStringLiteral("report of %1 could not be stored in the history").arg(report.author));
-        m_history.builtMs = -1;
-        done(stored);
+        m_store.addReport(report, this, [this, done](bool stored) {
+            if (stored)
+                forgetHistory();
+            done(stored);
+        });
     };
     hooks.localCount = [this] { return int(m_signedOn.size()); };
+    hooks.status = [this](double lagSeconds, bool up) {
+        m_metrics.set(RelayMetrics::BusLag, lagSeconds);
+        if (up)
+            m_metrics.clear(RelayMetrics::BusDown);
+        else
+            m_metrics.raise(RelayMetrics::BusDown,
+                            QStringLiteral("Redis out of reach: serving this relay's clients alone"));
+    };
     hooks.localObservers = [this] {
         QList<ClusterObserver> out;
         for (const Connection *c : std::as_const(m_signedOn))
@@ -1192,6 +1338,7 @@ RelayServer::Connection *RelayServer::localSignOn(const QString &key, const QStr
 void RelayServer::drain(const std::function<void(int moved)> &done)
 {
     m_draining = true;
+    m_metrics.raise(RelayMetrics::Draining, QStringLiteral("draining: clients are sent to the other relays"));
     if (m_cluster)
         m_cluster->setDraining(true);
     m_log.line(QStringLiteral("draining: clients are sent to the other relays"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rate_limiter.h"
+#include "relay_store.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -14,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 class Clock;
@@ -23,7 +25,8 @@ struct StoredReport;
 class QTcpServer;
 class QTcpSocket;
 class RelayLog;
-class RelayStore;
+class RelayMetrics;
+class StoreWorker;
 
 struct RelaySettings
 {
@@ -72,8 +75,8 @@ class RelayServer : public QObject
 {
     Q_OBJECT
 public:
-    RelayServer(RelayStore &store, const Clock &clock, const RelayLog &log, RelaySettings settings,
-                QObject *parent = nullptr);
+    RelayServer(StoreWorker &store, const Clock &clock, const RelayLog &log, RelayMetrics &metrics,
+                RelaySettings settings, QObject *parent = nullptr);
     ~RelayServer() override;
 
     bool listen(QString *error);
@@ -89,9 +92,11 @@ public:
     int sendRedirect(const QString &user, const QString &host, const QString &port);
     int sendAnnouncement(const QString &user, const QString &image, const QString &tooltip,
                          const QString &link);
-    // Marks the account ineligible; false when there is no such account or
-    // the mark could not be stored (then nothing is sent).
-    bool ban(const QString &user, int *reached);
+    // Marks the account ineligible, then tells its connection; marked is
+    // false when there is no such account or the mark could not be stored
+    // (failure says why; then nothing is sent). done runs once the store
+    // has answered.
+    void ban(const QString &user, std::function<void(bool marked, int reached, const QString &failure)> done);
     int terminate(const QString &user);
     int disconnectUser(const QString &user);
     QList<ObserverInfo> observers() const;
@@ -137,13 +142,22 @@ private:
     bool mayAnswer(Connection &c, char kind);
     void queueAnswer(Connection &c, char kind, const QByteArray &bytes);
     void takeAnswerChunk(Connection &c, QByteArray &out);
-    QByteArray historyAnswer(int hours, int *records);
+    QByteArray historyAnswer(const QList<StoredReport> &reports, int *records) const;
+    void forgetHistory();
     bool fieldsFit(Connection &c, const QByteArray &code, const QStringList &fields);
     void relayAsSender(Connection &c, const QByteArray &bytes, int senderField);
     // True the first time this connection meets event: repeats are not logged.
     bool firstTime(Connection &c, int event);
     void closeUnsignedAfterDeadline(Connection &c);
-    void finishSignOn(Connection &c, const QStringList &fields, const QByteArray &digest);
+    void finishSignOn(Connection &c, const QStringList &fields, const QByteArray &digest,
+                      const std::optional<AccountRecord> &account);
+    // The connection's later messages wait until the function this
+    // returns has been called with what to do once the store answered.
+    using Resume = std::function<void(const std::function<void(Connection &)> &)>;
+    Resume hold(Connection &c);
+    void resume(QTcpSocket *socket, quint64 id, const std::function<void(Connection &)> &then);
+    // The store did not answer in time: the client comes back later.
+    void storeUnavailable(Connection &c);
     // Hashing a password takes a tenth of a second: it runs on a worker so
     // that a wave of sign-ons never stalls the fan-out to everyone else.
     // The connection's later messages wait, in order, until then() has run.
@@ -156,6 +170,8 @@ private:
     void signOff(Connection &c, bool announce);
 
     void send(Connection &c, const QByteArray &bytes);
+    void enqueue(Connection &c, const QByteArray &bytes);
+    void refuse(const char *reason);
     void markDirty(Connection &c);
     int broadcast(const QByteArray &bytes, const Connection *except = nullptr);
     int sendToUser(const QString &user, const QByteArray &bytes);
@@ -172,9 +188,10 @@ private:
     ClusterObserver observerOf(const Connection &c) const;
     Connection *localSignOn(const QString &key, const QString &conn) const;
 
-    RelayStore &m_store;
+    StoreWorker &m_store;
     const Clock &m_clock;
     const RelayLog &m_log;
+    RelayMetrics &m_metrics;
     RelaySettings m_settings;
     QTcpServer *m_server;
     QTimer m_keepAlive;
@@ -207,4 +224,7 @@ private:
         int records = 0;
         QByteArray bytes;
     } m_history;
+    // Changes whenever the history does: an answer read before a change
+    // is not kept for others.
+    quint64 m_historyGeneration = 0;
 };

@@ -23,13 +23,8 @@
 #include "warnlink/ui/warnlink_subsystem.h"
 #include "warnlink/warnings_model.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
 // Whole clients, put together as main() does, against a real relay.
 class TestClientE2e : public QObject

@@ -8,19 +8,12 @@
 #include "reports/ui/report_tool_windows.h"
 #include "scripted_server.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QSignalSpy>
-#include <QSystemTrayIcon>
 #include <QTest>
 #include <QTimer>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
-
-namespace {
 
 // Records every step the host asks of it, tagged with its name.
 struct StepRecorder final : Subsystem
@@ -43,8 +36,6 @@ struct StepRecorder final : Subsystem
     bool inputEmpty() const override { return empty; }
     void escape(bool allEmpty) override { log << name + u":escape"_s + (allEmpty ? u"1"_s : u"0"_s); }
 };
-
-} // namespace
 
 class TestForm1 : public QObject
 {

@@ -2,14 +2,12 @@
 #include "app/single_instance.h"
 #include "app/startup.h"
 #include "base/form_scaling.h"
-#include "base/list_files.h"
 #include "base/settings.h"
 #include "test_files.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace FormScaling;

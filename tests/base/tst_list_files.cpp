@@ -2,10 +2,7 @@
 #include "base/list_files.h"
 #include "test_files.h"
 
-#include <QTemporaryDir>
 #include <QTest>
-
-namespace {
 
 QByteArray lines(int count, const char *prefix)
 {
@@ -14,8 +11,6 @@ QByteArray lines(int count, const char *prefix)
         out += prefix + QByteArray::number(i) + "\r\n";
     return out;
 }
-
-} // namespace
 
 // The list files of the data folder: read with their limits, written whole.
 class TestListFiles : public QObject

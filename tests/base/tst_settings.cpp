@@ -7,14 +7,11 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
 
 #include <sys/stat.h>
-
-namespace {
 
 QByteArray fixture(const char *name)
 {
@@ -72,8 +69,6 @@ int runSettingsWriter(const QString &dir, int first)
     }
     return 0;
 }
-
-} // namespace
 
 // Settings.dat: every field read and written back, older and damaged files,
 // and saves that are private and atomic, even when killed.

@@ -9,8 +9,6 @@
 
 #include <QtTest>
 
-namespace {
-
 QStringList rows(const ActiveChatsModel &m)
 {
     QStringList out;
@@ -28,8 +26,6 @@ QString dob(const QString &user)
 {
     return ServerMessage(u"DOB", {u"md"_s, u"Harford"_s, u"21014"_s, user});
 }
-
-} // namespace
 
 // Chat, observers and the filters over them, without windows.
 class TstCommunity : public QObject

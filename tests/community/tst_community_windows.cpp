@@ -12,16 +12,10 @@
 #include "reports/ui/frm_add_counties.h"
 #include "scripted_server.h"
 
-#include <QAction>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTreeView>
 #include <QtTest>
+#include <QtWidgets>
 
 #include <memory>
-
-namespace {
 
 // One of the two list windows, "filter" or "counties", over its own state.
 struct ListEditor
@@ -51,8 +45,6 @@ QColor base(QWidget *box)
 {
     return box->palette().color(QPalette::Base);
 }
-
-} // namespace
 
 // The messenger with its lists, and the two list editor windows.
 class TstCommunityWindows : public QObject
@@ -159,7 +151,7 @@ private slots:
         QVERIFY(community.messenger().txtMonitor->toPlainText().endsWith(
             u"New Observer!  -  MD  HARFORD  21014  CAROL"_s));
         QVERIFY(community.newObserverAlertWindow()->isVisible());
-        QCOMPARE(w.sound.played, QStringList{wav.fileName()});
+        QCOMPARE(w.sound.played, QStringList{w.state.filePath(AlertSounds::MessageFile)});
     }
 
     // A message for the user brings a minimised messenger back to normal

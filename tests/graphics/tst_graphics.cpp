@@ -3,12 +3,10 @@
 #include "scripted_server.h"
 #include "test_files.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace Graphics;
 
-namespace {
 // Entries of "a", "b", ... with the given flags.
 UrlList listOf(const QList<int> &flags, double minutes = 1)
 {
@@ -26,7 +24,6 @@ QByteArray allBytes(int size)
         b[i] = char(i % 256);
     return b;
 }
-} // namespace
 
 // The rotation and page rules, and the downloads that fetch the graphics.
 class TstGraphics : public QObject

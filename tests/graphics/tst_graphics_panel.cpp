@@ -5,11 +5,9 @@
 #include "graphics/ui/picture_view.h"
 #include "scripted_server.h"
 
-#include <QListWidget>
-#include <QPushButton>
 #include <QtTest>
+#include <QtWidgets>
 
-namespace {
 // A 1x1 GIF of the given number of frames; colour picks the palette.
 QByteArray gif(int frames, char colour)
 {
@@ -33,7 +31,6 @@ struct FakeBrowser final : BrowserView
     QWidget *view;
     QList<QUrl> &visited;
 };
-} // namespace
 
 class TstGraphicsPanel : public QObject
 {

@@ -6,14 +6,11 @@
 #include "net/ui/frm_buffer.h"
 #include "net/ui/frm_spotter.h"
 
-#include <QComboBox>
 #include <QFocusEvent>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtWidgets>
 
 using namespace Qt::StringLiterals;
 

@@ -8,8 +8,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
 enum class SinkKind { Record, ClearEveryThird, ClearOnX, AppendTwice };
 
 struct Run
@@ -93,8 +91,6 @@ QStringList split(const QString &text, qsizetype maxPart, std::mt19937 &rng)
         parts.insert(qsizetype(rng() % (parts.size() + 1)), QString());
     return parts;
 }
-
-} // namespace
 
 // Arrivals to messages, and messages to their handlers.
 class TstReceiveBuffer : public QObject

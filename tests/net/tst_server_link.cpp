@@ -4,19 +4,13 @@
 
 #include <QtTest>
 
-constexpr int Wait = 5000;
-
 // The link to the server: address file, sign-on, supervision and loss.
 class TstServerLink : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_f = std::make_unique<LinkFixture>();
-        QVERIFY(m_f->start());
-    }
+    void init() { QVERIFY((m_f = std::make_unique<LinkFixture>())->start()); }
 
     void parseAddress_data()
     {

@@ -4,19 +4,13 @@
 
 #include <QtTest>
 
-constexpr int Wait = 5000;
-
 // The notices by which the server steers the client.
 class TstServerNotices : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_f = std::make_unique<LinkFixture>();
-        QVERIFY(m_f->start());
-    }
+    void init() { QVERIFY((m_f = std::make_unique<LinkFixture>())->start()); }
 
     // Only the picture type of the address's last characters names the file.
     void announcementFileName()

@@ -1,11 +1,14 @@
 // ctest-label: e2e
+#include "password_hash.h"
 #include "raw_client.h"
 #include "relay_process.h"
 #include "relay_store.h"
+#include "temp_servers.h"
 
 #include "base/wire_codec.h"
 #include "net/protocol.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -28,10 +31,16 @@ class TestRelaySessions : public QObject
 {
     Q_OBJECT
 private slots:
+    // Rows tagged "postgresql" run against a throwaway PostgreSQL server.
     void init()
     {
+        QString database;
+        if (QByteArray(QTest::currentDataTag()) == "postgresql") {
+            QVERIFY2(m_postgres.isRunning() || m_postgres.start(), qPrintable(m_postgres.error()));
+            database = m_postgres.url();
+        }
         m_relay = std::make_unique<RelayProcess>();
-        QVERIFY2(m_relay->start(), qPrintable(m_relay->readyLine() + m_relay->log()));
+        QVERIFY2(m_relay->start({}, database), qPrintable(m_relay->readyLine() + m_relay->log()));
     }
     void cleanup()
     {
@@ -181,6 +190,12 @@ private slots:
 
     // Only the author retracts a report, in any letter case; SIGTERM ends the
     // relay cleanly, and accounts and what is left of history survive it.
+    void retractionAndHistoryOverARestart_data()
+    {
+        QTest::addColumn<int>("unused");
+        QTest::newRow("sqlite") << 0;
+        QTest::newRow("postgresql") << 0;
+    }
     void retractionAndHistoryOverARestart()
     {
         {
@@ -208,7 +223,10 @@ private slots:
                 QVERIFY(store.addReport({now.addSecs(-60LL * minutes),
                                          u"ANN"_s,
                                          {QString::number(minutes), u"1:00"_s, u"IA"_s, u"Story"_s,
-                                          u"50010"_s, u"ANN"_s, u"Ames"_s}}));
+                                          u"50010"_s, u"ANN"_s, u"Ames"_s},
+                                         "id-" + QByteArray::number(minutes)}));
+            // A report stored twice under one id, as a retried write, is one report.
+            QVERIFY(store.addReport({now, u"ANN"_s, {u"once"_s}, "id-10078"}));
         }
         RelayProcess restarted;
         QVERIFY(restarted.start({}, m_relay->databasePath()));
@@ -231,7 +249,70 @@ private slots:
         QVERIFY(restarted.stop());
     }
 
+    // A SQLite store is copied into PostgreSQL once, names and texts as
+    // they were stored; the relay on PostgreSQL then knows both.
+    void migrateIntoPostgres_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("reports");
+        QTest::newRow("accented name") << u"Zoë_Ångström"_s << 3;
+        // Bytes 128 and 130, the escaped bar and caret, as stored.
+        QTest::newRow("escape bytes in the name") << u"A\u20ACB\u201AC"_s << 1;
+        QTest::newRow("many reports") << u"MANY"_s << 3000;
+    }
+    void migrateIntoPostgres()
+    {
+        QFETCH(QString, user);
+        QFETCH(int, reports);
+        QVERIFY2(m_postgres.isRunning() || m_postgres.start(), qPrintable(m_postgres.error()));
+        m_postgres.query(u"DROP TABLE IF EXISTS accounts, reports"_s);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(u"old.sqlite"_s);
+        {
+            RelayStore old;
+            QVERIFY(old.open(file, nullptr));
+            AccountRecord account{user, "salt", {}, 1000, true, u"me@example.org"_s};
+            account.hash = PasswordHash::pbkdf2Sha256("pw", account.salt, 1000, PasswordHash::KeyLength);
+            QList<StoredReport> list;
+            const QDateTime now = QDateTime::currentDateTimeUtc();
+            for (int i = 0; i < reports; ++i)
+                list.append({now.addSecs(i - reports),
+                             user,
+                             {u"%1 saw hail %2"_s.arg(user).arg(i), u"MD"_s, u"HARFORD"_s, u"21001"_s, user,
+                              u"Bel Air"_s, u"stamp"_s},
+                             {}});
+            QVERIFY(old.importAll({account}, list, nullptr));
+        }
+        const auto migrate = [&](QString *out) {
+            QProcess p;
+            p.start(QStringLiteral(NIMBREL_RELAY_BIN),
+                    {u"migrate"_s, u"--from"_s, file, u"--to"_s, m_postgres.url()});
+            p.waitForFinished(30000);
+            *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QString out;
+        QCOMPARE(migrate(&out), 0);
+        QVERIFY2(out.contains(u"copied 1 accounts and %1 reports"_s.arg(reports)), qPrintable(out));
+        QCOMPARE(migrate(&out), 1);
+        QVERIFY2(out.contains(u"holds 1 accounts already: nothing copied"_s), qPrintable(out));
+
+        RelayProcess relay;
+        QVERIFY2(relay.start({}, m_postgres.url()), qPrintable(relay.log()));
+        RawClient c;
+        QVERIFY(c.connectTo(relay.tcpPort()));
+        c.sendText(SignOn(user.toLower(), u"pw"_s));
+        QCOMPARE(c.waitForCode(u"SGN"_s), u":SGN|3|^"_s);
+        c.sendText(u":GLD|1|^"_s);
+        const QStringList got = c.collect(u"GLD"_s, reports, 10000);
+        QCOMPARE(got.size(), reports);
+        const QStringList last = SplitFields(got.constLast());
+        QCOMPARE(FieldAt(last, 0), u"%1 saw hail %2"_s.arg(user).arg(reports - 1));
+        QCOMPARE(FieldAt(last, 4), user);
+    }
+
 private:
+    TempPostgres m_postgres;
     std::unique_ptr<RelayProcess> m_relay;
 };
 

@@ -5,14 +5,10 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
 struct Composer : ComposerFixture
 {
     Composer() : ComposerFixture(u"JOE'S|NAME"_s, u"Bel Air: north"_s) {}
 };
-
-} // namespace
 
 // Sending a report: intervals and the bytes on the wire.
 class TstReportComposer : public QObject

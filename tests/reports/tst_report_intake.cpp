@@ -6,10 +6,7 @@
 #include "reports/report_list_model.h"
 #include "test_files.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
-
-namespace {
 
 QString message(const QString &code, const QString &text, const QString &state = u"MD"_s,
                 const QString &county = u"HARFORD"_s, const QString &observer = u"SPOTTER1"_s,
@@ -51,8 +48,6 @@ struct Intake
     }
     QByteArray logFile() const { return TestFiles::read(state.filePath(ReportIntake::ObservationsFile)); }
 };
-
-} // namespace
 
 // Reports, warnings and records arriving: screening, alerts and the log.
 class TstReportIntake : public QObject

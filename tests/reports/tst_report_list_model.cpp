@@ -1,10 +1,9 @@
 #include "reports/report_list_model.h"
+#include "reports/report_tools.h"
 
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
 
 ReportRow listRow(const QString &text, const QString &time = {})
 {
@@ -23,8 +22,6 @@ QStringList texts(const ReportListModel &m)
         out << m.row(i).text;
     return out;
 }
-
-} // namespace
 
 // The report list: rows, cap, order and deletion.
 class TstReportListModel : public QObject
@@ -74,7 +71,7 @@ private slots:
         QCOMPARE(ReportListModel::TwipsToPixels(99'999'999, 192),
                  ReportListModel::MaxWidthTwips * 192 / 1440);
         QCOMPARE(ReportListModel::TwipsToPixels(-5, 96), 0);
-        QCOMPARE(SavedColumnWidths({0, 49, 50, 4300}), (QList<int>{50, 50, 50, 4300}));
+        QCOMPARE(ReportTools::SavedColumnWidths({0, 49, 50, 4300}), (QList<int>{50, 50, 50, 4300}));
     }
 
     void deleteRemovesWholeTextMatchesInAnyCase()

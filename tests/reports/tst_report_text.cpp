@@ -3,7 +3,6 @@
 #include "reports/report_text.h"
 #include "test_files.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 
 // Report text: colours, times, fields and the observations log line.

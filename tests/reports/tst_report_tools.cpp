@@ -1,4 +1,5 @@
 #include "composer_fixture.h"
+#include "net/protocol.h"
 #include "reports/report_tools.h"
 
 #include <QtTest>
@@ -8,8 +9,6 @@ using namespace ReportTools;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
-namespace {
-
 // "observed|temperature|...|dew point", as many as given.
 RoutineFields routine(const QString &bars)
 {
@@ -18,8 +17,6 @@ RoutineFields routine(const QString &bars)
     std::copy(values.begin(), values.end(), f.begin());
     return f;
 }
-
-} // namespace
 
 // Routine reports, retraction, historical requests and the editors.
 class TstReportTools : public QObject

@@ -9,18 +9,8 @@
 #include "reports/ui/report_tool_windows.h"
 #include "scripted_server.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QClipboard>
-#include <QGroupBox>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTreeView>
 #include <QtTest>
-
-namespace {
+#include <QtWidgets>
 
 // The report panel alone, over a composer that records what it sends.
 struct Panel : ComposerFixture
@@ -80,8 +70,6 @@ void clickRadio(QRadioButton *b)
 {
     QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(6, b->height() / 2));
 }
-
-} // namespace
 
 class TstReportWidgets : public QObject
 {

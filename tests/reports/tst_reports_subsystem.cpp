@@ -9,12 +9,9 @@
 
 #include "warnlink/warnings_model.h"
 
-#include <QAction>
-#include <QApplication>
-#include <QListWidget>
 #include <QTcpServer>
-#include <QTreeView>
 #include <QtTest>
+#include <QtWidgets>
 
 class TstReportsSubsystem : public QObject
 {

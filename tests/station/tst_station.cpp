@@ -10,8 +10,6 @@
 using namespace Qt::Literals::StringLiterals;
 using namespace StationReaders;
 
-namespace {
-
 // "Temp,Hum,Dew,Speed,Gust,Dir,Pressure" of a reading.
 QString shown(const StationReadings &r)
 {
@@ -54,8 +52,6 @@ QString vws(const QString &direction)
     v[31] = u"\"5,6\""_s;
     return v.mid(0, 20).join(u',') + u"\r\n"_s + v.mid(20).join(u',') + u"\r\n"_s;
 }
-
-} // namespace
 
 class TstStation : public QObject
 {

@@ -8,15 +8,8 @@
 #include "station/ui/frm_weather_station.h"
 #include "station/ui/station_subsystem.h"
 
-#include <QAction>
-#include <QMenuBar>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QTreeView>
 #include <QtTest>
-
-namespace {
+#include <QtWidgets>
 
 const QString WdLine = u"8:07 PM 12/6/2026\r\n%1\r\n"_s;
 const QString Tail = u"|MD|HARFORD|21014|CARL|Bel Air|^"_s;
@@ -32,8 +25,6 @@ QString rpa(const QString &observer, const QString &temperature)
     return ServerMessage(u"RPA", {temperature, u"5"_s, u"7"_s, u"SW"_s, u"29.92"_s, u"VWS"_s, u"IA"_s,
                                   u"St\x81ory"_s, u"50010"_s, observer, u"Ames"_s});
 }
-
-} // namespace
 
 class TstStationWindows : public QObject
 {

@@ -9,6 +9,8 @@
 
 #include <QTemporaryDir>
 
+inline constexpr int Wait = 5000; // ms for a loopback exchange
+
 // A link to a scripted server, its address file served over HTTP beside a
 // few pictures, with the server's notices registered.
 struct LinkFixture
@@ -22,7 +24,6 @@ struct LinkFixture
     int saves = 0;
     ServerNotices notices{state, link, downloader, [this] { ++saves; }};
 
-    // False when a listener or the address host file failed.
     bool start()
     {
         state.dataDir = dir.path();

@@ -8,6 +8,7 @@
 #include "net/sign_on_message.h"
 
 #include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTest>
 
 namespace RelayTestText {
@@ -50,6 +51,23 @@ bool JoinRelay(RawClient &client, quint16 port, const QString &user, const QStri
     client.sendText(RelayTestText::NewAccount(user, u"pw"_s));
     client.sendText(RelayTestText::SignOn(user, u"pw"_s, u"MD"_s, county));
     return client.waitForCode(u"SGN"_s) == u":SGN|3|^"_s;
+}
+
+QByteArray HttpGet(quint16 port, const QByteArray &path)
+{
+    QTcpSocket s;
+    s.connectToHost(u"127.0.0.1"_s, port);
+    if (!s.waitForConnected(3000))
+        return {};
+    s.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    QByteArray answer;
+    (void)QTest::qWaitFor(
+        [&] {
+            answer += s.readAll();
+            return s.state() == QAbstractSocket::UnconnectedState;
+        },
+        3000);
+    return answer + s.readAll();
 }
 
 RelayProcess::RelayProcess() = default;

@@ -21,6 +21,9 @@ QString Report(const QString &text, const QString &user, const QString &state = 
 
 class RawClient;
 
+// One request to a relay's HTTP port; the whole answer, headers included.
+QByteArray HttpGet(quint16 port, const QByteArray &path);
+
 // Connects, creates the account (password "pw") and signs on in MD; true
 // when the relay answers ":SGN|3|^".
 bool JoinRelay(RawClient &client, quint16 port, const QString &user, const QString &county = u"HARFORD"_s,

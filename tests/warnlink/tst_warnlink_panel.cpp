@@ -2,9 +2,8 @@
 #include "client_fixture.h"
 #include "warnlink/ui/warnlink_subsystem.h"
 
-#include <QAction>
-#include <QTreeView>
 #include <QtTest>
+#include <QtWidgets>
 
 class TstWarnlinkPanel : public QObject
 {
