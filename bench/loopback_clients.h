@@ -4,6 +4,10 @@
 // relay benchmarks: a Qt client per connection would measure Qt, not the
 // server. Each client's bytes are cut at a terminator and handed to the
 // bench one message at a time, with the moment they arrived.
+#include "net/sign_on_message.h"
+#include "nimbrel_version.h"
+
+#include <QString>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -160,3 +164,21 @@ private:
     int m_epoll;
     std::vector<Client> m_clients;
 };
+
+// The first sign-on the real client sends, for a bench user whose password is "pw".
+inline std::string BenchSignOn(const std::string &user)
+{
+    SignOnMessage::Profile profile;
+    profile.userName = QString::fromStdString(user);
+    profile.password = QStringLiteral("pw");
+    profile.firstName = QStringLiteral("F");
+    profile.lastName = QStringLiteral("L");
+    profile.address = QStringLiteral("A");
+    profile.city = QStringLiteral("C");
+    profile.county = QStringLiteral("HARFORD");
+    profile.state = QStringLiteral("MD");
+    profile.zip = QStringLiteral("21001");
+    profile.email = QStringLiteral("e");
+    profile.location = QStringLiteral("H");
+    return SignOnMessage::Build(profile, QStringLiteral(NIMBREL_WIRE_VERSION)).toStdString();
+}

@@ -107,7 +107,7 @@ public:
     std::string hello(int id) const override
     {
         const std::string u = concat("USR", std::to_string(id));
-        return concat(":NEW|", u, "|pw|^:SGN|", u, "|pw|F||L|A|C|HARFORD|MD|21001|e|H|2.4|^");
+        return concat(":NEW|", u, "|pw|^", BenchSignOn(u));
     }
     bool isReady(const std::string &m) const override { return m == ":SGN|3|^"; }
     bool isJoined(const std::string &) const override { return true; }

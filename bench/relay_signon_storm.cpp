@@ -83,11 +83,6 @@ private:
     LoopbackClients m_net;
 };
 
-std::string signOn(const std::string &user)
-{
-    return ":SGN|" + user + "|pw|F||L|A|C|HARFORD|MD|21001|e|H|2.4|^";
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -133,7 +128,7 @@ int main(int argc, char **argv)
     for (int i = 0; i < steadyCount; ++i) {
         steady.push_back(storm.open(true));
         const std::string u = "STEADY" + std::to_string(i);
-        storm.send(steady.back(), ":NEW|" + u + "|pw|^" + signOn(u));
+        storm.send(steady.back(), ":NEW|" + u + "|pw|^" + BenchSignOn(u));
     }
     for (int i = 0; i < stormCount; ++i) {
         setup.push_back(storm.open(false));
@@ -160,7 +155,7 @@ int main(int argc, char **argv)
     storm.measuring = true;
     const qint64 start = nowNs();
     for (int i = 0; i < stormCount; ++i)
-        storm.send(wave[size_t(i)], signOn("STORM" + std::to_string(i)));
+        storm.send(wave[size_t(i)], BenchSignOn("STORM" + std::to_string(i)));
     const double intervalNs = 1e9 / rate;
     qint64 sent = 0;
     qint64 lastSignOn = 0;

@@ -42,6 +42,12 @@ constexpr qsizetype AnswerChunk = 64 * 1024;
 constexpr qint64 HistoryCacheMs = 10'000;
 constexpr qint64 ClusterHistoryCacheMs = 1'000;
 constexpr int MaxQueuedHashes = 2048;
+// What a signed-on client may send while its report is stored: its
+// whole byte burst and then some.
+constexpr qsizetype MaxHeldBytesSignedOn = 64 * 1024;
+// The longest a report waits for its history write before it goes out
+// anyway: a store that is slow, not gone, delays the fan-out no more.
+constexpr int ReportHoldMs = 250;
 // Wrong passwords for one account before its checks pause, and the
 // longest pause: long enough to stop guessing, short enough that the
 // owner is never locked out for long by somebody else's guesses.
@@ -366,7 +372,7 @@ void RelayServer::onReadyRead(QTcpSocket *socket)
         case RateLimiter::Verdict::Accept:
             if (!c.waiting) {
                 handleMessage(c, m);
-            } else if (c.heldBytes + m.size() <= MaxHeldBytes) {
+            } else if (c.heldBytes + m.size() <= (c.signedOn ? MaxHeldBytesSignedOn : MaxHeldBytes)) {
                 c.held.append(m);
                 c.heldBytes += m.size();
             } else {
@@ -788,13 +794,26 @@ void RelayServer::handleReport(Connection &c, const QStringList &fields)
     report.fields.append(ReportTimeStamp(report.receivedUtc));
     if (m_cluster)
         return publishReport(c, report);
-    m_store.addReport(report);
     forgetHistory();
-    const int reached = broadcast(wire(QStringLiteral("RPT"), report.fields));
-    m_log.line(QStringLiteral("report from %1 relayed to %2: %3")
-                   .arg(c.user)
-                   .arg(reached)
-                   .arg(excerpt(report.fields.first())));
+    // Out once stored, so that what clients heard survives a crash; the
+    // sender's later messages follow it. Not held while the store is away.
+    const auto relay = [this, bytes = wire(QStringLiteral("RPT"), report.fields), from = c.user,
+                        text = excerpt(report.fields.first())] {
+        const int reached = broadcast(bytes);
+        m_log.line(QStringLiteral("report from %1 relayed to %2: %3").arg(from).arg(reached).arg(text));
+    };
+    if (m_store.isAway()) {
+        m_store.addReport(report);
+        return relay();
+    }
+    const auto release = [relay, resume = hold(c), done = std::make_shared<bool>(false)] {
+        if (std::exchange(*done, true))
+            return;
+        relay();
+        resume([](Connection &) {});
+    };
+    m_store.addReport(report, this, release);
+    QTimer::singleShot(ReportHoldMs, this, release);
 }
 
 void RelayServer::handleHistory(Connection &c, const QStringList &fields)
@@ -1272,7 +1291,7 @@ void RelayServer::setCluster(ClusterBus *bus)
     };
     hooks.historyChanged = [this] { forgetHistory(); };
     hooks.storeReport = [this](const StoredReport &report, const std::function<void(bool)> &done) {
-        m_store.addReport(report, this, [this, done](bool stored) {
+        m_store.writeReport(report, this, [this, done](bool stored) {
             if (stored)
                 forgetHistory();
             done(stored);

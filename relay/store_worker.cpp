@@ -67,6 +67,8 @@ public:
                 QMetaObject::invokeMethod(
                     &m_owner, [owner = &m_owner, ticket, deliver] { owner->answered(ticket, deliver); },
                     Qt::QueuedConnection);
+            else if (deliver)
+                QMetaObject::invokeMethod(&m_owner, deliver, Qt::QueuedConnection);
         }
     }
 
@@ -111,6 +113,7 @@ private:
         if (m_away.isValid())
             return;
         m_away.start();
+        m_owner.m_away = true;
         const QString why = m_store.unreachableReason();
         m_owner.m_metrics.raise(RelayMetrics::StoreDown, QStringLiteral("database unreachable: %1").arg(why));
         m_owner.m_log.line(
@@ -128,6 +131,7 @@ private:
         if (!m_away.isValid())
             return;
         m_owner.m_metrics.clear(RelayMetrics::StoreDown);
+        m_owner.m_away = false;
         m_owner.m_log.line(QStringLiteral("database reachable again after %1 s; %2 queued store calls follow")
                                .arg(double(m_away.elapsed()) / 1000.0, 0, 'f', 1)
                                .arg(m_queue.size()));
@@ -192,10 +196,10 @@ QString StoreWorker::writeFailure() const
     return m_writeFailure;
 }
 
-void StoreWorker::write(Run run)
+bool StoreWorker::write(Run run)
 {
     if (!m_engine)
-        return;
+        return false;
     if (m_queuedWrites.load() >= MaxQueuedWrites) {
         ++m_dropped;
         m_metrics.add(RelayMetrics::StoreDropped);
@@ -204,7 +208,7 @@ void StoreWorker::write(Run run)
                                       "e-mail and password writes are dropped until it drains")
                            .arg(MaxQueuedWrites));
         m_dropLogged = true;
-        return;
+        return false;
     }
     if (m_dropLogged && m_queuedWrites.load() < MaxQueuedWrites / 2) {
         m_log.line(QStringLiteral("store queue draining: %1 writes were dropped").arg(m_dropped));
@@ -219,6 +223,7 @@ void StoreWorker::write(Run run)
             engine->enqueue({run, 0, nullptr});
         },
         Qt::QueuedConnection);
+    return true;
 }
 
 void StoreWorker::ask(QObject *context, Run run, std::function<void()> unavailable)
@@ -335,15 +340,22 @@ void StoreWorker::setEligible(const QString &name, bool eligible, QObject *conte
         [done] { done(false, false, QString()); });
 }
 
-void StoreWorker::addReport(const StoredReport &report)
+void StoreWorker::addReport(const StoredReport &report, QObject *context, std::function<void()> stored)
 {
-    write([report](RelayStore &store) -> std::function<void()> {
-        store.addReport(report);
-        return {};
-    });
+    const auto done = [context = QPointer<QObject>(context), stored] {
+        if (context && stored)
+            stored();
+    };
+    const bool queued =
+        write([report, done, told = bool(stored)](RelayStore &store) -> std::function<void()> {
+            store.addReport(report);
+            return told ? std::function<void()>(done) : std::function<void()>();
+        });
+    if (!queued && stored)
+        QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
 }
 
-void StoreWorker::addReport(const StoredReport &report, QObject *context, std::function<void(bool)> done)
+void StoreWorker::writeReport(const StoredReport &report, QObject *context, std::function<void(bool)> done)
 {
     ask(
         context,

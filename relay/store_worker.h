@@ -69,17 +69,21 @@ public:
     void setEligible(const QString &name, bool eligible, QObject *context,
                      std::function<void(bool available, bool marked, const QString &failure)> done);
 
-    // Writes nobody waits for.
-    void addReport(const StoredReport &report);
+    // Writes nobody waits for. stored runs (while context lives) once the
+    // report is written, or at once when it is dropped.
+    void addReport(const StoredReport &report, QObject *context = nullptr, std::function<void()> stored = {});
     // A history write that the cluster waits for before it lets go of the
-    // report: stored is true once it is in the database.
-    void addReport(const StoredReport &report, QObject *context, std::function<void(bool stored)> done);
+    // report: stored is false when it could not be written (or was dropped).
+    void writeReport(const StoredReport &report, QObject *context, std::function<void(bool stored)> done);
     void setEmail(const QString &name, const QString &email);
     void setPassword(const QString &name, const QByteArray &salt, const QByteArray &hash, int iterations);
     void purgeBefore(const QDateTime &utc);
 
     // What waits on the store's thread now.
     int queued() const { return m_queued.load(); }
+    // True from the first call that found the database out of reach until
+    // one gets through again.
+    bool isAway() const { return m_away.load(); }
 
 private:
     friend class StoreEngine;
@@ -93,7 +97,8 @@ private:
         qint64 deadlineMs = 0;
         std::shared_ptr<std::atomic<bool>> cancelled;
     };
-    void write(Run run);
+    // False when the queue is full and run was dropped.
+    bool write(Run run);
     void ask(QObject *context, Run run, std::function<void()> unavailable);
     void answered(quint64 ticket, const std::function<void()> &deliver);
     void expireWaiting();
@@ -105,6 +110,7 @@ private:
     bool m_remote = false;
     std::atomic<int> m_queued{0};
     std::atomic<int> m_queuedWrites{0};
+    std::atomic<bool> m_away{false};
     qint64 m_dropped = 0;
     bool m_dropLogged = false;
     quint64 m_nextTicket = 1;

@@ -2,6 +2,7 @@
 #include "frame_splitter.h"
 #include "password_hash.h"
 #include "rate_limiter.h"
+#include "relay_store.h"
 #include "report_stamp.h"
 
 #include <QTest>
@@ -108,6 +109,39 @@ private slots:
         QCOMPARE(ok, withinCap);
         if (withinCap)
             QCOMPARE(splitter.pending(), 0);
+    }
+
+    // What --db takes as a PostgreSQL address; passwords never.
+    void databaseAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("parsed"); // user@host:port/name options, or the refusal's start
+        QTest::newRow("plain") << u"postgresql://relay@10.0.0.5:6432/nimbrel"_s
+                               << u"relay@10.0.0.5:6432/nimbrel"_s;
+        QTest::newRow("default port, libpq option")
+            << u"postgres://relay@db/nimbrel?sslmode=require"_s << u"relay@db:5432/nimbrel sslmode=require"_s;
+        QTest::newRow("password") << u"postgresql://relay:pw@db/nimbrel"_s << u"the database address holds"_s;
+        QTest::newRow("password option")
+            << u"postgresql://relay@db/n?password=pw"_s << u"the database address holds"_s;
+        QTest::newRow("no database name") << u"postgresql://relay@db"_s << u"the database address needs"_s;
+        QTest::newRow("option with a blank")
+            << u"postgresql://relay@db/n?options=-c%20x"_s << u"unusable database option"_s;
+    }
+    void databaseAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, parsed);
+        DatabaseAddress a;
+        QString error;
+        QVERIFY(IsDatabaseAddress(text));
+        if (ParseDatabaseAddress(text, &a, &error))
+            QCOMPARE(u"%1@%2:%3/%4 %5"_s.arg(a.user, a.host)
+                         .arg(a.port)
+                         .arg(a.name, a.options.join(u' '))
+                         .trimmed(),
+                     parsed);
+        else
+            QVERIFY2(error.startsWith(parsed), qPrintable(error));
     }
 
     // Typed admin lines split on blanks with the text taking the rest; extra

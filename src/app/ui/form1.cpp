@@ -300,26 +300,25 @@ void Form1::Form_Load()
     if (m_loaded)
         return;
     m_loaded = true;
-    auto step = [this](LoadStep s) {
-        for (Subsystem *subsystem : m_subsystems)
-            subsystem->loadStep(s);
+    // The steps run in their declared order; the window's own work goes
+    // between them.
+    int next = 0;
+    const auto stepsThrough = [this, &next](LoadStep last) {
+        for (; next <= int(last); ++next)
+            for (Subsystem *subsystem : m_subsystems)
+                subsystem->loadStep(LoadStep(next));
     };
-    step(LoadStep::CreateColumns);
-    step(LoadStep::FillTables);
+    stepsThrough(LoadStep::FillTables);
     ScaleWindow(this, FormScaling::WindowGroup::Main, DesignSize);
-    step(LoadStep::AfterScaling);
-    step(LoadStep::ComputeUtcOffset);
-    step(LoadStep::RecordObservations);
+    stepsThrough(LoadStep::RecordObservations);
     // The built-in groups first; GroupList.txt replaces them when present.
     LoadListFiles(m_state);
-    for (LoadStep s : {LoadStep::ListFiles, LoadStep::ReportTimeStamp, LoadStep::Fonts, LoadStep::TimeMode,
-                       LoadStep::WarnLink, LoadStep::FullSizeImage, LoadStep::LaunchWarnProgram})
-        step(s);
+    stepsThrough(LoadStep::LaunchWarnProgram);
 
     m_link.start();
     m_tmrStart->start();
     m_timer2->start();
-    step(LoadStep::Started);
+    stepsThrough(LoadStep::Started);
     emit loaded();
 }
 
@@ -339,13 +338,11 @@ void Form1::tmrStart_Timer()
 
 void Form1::Timer2_Timer()
 {
-    for (MinuteStep s :
-         {MinuteStep::UtcOffset, MinuteStep::IdleWatchdog, MinuteStep::WarnListener,
-          MinuteStep::HoldOffCounters, MinuteStep::StationProcessing, MinuteStep::GraphicsRefresh}) {
-        if (s == MinuteStep::IdleWatchdog)
+    for (int s = 0; s <= int(MinuteStep::Last); ++s) {
+        if (MinuteStep(s) == MinuteStep::IdleWatchdog)
             m_link.IdleWatchdogStep();
         for (Subsystem *subsystem : m_subsystems)
-            subsystem->minuteStep(s);
+            subsystem->minuteStep(MinuteStep(s));
     }
 }
 

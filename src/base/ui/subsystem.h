@@ -52,7 +52,8 @@ struct ClientContext
     std::function<void()> save;
 };
 
-// The main window's first-use load steps, in the order they run.
+// The main window's first-use load steps, in the order they run: Form1 runs
+// them in declared order, so a new step is one line here. Started stays last.
 enum class LoadStep {
     CreateColumns, // the lists' columns
     FillTables,
@@ -69,14 +70,15 @@ enum class LoadStep {
     Started, // the main timers run from here on
 };
 
-// Timer2's steps, in the order each minute runs them.
+// Timer2's steps, in the order each minute runs them (declared order).
 enum class MinuteStep {
     UtcOffset,
-    IdleWatchdog,
+    IdleWatchdog, // the link's own idle count runs first
     WarnListener,
     HoldOffCounters,
     StationProcessing,
     GraphicsRefresh,
+    Last = GraphicsRefresh,
 };
 
 // The places in the main window's menus. Items appear in this order within

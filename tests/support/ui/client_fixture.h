@@ -6,12 +6,12 @@
 #include "base/client_state.h"
 #include "base/status_line.h"
 #include "fake_desktop.h"
-#include "test_files.h"
 #include "net/protocol.h"
 #include "net/server_link.h"
 #include "net/sign_on.h"
 #include "reports/ui/report_panel.h"
 #include "reports/ui/reports_subsystem.h"
+#include "test_files.h"
 
 #include <QCheckBox>
 #include <QLabel>
