@@ -268,6 +268,7 @@ private slots:
         QVERIFY2(drained.startsWith(u"ok 0 clients moved"_s), qPrintable(drained));
         QTRY_VERIFY_WITH_TIMEOUT(relay(0).admin({u"relays"_s}).contains(line(1, 0, 1)), 3000);
         QCOMPARE(addressFile(1), address(2));
+        QCOMPARE(get(1, u"/health"_s), u"503"_s);
         QVERIFY(relay(2).admin({u"drain"_s}).startsWith(u"ok 2 clients moved"_s));
         QCOMPARE(clients.back()->waitForCode(u"DIS"_s), u":DIS|^"_s);
         QTRY_COMPARE_WITH_TIMEOUT(addressFile(1), address(0), 3000);
@@ -286,6 +287,7 @@ private slots:
         a.sendText(Report(u"meanwhile"_s, u"RDA"_s));
         QVERIFY(a.waitForCode(u"RPT"_s, 1000).contains(u"meanwhile"_s));
         QVERIFY(b.pendingWithCode(u"RPT"_s, 300).isEmpty());
+        QCOMPARE(get(0, u"/health"_s), u"503"_s);
         RawClient late;
         QVERIFY(JoinRelay(late, relay(2).tcpPort(), u"RDL"_s));
         QTest::qWait(1500);
@@ -336,13 +338,16 @@ private slots:
 
 private:
     RelayProcess &relay(int i) { return *m_relays.at(size_t(i)); }
-    QString addressFile(int i)
+    QString addressFile(int i) { return get(i, u"/weather/WXIP.txt"_s); }
+    // The body, or the status when it is not 200.
+    QString get(int i, const QString &path)
     {
         QNetworkAccessManager net;
-        QNetworkReply *reply = net.get(
-            QNetworkRequest(QUrl(u"http://127.0.0.1:%1/weather/WXIP.txt"_s.arg(relay(i).httpPort()))));
+        QNetworkReply *reply =
+            net.get(QNetworkRequest(QUrl(u"http://127.0.0.1:%1%2"_s.arg(relay(i).httpPort()).arg(path))));
         (void)QTest::qWaitFor([reply] { return reply->isFinished(); }, 3000);
-        const QString body = QString::fromLatin1(reply->readAll());
+        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        const QString body = status == 200 ? QString::fromLatin1(reply->readAll()) : QString::number(status);
         delete reply;
         return body;
     }
