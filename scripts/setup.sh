@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool
-  ngircd
+  ngircd dbus-daemon
   postgresql redis-server libhiredis-dev libqt6sql6-psql
 )
 

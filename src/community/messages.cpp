@@ -120,6 +120,8 @@ MessageDecision HandleMessage(const QString &message, const MessengerView &view,
 
     d.line = MessageLine(sender, addressee, text, view.localTime);
     if (forMe) {
+        d.forUser = !fromMe;
+        d.text = text;
         d.showInChat = true;
         d.showWindow = !view.dontMoveToFront;
         if (!view.windowVisible && !fromMe)

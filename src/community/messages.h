@@ -65,6 +65,10 @@ struct MessageDecision
     QString from, to;
     QString statusLine; // held status line, flashed white on blue; empty: none
     bool monitor = false;
+    // Someone else wrote to the user or to one of his groups: worth a
+    // desktop notification.
+    bool forUser = false;
+    QString text;
 };
 
 // "h:nn AMPM"

@@ -117,6 +117,8 @@ void ReportIntake::AddReportToList(bool warning, const ReportFields &f)
     if (quiet || m_historicalMode)
         return;
     RunAlertStage(s, m_window, m_sounds, f.state, f.county, additional);
+    if (Matches(s.SoundLevel, s, f.state, f.county, additional))
+        emit alerted(f, warning);
     if (s.RecordObservations == 1) {
         const auto error = AppendObservationsLine(
             m_state.filePath(ObservationsFile),

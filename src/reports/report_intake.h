@@ -49,6 +49,8 @@ signals:
     // colours. Receivers restart the link-supervision timer so the line
     // stays for one full interval.
     void statusLine(const QString &text, const Rgb &fore, const Rgb &back);
+    // A live report or warning passed the alert screening at the sound level.
+    void alerted(const ReportFields &fields, bool warning);
     // A listed WRN, for the warnings list.
     void warningRelayed(const QString &text, const QString &time, const QString &state,
                         const QString &county);

@@ -5,6 +5,7 @@
 #include "station/station_readers.h"
 
 #include <algorithm>
+#include <numeric>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -214,15 +215,33 @@ void StationTableModel::Timer1_Timer()
         emit titleChanged(Title());
 }
 
-void StationTableModel::sortBy(int column, Qt::SortOrder order)
+void StationTableModel::sortBy(int column, Qt::SortOrder sortOrder)
 {
     if (!valid(column))
         return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const Row &a, const Row &b) {
-        const int c = QString::compare(a[std::size_t(column)], b[std::size_t(column)], Qt::CaseSensitive);
-        return order == Qt::AscendingOrder ? c < 0 : c > 0;
+    // Sorted as row numbers, so that a selected row stays with its station.
+    QList<int> order(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int c = QString::compare(m_rows[a][std::size_t(column)], m_rows[b][std::size_t(column)],
+                                       Qt::CaseSensitive);
+        return sortOrder == Qt::AscendingOrder ? c < 0 : c > 0;
     });
+    QList<Row> sorted;
+    sorted.reserve(m_rows.size());
+    QList<int> newRow(m_rows.size());
+    for (int i = 0; i < order.size(); ++i) {
+        sorted.append(std::move(m_rows[order[i]]));
+        newRow[order[i]] = i;
+    }
+    m_rows = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &i : before)
+        after.append(index(newRow[i.row()], i.column()));
+    changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 

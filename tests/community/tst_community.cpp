@@ -52,21 +52,21 @@ private slots:
             QTest::newRow(name) << to << from << text << (groups.isEmpty() ? std : groups) << flags << toBox
                                 << reply << answeredAgo;
         };
-        row("to me, other case", "me", "BOB", "c", "BOB");
+        row("to me, other case", "me", "BOB", "cn", "BOB");
         row("own echo, To box kept", "CAROL", "Me", "c", "-");
-        row("visible window keeps To box", "ME", "BOB", "vc", "-");
-        row("my group, group in To box", "wxchat", "BOB", "c", "WXCHAT");
+        row("visible window keeps To box", "ME", "BOB", "vcn", "-");
+        row("my group, group in To box", "wxchat", "BOB", "cn", "WXCHAT");
         row("other group: monitor only", "SKYWARN", "BOB", "", "-");
-        row("every message group", "SKYWARN", "BOB", "c", "SKYWARN", "", {u"&(2)all&"_s});
+        row("every message group", "SKYWARN", "BOB", "cn", "SKYWARN", "", {u"&(2)all&"_s});
         row("quick chat never in chat", "QuickChat", "BOB", "aq", "-", "", {u"&(2)ALL&"_s, u"QUICKCHAT"_s});
         row("blocked sender", "ME", "troll", "ad", "-");
-        row("away answers direct", "ME", "BOB", "ac", "BOB", "BOB");
-        row("away ignores group", "ALL", "BOB", "ac", "ALL");
+        row("away answers direct", "ME", "BOB", "acn", "BOB", "BOB");
+        row("away ignores group", "ALL", "BOB", "acn", "ALL");
         row("away ignores own message", "ME", "me", "ac", "-");
-        row("away ignores away reply", "ME", "BOB", "ac", "BOB", "", {}, Messages::AwayText());
+        row("away ignores away reply", "ME", "BOB", "acn", "BOB", "", {}, Messages::AwayText());
         // two away clients with different texts: each answers the other once
-        row("away: once per sender", "ME", "bob", "ac", "bob", "", {}, u"out"_s, 299);
-        row("away: again after five minutes", "ME", "BOB", "ac", "BOB", "BOB", {}, u"out"_s, 301);
+        row("away: once per sender", "ME", "bob", "acn", "bob", "", {}, u"out"_s, 299);
+        row("away: again after five minutes", "ME", "BOB", "acn", "BOB", "BOB", {}, u"out"_s, 301);
     }
     void decision()
     {
@@ -94,6 +94,7 @@ private slots:
         const MessageDecision d = HandleMessage(wire, view, blocked, answered);
         QCOMPARE(d.dropped, flags.contains(u'd'));
         QCOMPARE(d.showInChat, flags.contains(u'c'));
+        QCOMPARE(d.forUser, flags.contains(u'n')); // a desktop notification
         QTEST(d.toBox.value_or(u"-"_s), "toBox");
         QCOMPARE(!d.quickChatLine.isEmpty(), flags.contains(u'q'));
         QTEST(d.awayReplyTo.value_or(QString()), "reply");

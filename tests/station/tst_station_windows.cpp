@@ -6,6 +6,7 @@
 #include "community/ui/community_subsystem.h"
 #include "station/ui/frm_automated_data.h"
 #include "station/ui/frm_weather_station.h"
+#include "station/ui/station_chart.h"
 #include "station/ui/station_subsystem.h"
 
 #include <QtTest>
@@ -20,9 +21,9 @@ QString writeFile(const QTemporaryDir &dir, const QString &name, const QString &
     return dir.filePath(name);
 }
 
-QString rpa(const QString &observer, const QString &temperature)
+QString rpa(const QString &observer, const QString &temperature, const QString &state = u"IA"_s)
 {
-    return ServerMessage(u"RPA", {temperature, u"5"_s, u"7"_s, u"SW"_s, u"29.92"_s, u"VWS"_s, u"IA"_s,
+    return ServerMessage(u"RPA", {temperature, u"5"_s, u"7"_s, u"SW"_s, u"29.92"_s, u"VWS"_s, state,
                                   u"St\x81ory"_s, u"50010"_s, observer, u"Ames"_s});
 }
 
@@ -176,6 +177,42 @@ private slots:
         QTRY_VERIFY(!fx.client->station().dataWindow());
         fx.arrive(rpa(u"bob"_s, u"61"_s));
         QCOMPARE(fx.client->station().dataWindow()->model().rowCount(), 1);
+    }
+
+    // A chart of the selected station: built on the first selection, fed
+    // as readings come, never more than six hours.
+    void stationChart()
+    {
+        ClientFixture fx;
+        for (int minute = 0; minute <= 400; ++minute) {
+            fx.arrive(rpa(u"ann"_s, QString::number(60 + minute % 10)));
+            fx.arrive(rpa(u"bob"_s, u"x"_s));
+            fx.clock.advance(60);
+        }
+        frmAutomatedData *w = fx.client->station().dataWindow();
+        QVERIFY(!w->chart() && !w->findChild<StationChart *>());
+        const auto select = [w](const QString &observer) {
+            for (int r = 0; r < w->model().rowCount(); ++r)
+                if (w->model().row(r)[StationTableModel::ObserverColumn] == observer)
+                    w->ListView1->setCurrentIndex(w->model().index(r, 0));
+        };
+        select(u"ann"_s);
+        StationChart *chart = w->chart();
+        QVERIFY(chart && chart->isVisibleTo(w));
+        QCOMPARE(chart->title(), u"ann - Ames, St:ory IA"_s);
+        QCOMPARE(chart->samples().size(), 360); // minutes 41 to 400 of the last six hours
+        QCOMPARE(chart->samples().first().temperature, 61.0f);
+        QCOMPARE(chart->samples().last().gust, 7.0f);
+        fx.arrive(rpa(u"ann"_s, u"99.5"_s)); // minute 401: six hours from minute 41
+        QCOMPARE(chart->samples().size(), 361);
+        QCOMPARE(chart->samples().last().temperature, 99.5f);
+        QVERIFY(!chart->grab().isNull());
+        // A new station sorted in elsewhere leaves the selection on its station.
+        fx.arrive(rpa(u"cat"_s, u"50"_s, u"WY"_s));
+        QCOMPARE(w->model().row(w->ListView1->currentIndex().row())[StationTableModel::ObserverColumn],
+                 u"ann"_s);
+        select(u"bob"_s);
+        QVERIFY(std::isnan(chart->samples().last().temperature)); // bob sends no number
     }
 };
 

@@ -7,7 +7,9 @@
 #include "community/ui/community_subsystem.h"
 #include "graphics/ui/graphics_panel.h"
 #include "graphics/ui/graphics_subsystem.h"
+#include "notify/ui/notify_subsystem.h"
 #include "platform/window_actions.h"
+#include "reports/ui/frm_options.h"
 #include "reports/ui/report_tool_windows.h"
 #include "reports/ui/reports_subsystem.h"
 #include "station/ui/station_subsystem.h"
@@ -24,11 +26,13 @@
 #include "net/url_download.h"
 #include "platform/dialogs.h"
 
+#include <QCheckBox>
 #include <QDateTime>
 #include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSystemTrayIcon>
 #include <QTextStream>
 
 namespace {
@@ -174,6 +178,8 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     // Every report's status line is also written to the monitor pane.
     connect(&m_reports->intake(), &ReportIntake::statusLine, m_community.get(),
             [this](const QString &text) { m_community->AppendToMonitor(text); });
+    m_notify = std::make_unique<NotifySubsystem>(context);
+    wireNotifications();
     wireNotices();
 }
 
@@ -277,6 +283,9 @@ Form1 &ClientApp::createMainWindow()
     form.addSubsystem(*m_warnLink);
     form.addSubsystem(*m_graphics);
     form.addSubsystem(*m_station);
+    form.addSubsystem(*m_notify);
+    connect(&m_notify->alerts(), &DesktopAlerts::trayToolTipChanged, form.trayIcon(),
+            &QSystemTrayIcon::setToolTip);
     wireGraphicsPlace();
     // The warnings go under the report list, as wide as it.
     m_reports->placeUnderList(m_warnLink->panel());
@@ -294,6 +303,47 @@ void ClientApp::wireGraphicsPlace()
         return;
     connect(graphics, &GraphicsPanel::listsShown, m_reports.get(), &ReportsSubsystem::showPhraseLists);
     connect(graphics, &GraphicsPanel::focusReportBox, m_reports.get(), &ReportsSubsystem::focusReportBox);
+}
+
+void ClientApp::wireNotifications()
+{
+    DesktopAlerts &alerts = m_notify->alerts();
+    connect(&m_reports->intake(), &ReportIntake::alerted, &alerts,
+            [&alerts](const ReportFields &f, bool warning) {
+                QStringList place;
+                for (const QString &part : {f.location, f.county, f.state})
+                    if (!part.isEmpty())
+                        place << part;
+                // Red and blue words are severe; "TEST" or "END SEVERE WEATHER" (green) are not.
+                const std::optional<Rgb> colour = SeverityColour(f.text);
+                alerts.add({warning ? Arrival::Warning : Arrival::Report, f.observer,
+                            place.join(QStringLiteral(", ")), f.text, f.time,
+                            colour && *colour != ReportColours::Green});
+            });
+    connect(m_community.get(), &CommunitySubsystem::messageForUser, &alerts,
+            [&alerts](const QString &from, const QString &to, const QString &text) {
+                alerts.add({Arrival::Message, from, to, text, QString(), false});
+            });
+    connect(&alerts, &DesktopAlerts::activated, this, &ClientApp::showArrival);
+    connect(m_reports.get(), &ReportsSubsystem::optionsOpened, m_notify.get(),
+            [this](frmOptions &window) { window.addOption(m_notify->makeOptionBox(&window)); });
+}
+
+void ClientApp::showArrival(const Arrival &arrival)
+{
+    if (!m_form1)
+        return;
+    WindowActions &window = *m_windowActions;
+    if (window.isInTray())
+        window.showFromTray();
+    if (window.isMinimised())
+        window.restoreFromMinimised();
+    window.bringToFront();
+    if (arrival.kind == Arrival::Message) {
+        m_community->mnuMessaging_Click();
+        return;
+    }
+    m_reports->selectReport(arrival.text, arrival.time, arrival.sender);
 }
 
 void ClientApp::openRawView()

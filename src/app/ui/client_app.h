@@ -12,6 +12,8 @@ class Form1;
 class frmBuffer;
 class frmSpotter;
 class GraphicsSubsystem;
+class NotifySubsystem;
+struct Arrival;
 class ReportsSubsystem;
 class ServerLink;
 class ServerNotices;
@@ -60,6 +62,7 @@ public:
     WarnLinkSubsystem &warnLink() { return *m_warnLink; }
     GraphicsSubsystem &graphics() { return *m_graphics; }
     StationSubsystem &station() { return *m_station; }
+    NotifySubsystem &notify() { return *m_notify; }
     // The home station as the routine-report window uses it.
     StationSource &stationSource();
 
@@ -74,6 +77,10 @@ private:
     void showSignOnForm();
     void openRawView();
     void wireGraphicsPlace();
+    void wireNotifications();
+    // A desktop notification was clicked: the window, and the report's row
+    // or the messenger.
+    void showArrival(const Arrival &arrival);
 
     ClientState &m_state;
     ClientServices m_services;
@@ -89,6 +96,7 @@ private:
     std::unique_ptr<CommunitySubsystem> m_community;
     std::unique_ptr<GraphicsSubsystem> m_graphics;
     std::unique_ptr<StationSubsystem> m_station;
+    std::unique_ptr<NotifySubsystem> m_notify;
     std::unique_ptr<Form1> m_form1;
     QPointer<frmBuffer> m_rawView;
 };

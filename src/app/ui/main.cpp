@@ -12,8 +12,11 @@
 #include "net/ui/frm_spotter.h"
 #include "nimbrel_version.h"
 #include "platform/clock.h"
+#include "platform/ui/dbus_notifier.h"
 #include "platform/ui/qt_platform.h"
 #include "reports/ui/reports_subsystem.h"
+#include "station/ui/frm_automated_data.h"
+#include "station/ui/station_subsystem.h"
 #include "warnlink/warnings_model.h"
 
 #include <QApplication>
@@ -23,8 +26,41 @@
 #include <QRandomGenerator>
 #include <QTextStream>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
+
+// --clock-speed N: the client's time runs N times as fast from the start,
+// so a picture can show hours of station readings fed in a minute.
+class FastClock final : public Clock
+{
+public:
+    explicit FastClock(double speed) : m_speed(speed) { m_started.start(); }
+    QDateTime localNow() const override { return m_local.addMSecs(elapsed()); }
+    QDateTime utcNow() const override { return m_utc.addMSecs(elapsed()); }
+    qint64 monotonicMs() const override { return elapsed(); }
+    QTimeZone timeZone() const override { return QTimeZone::systemTimeZone(); }
+
+private:
+    qint64 elapsed() const { return qint64(double(m_started.elapsed()) * m_speed); }
+    double m_speed;
+    QDateTime m_local = QDateTime::currentDateTime();
+    QDateTime m_utc = QDateTime::currentDateTimeUtc();
+    QElapsedTimer m_started;
+};
+
+// The end of the tour: the station table with its first station's chart,
+// when readings came.
+void grabStations(ClientApp &client, const QString &dir)
+{
+    frmAutomatedData *w = client.station().dataWindow();
+    if (!w || w->model().rowCount() == 0)
+        return;
+    client.station().mnuAutomatedStations_Click();
+    w->ListView1->setCurrentIndex(w->model().index(0, 0));
+    QCoreApplication::processEvents();
+    w->grab().save(QDir(dir).filePath(QStringLiteral("stations.png")));
+}
 
 // --screenshot-dir: grab the sign-on form, log in, ask the relay for the
 // last hours of reports, wait for them and for the warning program's list
@@ -60,6 +96,7 @@ void runScreenshotTour(ClientApp &client, const QString &dir)
                     main->grab().save(QDir(dir).filePath(QStringLiteral("main.png")));
                 client.community().messenger().grab().save(
                     QDir(dir).filePath(QStringLiteral("messenger.png")));
+                grabStations(client, dir);
                 QCoreApplication::exit(0);
             });
         });
@@ -90,8 +127,12 @@ void setUpParser(QCommandLineParser &parser)
                                         QStringLiteral("Save pictures of the windows and quit."),
                                         QStringLiteral("dir"));
     screenshotOption.setFlags(QCommandLineOption::HiddenFromHelp);
+    QCommandLineOption clockOption(QStringLiteral("clock-speed"), QStringLiteral("Run time N times as fast."),
+                                   QStringLiteral("N"));
+    clockOption.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(dataDirOption);
     parser.addOption(screenshotOption);
+    parser.addOption(clockOption);
 }
 
 } // namespace
@@ -155,12 +196,17 @@ int main(int argc, char **argv)
 
     ClientState state;
     state.dataDir = dataDir;
-    SystemClock clock;
+    SystemClock systemClock;
+    const double speed = parser.value(QStringLiteral("clock-speed")).toDouble();
+    FastClock fastClock(speed > 0 ? speed : 1);
+    Clock &clock = speed > 0 ? static_cast<Clock &>(fastClock) : systemClock;
     QtSoundPlayer sound;
     QtShell shell;
+    DBusNotifier notifier;
     ClientApp client(
-        state, ClientServices{clock, dialogs, sound, shell, [](int code) { QCoreApplication::exit(code); },
-                              [](int bound) { return int(QRandomGenerator::global()->bounded(bound)); }});
+        state,
+        ClientServices{clock, dialogs, sound, shell, [](int code) { QCoreApplication::exit(code); },
+                       [](int bound) { return int(QRandomGenerator::global()->bounded(bound)); }, &notifier});
     ClientApp::trace("started");
     if (!client.Start())
         return 0;

@@ -8,6 +8,7 @@ class Clock;
 class Dialogs;
 class QAction;
 class QWidget;
+class Notifier;
 class ServerLink;
 class Shell;
 class SoundPlayer;
@@ -27,6 +28,8 @@ struct ClientServices
     std::function<void(int)> endProgram;
     // A number from 0 up to, not including, bound; tests fix it.
     std::function<int(int bound)> draw;
+    // Desktop notifications; none when null.
+    Notifier *notifier = nullptr;
 
     // Ends the program with code 0 when an ending is wired in.
     void end() const

@@ -35,6 +35,7 @@ frmMsg &CommunitySubsystem::messenger()
     if (!m_msg) {
         m_msg = std::make_unique<frmMsg>(m_context);
         connect(m_msg.get(), &frmMsg::signOnRequested, this, &CommunitySubsystem::signOnRequested);
+        connect(m_msg.get(), &frmMsg::messageForUser, this, &CommunitySubsystem::messageForUser);
         connect(m_msg.get(), &frmMsg::activeChat, this, [this](const QString &from, const QString &to) {
             m_activeChats.UpdateList(from, to, m_context.services.clock.localNow());
         });

@@ -70,6 +70,7 @@ public:
 signals:
     void fullScreenImageRequested();
     void signOnRequested();
+    void messageForUser(const QString &from, const QString &to, const QString &text);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -274,6 +274,8 @@ void frmMsg::HandleMessage(const QString &message)
             txtCall->setText(*d.toBox);
         ShowInChatWindow(d.line);
     }
+    if (d.forUser)
+        emit messageForUser(d.from, d.to, d.text);
     emit activeChat(d.from, d.to);
     if (d.awayReplyTo) {
         const QString kept = txtMsg->toPlainText();

@@ -55,6 +55,8 @@ signals:
     void signOnRequested();
     // Every message that passed the block list, quick chat included.
     void activeChat(const QString &from, const QString &to);
+    // A message from someone else to the user or one of his groups.
+    void messageForUser(const QString &from, const QString &to, const QString &text);
     void activeChatsRequested();
     void listObserversRequested();
     void fullScreenImageRequested();

@@ -107,6 +107,12 @@ frmOptions::frmOptions(SettingsRecord &settings, QWidget *parent) : QDialog(pare
     ScaleWindow(this, FormScaling::WindowGroup::Other, sizeHint());
 }
 
+void frmOptions::addOption(QWidget *option)
+{
+    auto *box = static_cast<QVBoxLayout *>(layout());
+    box->insertWidget(box->indexOf(cmdDone), option);
+}
+
 void frmOptions::setRoutineAudioEnabled(bool on)
 {
     m_routineAudio->setEnabled(on);

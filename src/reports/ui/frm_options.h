@@ -22,6 +22,8 @@ public:
     // Option1 .. Option20 at indexes 1 .. 20.
     QRadioButton *option(int n) const { return m_options.at(std::size_t(n)); }
     QGroupBox *routineAudioGroup() const { return m_routineAudio; }
+    // Another part of the client adds an option of its own above Done.
+    void addOption(QWidget *option);
     QLabel *Label1;
     QPushButton *cmdDone;
 

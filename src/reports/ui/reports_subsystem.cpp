@@ -114,6 +114,21 @@ void ReportsSubsystem::focusReportBox()
         m_panel->focusReportBox();
 }
 
+void ReportsSubsystem::selectReport(const QString &text, const QString &time, const QString &observer)
+{
+    if (!m_panel)
+        return;
+    m_reports.flush();
+    for (int r = 0; r < m_reports.rowCount(); ++r) {
+        const ReportRow &row = m_reports.row(r);
+        if (row.text == text && row.timeText == time && row.observer == observer) {
+            m_panel->ListView1->setCurrentIndex(m_reports.index(r, 0));
+            m_panel->ListView1->scrollTo(m_reports.index(r, 0));
+            return;
+        }
+    }
+}
+
 void ReportsSubsystem::showPhraseLists(bool shown)
 {
     if (m_panel)
@@ -129,6 +144,7 @@ void ReportsSubsystem::placeUnderList(QWidget *panel)
 void ReportsSubsystem::mnuAlertOptions_Click()
 {
     frmOptions options(m_context.state.settings, m_window);
+    emit optionsOpened(options);
     options.exec();
     m_context.save();
 }

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+class frmOptions;
 class ReportMenus;
 class ReportToolWindows;
 
@@ -43,6 +44,8 @@ public:
     void focusReportBox();
     void showPhraseLists(bool shown);
     void placeUnderList(QWidget *panel);
+    // Selects and shows the listed row of this report, when it is still listed.
+    void selectReport(const QString &text, const QString &time, const QString &observer);
 
     void mnuAlertOptions_Click();
     void mnuAdditionalCounties_Click();
@@ -50,6 +53,8 @@ public:
 signals:
     // Send was pressed before the server accepted the sign-on.
     void signOnRequested();
+    // The options window is about to be shown: others may add options to it.
+    void optionsOpened(frmOptions &window);
 
 private:
     ClientContext m_context;

@@ -2,13 +2,17 @@
 
 #include "base/form_scaling.h"
 #include "base/ui/scale_window.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "station/station_history.h"
+#include "station/ui/station_chart.h"
 
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
@@ -18,11 +22,12 @@
 using namespace Qt::Literals::StringLiterals;
 
 frmAutomatedData::frmAutomatedData(const Clock &clock, Dialogs &dialogs, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_model(clock), m_dialogs(dialogs)
+    : QWidget(parent, Qt::Window), m_clock(clock), m_model(clock), m_dialogs(dialogs)
 {
     setObjectName(u"frmAutomatedData"_s);
     setWindowTitle(u"Automated Weather Station Data"_s);
     auto *layout = new QVBoxLayout(this);
+    m_layout = layout;
     ListView1 = new QTreeView(this);
     ListView1->setObjectName(u"ListView1"_s);
     ListView1->setRootIsDecorated(false);
@@ -62,6 +67,8 @@ frmAutomatedData::frmAutomatedData(const Clock &clock, Dialogs &dialogs, QWidget
         Command1->setFocus();
         m_model.ColumnClick(column);
     });
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &frmAutomatedData::showChart);
     connect(Timer1, &QTimer::timeout, &m_model, &StationTableModel::Timer1_Timer);
     connect(chkCurrentReadings, &QCheckBox::clicked, this, &frmAutomatedData::chkCurrentReadings_Click);
     connect(Check1, &QCheckBox::clicked, this, [this](bool on) {
@@ -91,6 +98,39 @@ frmAutomatedData::frmAutomatedData(const Clock &clock, Dialogs &dialogs, QWidget
     const int room = screen() ? screen()->availableGeometry().width() : wanted;
     if (wanted > width())
         resize(qMin(wanted, room), height());
+}
+
+void frmAutomatedData::showChart(const QModelIndex &current)
+{
+    if (!current.isValid() || !m_history)
+        return;
+    const StationTableModel::Row &row = m_model.row(current.row());
+    m_chartObserver = row[StationTableModel::ObserverColumn];
+    if (!m_chart) {
+        m_chart = new StationChart(this);
+        m_layout->insertWidget(1, m_chart, 1);
+        // The table keeps its height: the window grows by the chart's.
+        resize(width(), height() + m_chart->sizeHint().height());
+    }
+    refreshChart();
+}
+
+void frmAutomatedData::readingArrived(const QString &observer)
+{
+    if (m_chart && observer == m_chartObserver)
+        refreshChart();
+}
+
+void frmAutomatedData::refreshChart()
+{
+    const StationTableModel::Row *shown = nullptr;
+    for (int r = 0; r < m_model.rowCount() && !shown; ++r)
+        if (m_model.row(r)[StationTableModel::ObserverColumn] == m_chartObserver)
+            shown = &m_model.row(r);
+    QString title = m_chartObserver;
+    if (shown && !(*shown)[3].isEmpty())
+        title += u" - "_s + (*shown)[3] + u", "_s + (*shown)[1] + u" "_s + (*shown)[0];
+    m_chart->setStation(title, m_history->samples(m_chartObserver, m_clock.localNow()));
 }
 
 void frmAutomatedData::KeepFormOnTop(bool on)

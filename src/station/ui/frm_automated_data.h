@@ -10,6 +10,9 @@ class Dialogs;
 class QCheckBox;
 class QPushButton;
 class QTreeView;
+class QVBoxLayout;
+class StationChart;
+class StationHistory;
 
 // "Automated Weather Station Data": every station's latest readings, or a
 // log of every message. The table lives as long as the window: Done only
@@ -21,6 +24,13 @@ public:
     frmAutomatedData(const Clock &clock, Dialogs &dialogs, QWidget *parent = nullptr);
 
     StationTableModel &model() { return m_model; }
+
+    // The readings the chart under the table draws from. The chart is built
+    // when a row is first selected and follows the selected station.
+    void setHistory(const StationHistory *history) { m_history = history; }
+    // A reading from observer arrived: its chart, when shown, follows.
+    void readingArrived(const QString &observer);
+    StationChart *chart() const { return m_chart; }
 
     void KeepFormOnTop(bool on);
     void chkCurrentReadings_Click();
@@ -35,6 +45,14 @@ public:
     QTimer *Timer1 = nullptr;
 
 private:
+    void showChart(const QModelIndex &current);
+    void refreshChart();
+
+    const Clock &m_clock;
     StationTableModel m_model;
     Dialogs &m_dialogs;
+    QVBoxLayout *m_layout = nullptr;
+    const StationHistory *m_history = nullptr;
+    StationChart *m_chart = nullptr;
+    QString m_chartObserver;
 };

@@ -94,6 +94,7 @@ frmAutomatedData &StationSubsystem::ensureDataWindow()
         // Closing it other than with Done drops the table with it.
         m_data = new frmAutomatedData(m_context.services.clock, m_context.services.dialogs);
         m_data->setAttribute(Qt::WA_DeleteOnClose);
+        m_data->setHistory(&m_history);
     }
     return *m_data;
 }
@@ -109,9 +110,12 @@ void StationSubsystem::HandleStationData(const QString &message)
     if (IsFromBlockedUser(message, m_context.state.filterList, m_blocked))
         return;
     const QStringList f = StationTableModel::MessageFields(message);
-    const QString time = StationTableModel::TimeText(m_context.services.clock.localNow());
-    ensureDataWindow().model().ProcessUpdate(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9],
-                                             f[10], time);
+    const QDateTime now = m_context.services.clock.localNow();
+    const QString time = StationTableModel::TimeText(now);
+    m_history.add(f[9], now, f[0], f[1], f[2]);
+    frmAutomatedData &window = ensureDataWindow();
+    window.model().ProcessUpdate(f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], time);
+    window.readingArrived(f[9]);
 }
 
 void StationSubsystem::WeatherStationProcessing(std::function<void(const StationReadings &)> done)

@@ -3,6 +3,7 @@
 #include "base/station_source.h"
 #include "base/ui/subsystem.h"
 #include "net/blocked_senders.h"
+#include "station/station_history.h"
 #include "station/station_processing.h"
 #include "station/ui/frm_automated_data.h"
 #include "station/ui/frm_weather_station.h"
@@ -46,6 +47,7 @@ public:
     StationCounters counters() const { return m_counters; }
     frmWeatherStation *setupWindow() const { return m_setup; }
     frmAutomatedData *dataWindow() const { return m_data; }
+    const StationHistory &history() const { return m_history; }
 
 signals:
     // A line for the quick-chat pane.
@@ -63,6 +65,7 @@ private:
     ClientContext m_context;
     StationReadings m_readings;
     StationCounters m_counters;
+    StationHistory m_history;
     BlockedUsers m_blocked;
     // One reading at a time: a new web fetch would give up the one running.
     std::deque<Job> m_queue;
