@@ -148,7 +148,12 @@ void AddressFileServer::onReadyRead(QTcpSocket *socket)
     const QByteArray requestLine = request.left(request.indexOf('\n'));
     const std::optional<Answer> forOperator =
         m_metrics ? operatorAnswer(requestLine, *m_metrics) : std::nullopt;
-    const Answer answer = forOperator ? *forOperator : answerFor(requestLine, addressTextFor(socket));
+    const std::optional<QString> chosen = m_chooser && !forOperator ? m_chooser() : std::nullopt;
+    Answer answer = forOperator
+                        ? *forOperator
+                        : answerFor(requestLine, chosen ? chosen->toLatin1() : addressTextFor(socket));
+    if (answer.status == 200 && chosen && chosen->isEmpty())
+        answer = {503, "No relay takes clients now\n"};
     // Load balancers and scrapers ask every few seconds: not worth a line each.
     if (!forOperator)
         m_log.line(

@@ -4,6 +4,7 @@
 #include <QHostAddress>
 #include <QObject>
 
+#include <functional>
 #include <optional>
 
 class QTcpServer;
@@ -33,6 +34,9 @@ public:
                       QObject *parent = nullptr);
 
     bool listen(const QHostAddress &address, quint16 port, QString *error);
+    // In a cluster: the relay to hand out, nullopt for this one, an empty
+    // text when none can take clients now.
+    void setChooser(std::function<std::optional<QString>()> chooser) { m_chooser = std::move(chooser); }
     void setMetrics(const RelayMetrics *metrics) { m_metrics = metrics; }
     QHostAddress serverAddress() const;
     quint16 serverPort() const;
@@ -60,5 +64,6 @@ private:
     QTcpServer *m_server;
     int m_open = 0;
     QHash<QHostAddress, int> m_openFrom;
+    std::function<std::optional<QString>()> m_chooser;
     const RelayMetrics *m_metrics = nullptr;
 };

@@ -29,7 +29,8 @@ struct CommandShape
 };
 
 constexpr CommandShape kCommands[] = {
-    {"list", 0, 0, "list                                   connected observers"},
+    {"list", 0, 0,
+     "list                                   signed-on observers of every relay, the relay last"},
     {"smg", 2, 2, "smg USER|* TEXT                        system message to a user or everybody"},
     {"wrn", 6, 7, "wrn TEXT STATE COUNTY ZIP OBSERVER LOCATION [TIME]   warning to everybody"},
     {"hub", 3, 3, "hub USER|* HOST PORT                   move clients to another relay"},
@@ -38,6 +39,9 @@ constexpr CommandShape kCommands[] = {
     {"unban", 1, 1, "unban USER                             let a banned account sign on again"},
     {"c12", 1, 1, "c12 USER                               end the user's client"},
     {"dis", 1, 1, "dis USER|*                             ask clients to disconnect (they reconnect)"},
+    {"relays", 0, 0, "relays                                 live relays: NAME HOST:PORT SIGNED_ON DRAINING"},
+    {"drain", 0, 0,
+     "drain                                  hand out the other relays and move this one's clients"},
     {"help", 0, 0, "help                                   this list"},
 };
 
@@ -234,6 +238,17 @@ void AdminServer::perform(const QString &line, std::function<void(const QStringL
     const CommandShape *shape = parts.isEmpty() ? nullptr : shapeOf(parts.first());
     const QString name = shape ? QString::fromLatin1(shape->name) : QString();
     const bool marks = name == QLatin1String("ban") || name == QLatin1String("unban");
+    if (name == QLatin1String("drain") && parts.size() == 1) {
+        // The answer comes once the last wave is out.
+        m_log.line(QStringLiteral("admin: drain"));
+        m_relay.drain([done](int moved) {
+            done({QStringLiteral("ok %1 client%2 moved")
+                      .arg(moved)
+                      .arg(moved == 1 ? QString() : QStringLiteral("s"))},
+                 true);
+        });
+        return;
+    }
     if (!marks || parts.size() != 2) {
         bool valid = false;
         const QStringList out = execute(line, &valid);
@@ -277,7 +292,7 @@ QStringList AdminServer::execute(const QString &line, bool *valid)
     QStringList out = run(name, args);
     // The operator hears of failing writes at every command until they work.
     const QString failure = m_store.writeFailure();
-    if (!failure.isEmpty() && !out.constLast().contains(failure))
+    if (!failure.isEmpty() && !out.isEmpty() && !out.constLast().contains(failure))
         out.prepend(QStringLiteral("warning the database cannot be written: %1").arg(failure));
     return out;
 }
@@ -297,12 +312,26 @@ QStringList AdminServer::run(const QString &name, const QStringList &args)
         };
         for (const ObserverInfo &o : list)
             out.append(QStringList{QStringLiteral("observer"), o.user, flat(o.state), flat(o.county),
-                                   flat(o.zip), o.peer}
+                                   flat(o.zip), o.peer, o.node}
                            .join(u'\t'));
         out.append(QStringLiteral("ok %1 observer%2")
                        .arg(list.size())
                        .arg(list.size() == 1 ? QString() : QStringLiteral("s")));
         return out;
+    }
+    if (name == QLatin1String("relays")) {
+        QStringList out;
+        const QList<QStringList> relays = m_relay.relays();
+        for (const QStringList &r : relays)
+            out.append(r.join(u'\t'));
+        out.append(QStringLiteral("ok %1 relay%2")
+                       .arg(relays.size())
+                       .arg(relays.size() == 1 ? QString() : QStringLiteral("s")));
+        return out;
+    }
+    if (name == QLatin1String("drain")) {
+        m_relay.drain([](int) {});
+        return {QStringLiteral("ok draining")};
     }
     if (name == QLatin1String("smg"))
         return {reached(m_relay.sendSystemMessage(args.at(0), args.at(1)))};

@@ -1,6 +1,7 @@
 #include "address_file_server.h"
 #include "admin_client.h"
 #include "admin_server.h"
+#include "cluster_bus.h"
 #include "descriptor_limit.h"
 #include "relay_log.h"
 #include "relay_metrics.h"
@@ -19,6 +20,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -83,14 +85,38 @@ int main(int argc, char **argv)
     settings.limits = options.limits;
     settings.keepaliveSeconds = options.keepaliveSeconds;
     settings.pbkdf2Iterations = options.pbkdf2Iterations;
+    settings.nodeName = options.node;
     RelayServer relay(store, clock, log, metrics, settings);
     if (!relay.listen(&error)) {
         print(stderr, QStringLiteral("nimbrel-relay: cannot listen on %1: %2\n")
                           .arg(FormatHostPort(options.listen.address, options.listen.port), error));
         return 1;
     }
+    // Several relays as one: what clients say travels through Redis.
+    std::unique_ptr<ClusterBus> cluster;
+    if (!options.cluster.isEmpty()) {
+        const QHostAddress listening = relay.serverAddress();
+        if (options.advertise.isEmpty() &&
+            (listening == QHostAddress::AnyIPv4 || listening.protocol() != QAbstractSocket::IPv4Protocol)) {
+            print(stderr,
+                  QStringLiteral("nimbrel-relay: --cluster with --listen %1 needs --advertise with the "
+                                 "numeric IPv4 address clients reach this relay at\n")
+                      .arg(FormatHostPort(listening, relay.serverPort())));
+            return 2;
+        }
+        ClusterSettings cs;
+        ParseRedisUrl(options.cluster, &cs.host, &cs.port);
+        const QString own = FormatHostPort(listening, relay.serverPort());
+        cs.advertise = options.advertise.isEmpty() ? own : options.advertise;
+        cs.node = options.node.isEmpty() ? own : options.node;
+        cluster = std::make_unique<ClusterBus>(cs, log);
+        relay.setCluster(cluster.get());
+        cluster->start();
+    }
     AddressFileServer http(log, relay.serverAddress(), relay.serverPort());
     http.setMetrics(&metrics);
+    if (cluster)
+        http.setChooser([&cluster] { return cluster->addressToHandOut(); });
     if (!http.listen(options.http.address, options.http.port, &error)) {
         print(stderr, QStringLiteral("nimbrel-relay: cannot listen for HTTP on %1: %2\n")
                           .arg(FormatHostPort(options.http.address, options.http.port), error));
@@ -130,6 +156,8 @@ int main(int argc, char **argv)
             .arg(store.isRemote() ? options.databasePath : QDir::toNativeSeparators(options.databasePath)));
 
     const int code = app.exec();
+    if (cluster)
+        cluster->stop();
     relay.shutdown();
     store.close();
     log.line(QStringLiteral("stopped"));

@@ -1,5 +1,7 @@
 #include "relay_options.h"
 
+#include "cluster_bus.h"
+
 namespace {
 
 bool parseInt(const QString &text, int min, int max, int *out)
@@ -87,6 +89,12 @@ QString RelayUsage()
         "  --signon-timeout-seconds N  a connection not signed on by then is closed (default 60)\n"
         "  --byte-rate N             bytes per second allowed per connection (default 4096)\n"
         "  --byte-burst N            bytes a connection may send at once (default 16384)\n"
+        "  --cluster redis://HOST:PORT  join the relays that this Redis serves: every client\n"
+        "                            of every relay sees one server (numeric address)\n"
+        "  --node NAME               this relay's name in the cluster (default: its client\n"
+        "                            address); no blanks, \"|\", \"#\" or \"/\"\n"
+        "  --advertise HOST:PORT     the client address that the address file hands out for\n"
+        "                            this relay (default: the address it listens on)\n"
         "  --help                    this text\n"
         "\n"
         "Port 0 picks a free port. Once listening the relay prints\n"
@@ -144,6 +152,20 @@ bool ParseRelayOptions(const QStringList &arguments, RelayOptions *options, QStr
         } else if (arg == QLatin1String("--db")) {
             options->databasePath = value;
             ok = !value.isEmpty();
+        } else if (arg == QLatin1String("--cluster")) {
+            QString host;
+            quint16 port = 0;
+            options->cluster = value;
+            ok = ParseRedisUrl(value, &host, &port);
+        } else if (arg == QLatin1String("--node")) {
+            options->node = value;
+            ok = ValidNodeName(value);
+        } else if (arg == QLatin1String("--advertise")) {
+            HostPort advertised;
+            options->advertise = value;
+            ok = ParseHostPort(value, &advertised) && advertised.port != 0 &&
+                 advertised.address.protocol() == QAbstractSocket::IPv4Protocol &&
+                 advertised.address != QHostAddress::AnyIPv4;
         } else if (arg == QLatin1String("--keepalive-seconds"))
             ok = parseInt(value, 1, 24 * 3600, &options->keepaliveSeconds);
         else if (arg == QLatin1String("--max-connections"))
@@ -178,6 +200,10 @@ bool ParseRelayOptions(const QStringList &arguments, RelayOptions *options, QStr
             *error = QStringLiteral("bad value for %1: %2").arg(arg, value);
             return false;
         }
+    }
+    if (options->cluster.isEmpty() && (!options->node.isEmpty() || !options->advertise.isEmpty())) {
+        *error = QStringLiteral("--node and --advertise need --cluster");
+        return false;
     }
     // Any local program and any web page the operator opens can reach a
     // loopback port; only the token tells the operator apart.

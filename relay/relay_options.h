@@ -36,6 +36,11 @@ struct RelayOptions
     // Limits on what one address or one connection may take.
     int maxPerAddress = 16;
     int signOnTimeoutSeconds = 60;
+    // Several relays as one: the Redis that carries the cluster, this
+    // relay's name in it, and the client address others hand out for it.
+    QString cluster;
+    QString node;
+    QString advertise;
 };
 
 // Parses the relay's own arguments (without the program name). On a

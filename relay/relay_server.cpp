@@ -1,10 +1,12 @@
 #include "relay_server.h"
 
+#include "cluster_bus.h"
 #include "descriptor_limit.h"
 #include "frame_splitter.h"
 #include "password_hash.h"
 #include "relay_log.h"
 #include "relay_metrics.h"
+#include "relay_options.h"
 #include "report_stamp.h"
 #include "store_worker.h"
 
@@ -38,6 +40,7 @@ constexpr qsizetype AnswerChunk = 64 * 1024;
 // Clients signing on together mostly ask for the same span: one answer
 // serves them all while no report arrives or leaves.
 constexpr qint64 HistoryCacheMs = 10'000;
+constexpr qint64 ClusterHistoryCacheMs = 1'000;
 constexpr int MaxQueuedHashes = 2048;
 // What a signed-on client may send while its report is stored: its
 // whole byte burst and then some.
@@ -194,6 +197,8 @@ struct RelayServer::Connection
     QString state;
     QString county;
     QString zip;
+    // Tells this sign-on from a later one on the same connection.
+    quint64 signOn = 0;
 };
 
 RelayServer::RelayServer(StoreWorker &store, const Clock &clock, const RelayLog &log, RelayMetrics &metrics,
@@ -499,7 +504,7 @@ void RelayServer::relayAsSender(Connection &c, const QByteArray &bytes, int send
     qsizetype end = bytes.indexOf('|', start);
     if (end < 0)
         end = bytes.size() - 1;
-    broadcast(bytes.left(start) + WireCodec::encode(c.user) + bytes.mid(end));
+    toEveryone(bytes.left(start) + WireCodec::encode(c.user) + bytes.mid(end));
 }
 
 void RelayServer::closeUnsignedAfterDeadline(Connection &c)
@@ -632,16 +637,21 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
     const bool reSignOn = FieldAt(fields, SignOnMessage::Version).isEmpty();
     if (previous && previous != &c && previous->peer != c.peer && !reSignOn)
         return reply("4", QStringLiteral("already signed on from %1").arg(previous->peerText));
+    if (m_cluster && signedOnElsewhere(c, key, reSignOn))
+        return reply("4", QStringLiteral("already signed on at another relay"));
 
+    // In a cluster the sign-on's own event tells everybody of the one it
+    // replaces, wherever that was.
     if (c.signedOn)
-        signOff(c, true);
+        signOff(c, !m_cluster);
     if (previous && previous != &c) {
-        signOff(*previous, true);
+        signOff(*previous, !m_cluster);
         close(*previous, QStringLiteral("replaced by a new sign-on of %1").arg(account->name), true);
     }
 
     c.signedOn = true;
     c.everSignedOn = true;
+    c.signOn = m_nextSignOn++;
     c.user = account->name;
     c.county = FieldAt(fields, SignOnMessage::County);
     c.state = FieldAt(fields, SignOnMessage::State);
@@ -659,7 +669,10 @@ void RelayServer::finishSignOn(Connection &c, const QStringList &fields, const Q
         reSignOn
             ? QStringLiteral("signed on again")
             : QStringLiteral("signed on (client %1)").arg(excerpt(FieldAt(fields, SignOnMessage::Version))));
-    broadcast(observerMessage(QStringLiteral("GOB"), c, true));
+    if (m_cluster)
+        m_cluster->publishSignOn(observerOf(c));
+    else
+        broadcast(observerMessage(QStringLiteral("GOB"), c, true));
 }
 
 void RelayServer::upgradeHash(const QString &name, const QString &password)
@@ -779,6 +792,8 @@ void RelayServer::handleReport(Connection &c, const QStringList &fields)
     for (int i = 0; i < 6; ++i)
         report.fields.append(i == 4 ? c.user : FieldAt(fields, i));
     report.fields.append(ReportTimeStamp(report.receivedUtc));
+    if (m_cluster)
+        return publishReport(c, report);
     forgetHistory();
     // Out once stored, so that what clients heard survives a crash; the
     // sender's later messages follow it. Not held while the store is away.
@@ -821,8 +836,10 @@ void RelayServer::handleHistory(Connection &c, const QStringList &fields)
                        .arg(records)
                        .arg(span));
     };
+    // In a cluster other relays write history too, unseen here: the answer
+    // is kept only for a moment.
     if (m_history.builtMs >= 0 && m_history.hours == span &&
-        m_monotonic.elapsed() - m_history.builtMs <= HistoryCacheMs)
+        m_monotonic.elapsed() - m_history.builtMs <= (m_cluster ? ClusterHistoryCacheMs : HistoryCacheMs))
         return answer(c, m_history.bytes, m_history.records);
     m_store.reportsSince(
         m_clock.utcNow().addSecs(-3600LL * span), this,
@@ -895,7 +912,7 @@ void RelayServer::handleRetract(Connection &c, const QStringList &fields)
                             .arg(removed));
                     return;
                 }
-                const int reached = broadcast(wire(QStringLiteral("DEL"), {text}));
+                const int reached = toEveryone(wire(QStringLiteral("DEL"), {text}));
                 m_log.line(QStringLiteral("%1: report retracted (%2 stored), DEL sent to %3")
                                .arg(describe(c))
                                .arg(removed)
@@ -910,8 +927,17 @@ void RelayServer::handleObserverList(Connection &c)
         return;
     QByteArray out;
     int records = 0;
-    for (const Connection *o : std::as_const(m_signedOn)) {
-        const QByteArray one = observerMessage(QStringLiteral("GOB"), *o, true);
+    QList<QByteArray> all;
+    if (m_cluster) {
+        const QList<ClusterObserver> roster = m_cluster->roster().all();
+        const QString count = QString::number(roster.size());
+        for (const ClusterObserver &o : roster)
+            all.append(wire(QStringLiteral("GOB"), {o.state, o.county, o.zip, o.user, count}));
+    } else {
+        for (const Connection *o : std::as_const(m_signedOn))
+            all.append(observerMessage(QStringLiteral("GOB"), *o, true));
+    }
+    for (const QByteArray &one : std::as_const(all)) {
         if (records == m_settings.maxAnswerRecords || out.size() + one.size() > m_settings.maxAnswerBytes)
             break;
         out += one;
@@ -973,7 +999,9 @@ void RelayServer::signOff(Connection &c, bool announce)
     const QString key = AccountKey(c.user);
     if (m_byUser.value(key) == &c)
         m_byUser.remove(key);
-    if (announce)
+    if (announce && m_cluster)
+        m_cluster->publishSignOff(key, connId(c));
+    else if (announce)
         broadcast(observerMessage(QStringLiteral("DOB"), c, false), &c);
 }
 
@@ -1123,7 +1151,12 @@ void RelayServer::close(Connection &c, const QString &reason, bool graceful)
 int RelayServer::sendToUser(const QString &user, const QByteArray &bytes)
 {
     if (user == QLatin1String("*"))
-        return broadcast(bytes);
+        return toEveryone(bytes);
+    if (m_cluster) {
+        const QString key = AccountKey(user);
+        m_cluster->publishToUser(key, bytes);
+        return m_cluster->roster().find(key) ? 1 : 0;
+    }
     // A sign-on replaces any earlier connection of the same account, so
     // there is at most one.
     Connection *c = m_byUser.value(AccountKey(user));
@@ -1148,7 +1181,7 @@ int RelayServer::sendWarning(const QStringList &fields)
     out.append(stamp.isEmpty() ? ReportTimeStamp(m_clock.utcNow()) : stamp);
     if (!fitsUnescaped(out.at(4)) || !fitsUnescaped(out.at(6)))
         return -1;
-    return broadcast(wire(QStringLiteral("WRN"), out));
+    return toEveryone(wire(QStringLiteral("WRN"), out));
 }
 
 int RelayServer::sendRedirect(const QString &user, const QString &host, const QString &port)
@@ -1173,6 +1206,11 @@ void RelayServer::ban(const QString &user, std::function<void(bool, int, const Q
         user, false, this, [this, user, done](bool available, bool marked, const QString &failure) {
             if (!available || !marked)
                 return done(false, 0, available ? failure : QStringLiteral("the database did not answer"));
+            if (m_cluster) {
+                const QString key = AccountKey(user);
+                m_cluster->publishBan(key);
+                return done(true, m_cluster->roster().find(key) ? 1 : 0, QString());
+            }
             Connection *c = m_byUser.value(AccountKey(user));
             const bool signedOn = c && !c->closing;
             if (signedOn) {
@@ -1200,9 +1238,17 @@ int RelayServer::disconnectUser(const QString &user)
 QList<ObserverInfo> RelayServer::observers() const
 {
     QList<ObserverInfo> out;
+    if (m_cluster) {
+        for (const ClusterObserver &o : m_cluster->roster().all())
+            out.append({printable(o.user), printable(CleanIncoming(o.state)),
+                        printable(CleanIncoming(o.county)), printable(CleanIncoming(o.zip)),
+                        QStringLiteral("%1:%2").arg(o.address).arg(o.port), o.node});
+        return out;
+    }
     for (const Connection *c : m_signedOn)
         out.append({printable(c->user), printable(CleanIncoming(c->state)),
-                    printable(CleanIncoming(c->county)), printable(CleanIncoming(c->zip)), c->peerText});
+                    printable(CleanIncoming(c->county)), printable(CleanIncoming(c->zip)), c->peerText,
+                    ownName()});
     return out;
 }
 
@@ -1212,4 +1258,152 @@ void RelayServer::sendKeepAlive()
     static const QByteArray keepAlive = wire(QStringLiteral("PNG"));
     for (auto &[socket, c] : m_connections)
         send(*c, keepAlive);
+}
+
+// ---- several relays as one
+
+void RelayServer::setCluster(ClusterBus *bus)
+{
+    m_cluster = bus;
+    ClusterBus::Hooks hooks;
+    hooks.toAll = [this](const QByteArray &bytes, const QString &exceptConn) {
+        for (Connection *c : std::as_const(m_signedOn))
+            if (!c->closing && (exceptConn.isEmpty() || connId(*c) != exceptConn))
+                send(*c, bytes);
+    };
+    hooks.toUser = [this](const QString &key, const QByteArray &bytes) {
+        Connection *c = m_byUser.value(key);
+        if (c && !c->closing)
+            send(*c, bytes);
+    };
+    hooks.ban = [this](const QString &key) {
+        Connection *c = m_byUser.value(key);
+        if (!c || c->closing)
+            return;
+        send(*c, wire(QStringLiteral("BAN"), {c->user}));
+        signOff(*c, true);
+    };
+    hooks.replaced = [this](const QString &key, const QString &conn) {
+        if (Connection *c = localSignOn(key, conn)) {
+            signOff(*c, false);
+            close(*c, QStringLiteral("replaced by a new sign-on of %1 at another relay").arg(c->user), true);
+        }
+    };
+    hooks.historyChanged = [this] { forgetHistory(); };
+    hooks.storeReport = [this](const StoredReport &report, const std::function<void(bool)> &done) {
+        m_store.writeReport(report, this, [this, done](bool stored) {
+            if (stored)
+                forgetHistory();
+            done(stored);
+        });
+    };
+    hooks.localCount = [this] { return int(m_signedOn.size()); };
+    hooks.status = [this](double lagSeconds, bool up) {
+        m_metrics.set(RelayMetrics::BusLag, lagSeconds);
+        if (up)
+            m_metrics.clear(RelayMetrics::BusDown);
+        else
+            m_metrics.raise(RelayMetrics::BusDown,
+                            QStringLiteral("Redis out of reach: serving this relay's clients alone"));
+    };
+    hooks.localObservers = [this] {
+        QList<ClusterObserver> out;
+        for (const Connection *c : std::as_const(m_signedOn))
+            out.append(observerOf(*c));
+        return out;
+    };
+    bus->setHooks(std::move(hooks));
+}
+
+int RelayServer::toEveryone(const QByteArray &bytes)
+{
+    if (!m_cluster)
+        return broadcast(bytes);
+    m_cluster->publishToAll(bytes);
+    return m_cluster->roster().size();
+}
+
+void RelayServer::publishReport(Connection &c, const StoredReport &report)
+{
+    // The history is written by whichever relay takes it from the stream.
+    m_cluster->publishReport(wire(QStringLiteral("RPT"), report.fields), report);
+    m_log.line(QStringLiteral("report from %1 passed to the cluster: %2")
+                   .arg(c.user, excerpt(report.fields.first())));
+}
+
+bool RelayServer::signedOnElsewhere(const Connection &c, const QString &key, bool reSignOn) const
+{
+    const ClusterObserver *held = m_cluster->roster().find(key);
+    return held && !reSignOn && held->origin() != m_cluster->origin() && held->address != c.peer.toString();
+}
+
+QString RelayServer::connId(const Connection &c) const
+{
+    return m_cluster->origin() + u'#' + QString::number(c.signOn);
+}
+
+ClusterObserver RelayServer::observerOf(const Connection &c) const
+{
+    return {connId(c),         m_cluster->node(),   c.user, c.state, c.county, c.zip,
+            c.peer.toString(), c.socket->peerPort()};
+}
+
+RelayServer::Connection *RelayServer::localSignOn(const QString &key, const QString &conn) const
+{
+    Connection *c = m_byUser.value(key);
+    return c && c->signedOn && !c->closing && connId(*c) == conn ? c : nullptr;
+}
+
+void RelayServer::drain(const std::function<void(int moved)> &done)
+{
+    m_draining = true;
+    m_metrics.raise(RelayMetrics::Draining, QStringLiteral("draining: clients are sent to the other relays"));
+    if (m_cluster)
+        m_cluster->setDraining(true);
+    m_log.line(QStringLiteral("draining: clients are sent to the other relays"));
+    // Every connection now, in waves, so that the others are not hit by all
+    // of them at once.
+    QList<QPointer<QTcpSocket>> sockets;
+    for (const auto &[socket, c] : m_connections)
+        if (!c->closing)
+            sockets.append(socket);
+    const int total = int(sockets.size());
+    auto wave = std::make_shared<std::function<void(qsizetype)>>();
+    *wave = [this, sockets, total, done, weak = std::weak_ptr(wave)](qsizetype from) {
+        int sent = 0;
+        for (qsizetype i = from; i < sockets.size() && sent < m_settings.drainWave; ++i, ++sent) {
+            const auto it = sockets.at(i) ? m_connections.find(sockets.at(i).data()) : m_connections.end();
+            if (it != m_connections.end())
+                send(*it->second, wire(QStringLiteral("DIS")));
+        }
+        if (from + sent >= sockets.size()) {
+            m_log.line(QStringLiteral("draining: %1 clients told to move").arg(total));
+            done(total);
+            return;
+        }
+        QTimer::singleShot(m_settings.drainWaveMs, this,
+                           [self = weak.lock(), at = from + sent] { (*self)(at); });
+    };
+    (*wave)(0);
+}
+
+QString RelayServer::ownName() const
+{
+    return m_settings.nodeName.isEmpty() ? FormatHostPort(serverAddress(), serverPort())
+                                         : m_settings.nodeName;
+}
+
+QList<QStringList> RelayServer::relays() const
+{
+    const auto line = [](const QString &name, const QString &address, int signedOn, bool draining) {
+        return QStringList{name, address, QString::number(signedOn),
+                           draining ? QStringLiteral("1") : QStringLiteral("0")};
+    };
+    if (!m_cluster)
+        return {line(ownName(), FormatHostPort(serverAddress(), serverPort()), int(m_signedOn.size()),
+                     m_draining)};
+    QList<QStringList> out;
+    for (const ClusterRelay &r : m_cluster->relays())
+        out.append(line(r.name, r.advertise, r.signedOn, r.draining));
+    return out;
 }

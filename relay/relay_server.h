@@ -19,6 +19,9 @@
 #include <unordered_map>
 
 class Clock;
+class ClusterBus;
+struct ClusterObserver;
+struct StoredReport;
 class QTcpServer;
 class QTcpSocket;
 class RelayLog;
@@ -47,6 +50,13 @@ struct RelaySettings
     // One history answer holds at most this much, the newest part.
     qint64 maxAnswerBytes = 2 * 1024 * 1024;
     int maxAnswerRecords = 10'000;
+    // This relay's name for operators, as in a cluster (default: its
+    // client address).
+    QString nodeName;
+    // DIS goes to this many clients at a time when draining, one wave
+    // every drainWaveMs.
+    int drainWave = 200;
+    int drainWaveMs = 250;
 };
 
 struct ObserverInfo
@@ -56,6 +66,7 @@ struct ObserverInfo
     QString county;
     QString zip;
     QString peer;
+    QString node; // the relay that holds him
 };
 
 // The relay proper: accounts, sign-on, and the fan-out of reports,
@@ -92,6 +103,17 @@ public:
 
     // Sends the keep-alive now; the timer calls it every interval.
     void sendKeepAlive();
+
+    // Joins a cluster: from now on what clients say goes through the bus
+    // and reaches them in the cluster's order. Without it the relay is alone.
+    void setCluster(ClusterBus *bus);
+    // Stops taking new clients through the address file and sends DIS to
+    // every client here in waves; done(n) once all n have been told.
+    void drain(const std::function<void(int moved)> &done);
+    bool isDraining() const { return m_draining; }
+    int signedOnCount() const { return int(m_signedOn.size()); }
+    // One line per live relay: NAME, HOST:PORT, signed-on clients, draining.
+    QList<QStringList> relays() const;
 
 private:
     struct Connection;
@@ -157,6 +179,14 @@ private:
     void close(Connection &c, const QString &reason, bool graceful);
     QByteArray observerMessage(const QString &code, const Connection &c, bool withCount) const;
     QString describe(const Connection &c) const;
+    // Cluster: to every client of every relay; returns how many there are.
+    int toEveryone(const QByteArray &bytes);
+    void publishReport(Connection &c, const StoredReport &report);
+    bool signedOnElsewhere(const Connection &c, const QString &key, bool reSignOn) const;
+    QString connId(const Connection &c) const;
+    QString ownName() const;
+    ClusterObserver observerOf(const Connection &c) const;
+    Connection *localSignOn(const QString &key, const QString &conn) const;
 
     StoreWorker &m_store;
     const Clock &m_clock;
@@ -174,6 +204,9 @@ private:
     QList<Connection *> m_dirty;
     bool m_flushQueued = false;
     qint64 m_lastFlushNs = -1;
+    ClusterBus *m_cluster = nullptr;
+    bool m_draining = false;
+    quint64 m_nextSignOn = 1;
     QThreadPool m_hashPool;
     int m_hashesQueued = 0;
     qint64 m_capLoggedMs = -1;

@@ -355,6 +355,17 @@ void StoreWorker::addReport(const StoredReport &report, QObject *context, std::f
         QMetaObject::invokeMethod(this, done, Qt::QueuedConnection);
 }
 
+void StoreWorker::writeReport(const StoredReport &report, QObject *context, std::function<void(bool)> done)
+{
+    ask(
+        context,
+        [report, done](RelayStore &store) -> std::function<void()> {
+            const bool stored = store.addReport(report);
+            return [done, stored] { done(stored); };
+        },
+        [done] { done(false); });
+}
+
 void StoreWorker::setEmail(const QString &name, const QString &email)
 {
     write([name, email](RelayStore &store) -> std::function<void()> {

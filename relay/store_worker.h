@@ -72,6 +72,9 @@ public:
     // Writes nobody waits for. stored runs (while context lives) once the
     // report is written, or at once when it is dropped.
     void addReport(const StoredReport &report, QObject *context = nullptr, std::function<void()> stored = {});
+    // A history write that the cluster waits for before it lets go of the
+    // report: stored is false when it could not be written (or was dropped).
+    void writeReport(const StoredReport &report, QObject *context, std::function<void(bool stored)> done);
     void setEmail(const QString &name, const QString &email);
     void setPassword(const QString &name, const QByteArray &salt, const QByteArray &hash, int iterations);
     void purgeBefore(const QDateTime &utc);
