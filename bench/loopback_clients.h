@@ -165,8 +165,9 @@ private:
     std::vector<Client> m_clients;
 };
 
-// The first sign-on the real client sends, for a bench user whose password is "pw".
-inline std::string BenchSignOn(const std::string &user)
+// The sign-on the real client sends, for a bench user whose password is "pw";
+// without the version field it is the automatic re-sign-on.
+inline std::string BenchSignOn(const std::string &user, bool withVersion = true)
 {
     SignOnMessage::Profile profile;
     profile.userName = QString::fromStdString(user);
@@ -180,5 +181,6 @@ inline std::string BenchSignOn(const std::string &user)
     profile.zip = QStringLiteral("21001");
     profile.email = QStringLiteral("e");
     profile.location = QStringLiteral("H");
-    return SignOnMessage::Build(profile, QStringLiteral(NIMBREL_WIRE_VERSION)).toStdString();
+    return SignOnMessage::Build(profile, withVersion ? QStringLiteral(NIMBREL_WIRE_VERSION) : QString())
+        .toStdString();
 }

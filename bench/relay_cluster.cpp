@@ -50,7 +50,7 @@ std::string user(int i)
 
 std::string signOn(int i, bool withVersion)
 {
-    return concat(":SGN|", user(i), "|pw|F||L|A|C|HARFORD|MD|21001|e|H|", withVersion ? "2.4|" : "", "^");
+    return BenchSignOn(user(i), withVersion);
 }
 
 // One GET of the address file on a blocking socket: "HOST:PORT" or empty.
