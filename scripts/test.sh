@@ -49,7 +49,8 @@ if command -v clang++ >/dev/null 2>&1; then
   echo "== sanitizer build (clang, ASan + UBSan, fuzz targets)"
   CC=clang CXX=clang++ cmake -S . -B build-san -G Ninja -DCMAKE_BUILD_TYPE=Debug \
     -DNIMBREL_WERROR=ON -DNIMBREL_SANITIZE=ON -DNIMBREL_FUZZ=ON >/dev/null
-  cmake --build build-san -j "$JOBS"
+  # Only what runs under the sanitizers: the unit tests and the fuzz targets.
+  cmake --build build-san -j "$JOBS" --target unit_tests fuzz_targets
   echo "== unit tests under sanitizers"
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
   export LSAN_OPTIONS=suppressions=$ROOT/scripts/lsan.supp:print_suppressions=0
