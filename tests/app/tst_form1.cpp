@@ -22,12 +22,12 @@ struct StepRecorder final : Subsystem
     QStringList &log;
     bool empty = true;
     StepRecorder(const QString &n, QStringList &l) : name(n), log(l) {}
-    void buildWindows(SubsystemHost &host) override
+    void buildMenus(MenuHost &host) override
     {
-        // Added out of their menu order on purpose.
-        host.addMenuItem(MenuSlot::MenuBar, name + u"Bar"_s, name + u" bar"_s);
-        host.addMenuItem(MenuSlot::Time, name + u"Time"_s, name + u" time"_s);
-        host.addMenuItem(MenuSlot::AlertOptions, name + u"Alert"_s, name + u" alert"_s);
+        // Added out of their menus' order on purpose.
+        host.addMenuItem(MenuPlace::MenuBar, name + u"Bar"_s, name + u" bar"_s);
+        host.addMenuItem(MenuPlace::Time, name + u"Time"_s, name + u" time"_s);
+        host.addMenuItem(MenuPlace::Settings, name + u"Alert"_s, name + u" alert"_s);
     }
     void loadStep(LoadStep s) override { log << name + u":load"_s + QString::number(int(s)); }
     void minuteStep(MinuteStep s) override { log << name + u":minute"_s + QString::number(int(s)); }
@@ -59,6 +59,9 @@ class TestForm1 : public QObject
             form = std::make_unique<Form1>(state, link, statusLine, services());
             form->addSubsystem(one);
             form->addSubsystem(two);
+            // Menus merge in their own order, not the steps'.
+            form->mergeMenus(two);
+            form->mergeMenus(one);
         }
         QLabel *status() const { return form->findChild<QLabel *>(u"lblStatus"_s); }
         QColor statusBack() const { return status()->palette().color(QPalette::Window); }
@@ -75,20 +78,20 @@ class TestForm1 : public QObject
     };
 
 private slots:
-    // Subsystems' items land at their places whatever order they come in;
-    // a menu with nothing in it is not shown.
+    // Subsystems' items land at their places in the order their menus were
+    // merged; a menu with nothing in it is not shown.
     void menusByPlace()
     {
         Fixture f;
         QCOMPARE(f.names(u"mnuSettings"_s).mid(0, 4),
-                 (QStringList{u"mnuObserverID"_s, u"oneAlert"_s, u"twoAlert"_s, u""_s}));
-        QCOMPARE(f.names(u"mnuTime"_s), (QStringList{u"oneTime"_s, u"twoTime"_s}));
+                 (QStringList{u"mnuObserverID"_s, u"twoAlert"_s, u"oneAlert"_s, u""_s}));
+        QCOMPARE(f.names(u"mnuTime"_s), (QStringList{u"twoTime"_s, u"oneTime"_s}));
         QVERIFY(f.item(u"mnuStartupOptions"_s));
         QStringList bar;
         for (QAction *a : f.form->menuBar()->actions())
             if (a->isVisible())
                 bar << (a->menu() ? a->menu()->objectName() : a->objectName());
-        const QStringList expected{u"mnuFile"_s, u"mnuSettings"_s, u"oneBar"_s, u"twoBar"_s,
+        const QStringList expected{u"mnuFile"_s, u"mnuSettings"_s, u"twoBar"_s, u"oneBar"_s,
                                    u"mnuHelpMenu"_s};
         QCOMPARE(bar, expected);
         // The help pages ship with the program; no site is named unless one is built in.

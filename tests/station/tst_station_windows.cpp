@@ -31,19 +31,6 @@ class TstStationWindows : public QObject
 {
     Q_OBJECT
 private slots:
-    void menuItems()
-    {
-        ClientFixture fx;
-        QAction *setup = fx.form->findChild<QAction *>(u"mnuConnectWeatherStation"_s);
-        QAction *table = fx.form->findChild<QAction *>(u"mnuAutomatedStations"_s);
-        QVERIFY(setup && table);
-        QCOMPARE(setup->text(), u"Home Weather Station Data"_s);
-        QCOMPARE(fx.form->findChild<QMenu *>(u"mnuSettings"_s)->actions().last(), setup);
-        // The last item of the bar before the Help menu.
-        const QList<QAction *> bar = fx.form->menuBar()->actions();
-        QCOMPARE(bar.at(bar.indexOf(table) + 1)->menu()->objectName(), u"mnuHelpMenu"_s);
-    }
-
     void setupTestAndDone_data()
     {
         QTest::addColumn<int>("option");

@@ -278,12 +278,18 @@ Form1 &ClientApp::createMainWindow()
     connect(&form, &Form1::loaded, this, [this] {
         m_state.nightlyTime = Startup::NightlyTime(m_services.draw ? m_services.draw(31) : 0);
     });
-    form.addSubsystem(*m_reports);
-    form.addSubsystem(*m_community);
-    form.addSubsystem(*m_warnLink);
-    form.addSubsystem(*m_graphics);
-    form.addSubsystem(*m_station);
-    form.addSubsystem(*m_notify);
+    // Panels are built, and steps run, in this order; it is also the Tab order.
+    Subsystem *const panels[] = {m_reports.get(),  m_community.get(), m_warnLink.get(),
+                                 m_graphics.get(), m_station.get(),   m_notify.get()};
+    for (Subsystem *s : panels)
+        form.addSubsystem(*s);
+    // Menu items merge in this order within each place, which gives the
+    // menus their documented order: messaging first on the menu bar, the
+    // graphic links first below "&Startup Options". A new subsystem goes last.
+    Subsystem *const menus[] = {m_community.get(), m_graphics.get(), m_reports.get(),
+                                m_warnLink.get(),  m_station.get(),  m_notify.get()};
+    for (Subsystem *s : menus)
+        form.mergeMenus(*s);
     connect(&m_notify->alerts(), &DesktopAlerts::trayToolTipChanged, form.trayIcon(),
             &QSystemTrayIcon::setToolTip);
     wireGraphicsPlace();

@@ -27,22 +27,6 @@
 namespace {
 // The main window's size on the reference screen, in reference pixels.
 constexpr QSize DesignSize(800, 570);
-// Each menu item carries its MenuSlot, which orders it within its menu.
-constexpr char SlotProperty[] = "nimbrelMenuSlot";
-
-void insertAt(QWidget *menu, QAction *action, MenuSlot slot)
-{
-    action->setProperty(SlotProperty, int(slot));
-    QAction *before = nullptr;
-    for (QAction *other : menu->actions()) {
-        if (other->property(SlotProperty).toInt() > int(slot)) {
-            before = other;
-            break;
-        }
-    }
-    menu->insertAction(before, action);
-}
-
 // A menu with nothing to choose is not shown; submenus count by their items.
 bool showIfUsed(QMenu *menu)
 {
@@ -104,6 +88,11 @@ void Form1::addSubsystem(Subsystem &subsystem)
 {
     m_subsystems.push_back(&subsystem);
     subsystem.buildWindows(*this);
+}
+
+void Form1::mergeMenus(Subsystem &subsystem)
+{
+    subsystem.buildMenus(*this);
 }
 
 void Form1::buildCentral()
@@ -178,42 +167,12 @@ bool Form1::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-QMenu *Form1::menuOf(MenuSlot slot) const
-{
-    switch (slot) {
-    case MenuSlot::Exit:
-        return m_file;
-    case MenuSlot::EditLists:
-        return m_editLists;
-    case MenuSlot::EditSeparator:
-    case MenuSlot::CopyList:
-    case MenuSlot::CopySelected:
-        return m_edit;
-    case MenuSlot::Appearance:
-        return m_appearance;
-    case MenuSlot::Time:
-        return m_time;
-    case MenuSlot::Observers:
-        return m_observers;
-    case MenuSlot::MenuBar:
-    case MenuSlot::MenuBarReports:
-    case MenuSlot::AutomatedStations:
-        return nullptr;
-    case MenuSlot::Help:
-        return m_help;
-    default:
-        return m_settings;
-    }
-}
-
-QAction *Form1::addMenuItem(MenuSlot slot, const QString &objectName, const QString &caption)
+QAction *Form1::addMenuItem(MenuPlace place, const QString &objectName, const QString &caption)
 {
     auto *a = new QAction(caption, this);
     a->setObjectName(objectName);
-    if (QMenu *menu = menuOf(slot))
-        insertAt(menu, a, slot);
-    else
-        insertAt(menuBar(), a, slot);
+    const MergePoint &at = m_places[std::size_t(place)];
+    at.menu->insertAction(at.marker, a);
     updateMenuVisibility();
     return a;
 }
@@ -227,46 +186,61 @@ void Form1::updateMenuVisibility()
 
 void Form1::buildMenus()
 {
-    auto menu = [this](QWidget *parentMenu, MenuSlot slot, const char *objectName, const char *caption) {
+    const auto menu = [this](QWidget *parentMenu, const char *objectName, const char *caption) {
         auto *m = new QMenu(QString::fromLatin1(caption), this);
         m->setObjectName(QString::fromLatin1(objectName));
-        insertAt(parentMenu, m->menuAction(), slot);
+        parentMenu->addAction(m->menuAction());
         return m;
     };
-    m_file = menu(menuBar(), MenuSlot::Exit, "mnuFile", "&File");
-    m_edit = menu(menuBar(), MenuSlot::EditLists, "mnuEdit", "&Edit");
-    m_editLists = menu(m_edit, MenuSlot::EditLists, "mnuEditLists", "&Edit Lists");
-    m_settings = menu(menuBar(), MenuSlot::ObserverId, "mnuSettings", "Se&ttings");
-    m_appearance = menu(m_settings, MenuSlot::Appearance, "mnuAppearance", "A&ppearance");
-    m_time = menu(m_settings, MenuSlot::Time, "mnuTime", "&Time");
-    m_observers = menu(menuBar(), MenuSlot::Observers, "mnuObservers", "&Observers");
-    m_help = menu(menuBar(), MenuSlot::Help, "mnuHelpMenu", "&Help");
-    for (auto [slot, into] :
-         {std::pair{MenuSlot::EditSeparator, m_edit}, {MenuSlot::SettingsSeparator, m_settings}}) {
-        auto *separator = new QAction(this);
-        separator->setSeparator(true);
-        insertAt(into, separator, slot);
-    }
-
-    auto item = [this](MenuSlot slot, const char *objectName, const char *caption, auto &&run) {
-        connect(addMenuItem(slot, QString::fromLatin1(objectName), QString::fromLatin1(caption)),
-                &QAction::triggered, this, run);
+    const auto item = [this](QMenu *into, const char *objectName, const char *caption, auto &&run) {
+        QAction *a = into->addAction(QString::fromLatin1(caption));
+        a->setObjectName(QString::fromLatin1(objectName));
+        connect(a, &QAction::triggered, this, run);
     };
-    item(MenuSlot::Exit, "mnuExit", "&Exit", &Form1::mnuExit_Click);
+    // A merge point is a hidden action that items are inserted before.
+    const auto place = [this](MenuPlace at, QWidget *into) {
+        auto *marker = new QAction(this);
+        marker->setSeparator(true);
+        marker->setVisible(false);
+        into->addAction(marker);
+        m_places[std::size_t(at)] = {into, marker};
+    };
+
+    QMenu *file = menu(menuBar(), "mnuFile", "&File");
+    place(MenuPlace::File, file);
+    item(file, "mnuExit", "&Exit", &Form1::mnuExit_Click);
+
+    QMenu *edit = menu(menuBar(), "mnuEdit", "&Edit");
+    place(MenuPlace::EditLists, menu(edit, "mnuEditLists", "&Edit Lists"));
+    edit->addSeparator();
+    place(MenuPlace::Edit, edit);
+
+    QMenu *settings = menu(menuBar(), "mnuSettings", "Se&ttings");
     // Two spaces in the caption, as users and the help pages know the item.
-    item(MenuSlot::ObserverId, "mnuObserverID", "&Observer ID  and Location", &Form1::observerIdRequested);
-    item(MenuSlot::StartupOptions, "mnuStartupOptions", "&Startup Options", &Form1::ShowStartupOptions);
-    item(MenuSlot::Help, "mnuOverview", "&Brief Overview", &Form1::ShowHelp);
-    item(MenuSlot::Help, "mnuHelp", "&Help", [this] { OpenMakerPage(QStringLiteral("/help.htm")); });
-    item(MenuSlot::Help, "mnuDisclaimer", "&Disclaimer and Terms of Use", &Form1::ShowTerms);
-    item(MenuSlot::Help, "mnuGuidelines", "&Guidelines and Rules",
+    item(settings, "mnuObserverID", "&Observer ID  and Location", &Form1::observerIdRequested);
+    place(MenuPlace::Settings, settings);
+    place(MenuPlace::Appearance, menu(settings, "mnuAppearance", "A&ppearance"));
+    place(MenuPlace::Time, menu(settings, "mnuTime", "&Time"));
+    settings->addSeparator();
+    item(settings, "mnuStartupOptions", "&Startup Options", &Form1::ShowStartupOptions);
+    place(MenuPlace::SettingsLower, settings);
+
+    place(MenuPlace::Observers, menu(menuBar(), "mnuObservers", "&Observers"));
+    place(MenuPlace::MenuBar, menuBar());
+
+    QMenu *help = menu(menuBar(), "mnuHelpMenu", "&Help");
+    item(help, "mnuOverview", "&Brief Overview", &Form1::ShowHelp);
+    item(help, "mnuHelp", "&Help", [this] { OpenMakerPage(QStringLiteral("/help.htm")); });
+    item(help, "mnuDisclaimer", "&Disclaimer and Terms of Use", &Form1::ShowTerms);
+    item(help, "mnuGuidelines", "&Guidelines and Rules",
          [this] { OpenMakerPage(QStringLiteral("/guidelines.htm")); });
-    item(MenuSlot::Help, "mnuFAQ", "&Software Frequently Asked Questions",
+    item(help, "mnuFAQ", "&Software Frequently Asked Questions",
          [this] { OpenMakerPage(QStringLiteral("/softwarefaq.htm")); });
-    item(MenuSlot::Help, "mnuSupport", "&Support Nimbrel!",
-         [this] { OpenMakerPage(QStringLiteral("/donate.htm")); });
-    m_help->addSeparator()->setProperty(SlotProperty, int(MenuSlot::Help));
-    item(MenuSlot::Help, "mnuAbout", "&About", &Form1::ShowAbout);
+    item(help, "mnuSupport", "&Support Nimbrel!", [this] { OpenMakerPage(QStringLiteral("/donate.htm")); });
+    place(MenuPlace::Help, help);
+    help->addSeparator();
+    item(help, "mnuAbout", "&About", &Form1::ShowAbout);
+    updateMenuVisibility();
 }
 
 void Form1::buildTray()

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -22,9 +23,9 @@ struct ClientState;
 
 // The main window: a frame with four panel slots, the menus, the status
 // line, the tray and the main timers. It knows no subsystem: each one builds
-// its panel and menu items through the SubsystemHost interface, and the
-// window calls every subsystem's steps in registration order.
-class Form1 final : public QMainWindow, public SubsystemHost
+// its panel through SubsystemHost and its menu items through MenuHost, and
+// the window calls every subsystem's steps in registration order.
+class Form1 final : public QMainWindow, public SubsystemHost, public MenuHost
 {
     Q_OBJECT
 public:
@@ -32,14 +33,20 @@ public:
           QWidget *parent = nullptr);
     ~Form1() override;
 
-    // Builds the subsystem's windows now; its steps run from here on.
+    // Builds the subsystem's windows now; its steps run from here on, in
+    // the order subsystems are added.
     void addSubsystem(Subsystem &subsystem);
+    // Appends the subsystem's menu items at their places: the order of these
+    // calls is the order of items within a place.
+    void mergeMenus(Subsystem &subsystem);
 
     // --- SubsystemHost ---
     QWidget *window() override { return this; }
     void addPanel(PanelSlot slot, QWidget *panel) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
-    QAction *addMenuItem(MenuSlot slot, const QString &objectName, const QString &caption) override;
+
+    // --- MenuHost ---
+    QAction *addMenuItem(MenuPlace place, const QString &objectName, const QString &caption) override;
 
     // First use: the load steps in order (the constructor does not run them).
     void Form_Load();
@@ -97,7 +104,6 @@ private:
     void showStatusLine();
     void sendSignOff();
     void updateMenuVisibility();
-    QMenu *menuOf(MenuSlot slot) const;
 
     ClientState &m_state;
     ServerLink &m_link;
@@ -112,14 +118,12 @@ private:
     QPushButton *m_cmdMinimize = nullptr;
     QVBoxLayout *m_slots[4] = {};
     QHBoxLayout *m_rows[2] = {};
-    QMenu *m_edit = nullptr;
-    QMenu *m_editLists = nullptr;
-    QMenu *m_settings = nullptr;
-    QMenu *m_appearance = nullptr;
-    QMenu *m_time = nullptr;
-    QMenu *m_observers = nullptr;
-    QMenu *m_help = nullptr;
-    QMenu *m_file = nullptr;
+    struct MergePoint
+    {
+        QWidget *menu = nullptr; // a menu or the menu bar
+        QAction *marker = nullptr;
+    };
+    std::array<MergePoint, std::size_t(MenuPlace::Count)> m_places{};
     int m_startStep = 0;
     bool m_loaded = false;
     bool m_rawViewEnabled = false;

@@ -84,37 +84,24 @@ enum class MinuteStep {
     Last = GraphicsRefresh,
 };
 
-// The places in the main window's menus. Items appear in this order within
-// their menu, whichever subsystem adds them; items added to one place keep
-// the order they were added in.
-enum class MenuSlot {
-    // File
-    Exit,
-    // Edit
-    EditLists, // inside the "&Edit Lists" submenu
-    EditSeparator,
-    CopyList,
-    CopySelected,
-    // Settings
-    ObserverId,
-    AlertOptions,
-    Appearance, // inside the "A&ppearance" submenu: font, column widths
-    Time,       // inside the "&Time" submenu
-    SettingsSeparator,
-    StartupOptions,
-    GraphicLinks,
-    Record,
-    AdditionalCounties,
-    WarnLink,
-    WeatherStation,
-    // Observers
+// The merge points of the main window's menus: one per menu, and two in
+// Settings (above "A&ppearance" and below "&Startup Options"). Within a
+// place, items appear in the order the composition root merges the
+// subsystems' menus (Form1::mergeMenus), each subsystem's in the order it
+// adds them, the way parts' actions merge into a host's menus. A new
+// subsystem merged last puts its items at the end of each place.
+enum class MenuPlace {
+    File,          // above "&Exit"
+    EditLists,     // the "&Edit Lists" submenu
+    Edit,          // below "&Edit Lists" and a separator
+    Settings,      // below "&Observer ID  and Location"
+    Appearance,    // the "A&ppearance" submenu
+    Time,          // the "&Time" submenu
+    SettingsLower, // below "&Startup Options"
     Observers,
-    // The menu bar, between "&Observers" and "&Help"
-    MenuBar,           // messaging
-    MenuBarReports,    // the routine report and the phrase lists
-    AutomatedStations, // the last item of the menu bar before "&Help"
-    // Help
-    Help,
+    MenuBar, // items on the menu bar itself, between "&Observers" and "&Help"
+    Help,    // above the separator and "&About"
+    Count,
 };
 
 // Where a subsystem's panel goes in the main window.
@@ -132,23 +119,35 @@ class SubsystemHost
 public:
     virtual QWidget *window() = 0; // the parent of a subsystem's windows
     virtual void addPanel(PanelSlot slot, QWidget *panel) = 0;
-    // A new menu item at its place; the subsystem connects it.
-    virtual QAction *addMenuItem(MenuSlot slot, const QString &objectName, const QString &caption) = 0;
 
 protected:
     ~SubsystemHost() = default;
 };
 
+// Where a subsystem's menu items go: appended at their place's merge point.
+class MenuHost
+{
+public:
+    // A new menu item; the subsystem connects it.
+    virtual QAction *addMenuItem(MenuPlace place, const QString &objectName, const QString &caption) = 0;
+
+protected:
+    ~MenuHost() = default;
+};
+
 // One subsystem of the client. Its core objects live from its construction
 // (for the whole run); buildWindows runs once, when the main window is
-// created. The host then calls each step on every subsystem in the order
-// the composition root registered them: reports, community, then the
-// subsystems added after them.
+// created, and buildMenus once after every subsystem's windows exist. The
+// host calls each step on every subsystem in the order the composition root
+// added them (reports, community, then the subsystems added after them);
+// menus merge in their own order, so that the order of widgets (and with it
+// Tab) and the order of menu items are each the one users know.
 class Subsystem
 {
 public:
     virtual ~Subsystem() = default;
-    virtual void buildWindows(SubsystemHost &host) = 0;
+    virtual void buildWindows(SubsystemHost &) {}
+    virtual void buildMenus(MenuHost &) {}
     virtual void loadStep(LoadStep) {}
     virtual void minuteStep(MinuteStep) {}
     // tmrStart's ticks after connecting (1 and 2).

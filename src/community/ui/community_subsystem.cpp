@@ -189,20 +189,24 @@ void CommunitySubsystem::buildWindows(SubsystemHost &host)
     host.addPanel(PanelSlot::QuickChat, m_quickChat);
     connect(m_quickChat, &QuickChatPanel::sendRequested, this, &CommunitySubsystem::sendQuickChat);
     connect(&m_context.statusLine, &StatusLine::flashEnded, m_quickChat, &QuickChatPanel::EndHighlight);
-    connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuListObservers"),
+}
+
+void CommunitySubsystem::buildMenus(MenuHost &host)
+{
+    connect(host.addMenuItem(MenuPlace::Observers, QStringLiteral("mnuListObservers"),
                              QStringLiteral("&List Observers")),
             &QAction::triggered, this, &CommunitySubsystem::mnuListObservers_Click);
-    connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuActiveChats"),
+    connect(host.addMenuItem(MenuPlace::Observers, QStringLiteral("mnuActiveChats"),
                              QStringLiteral("&Active Chats")),
             &QAction::triggered, this, &CommunitySubsystem::mnuActiveChats_Click);
-    connect(host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuFilter"), QStringLiteral("&Filter")),
+    connect(host.addMenuItem(MenuPlace::Observers, QStringLiteral("mnuFilter"), QStringLiteral("&Filter")),
             &QAction::triggered, this, &CommunitySubsystem::mnuFilter_Click);
-    m_alertAction = host.addMenuItem(MenuSlot::Observers, QStringLiteral("mnuNewObserverAlert"),
+    m_alertAction = host.addMenuItem(MenuPlace::Observers, QStringLiteral("mnuNewObserverAlert"),
                                      QStringLiteral("Alert on &New Observer Sign In"));
     m_alertAction->setCheckable(true);
     connect(m_alertAction, &QAction::triggered, this, &CommunitySubsystem::mnuNewObserverAlert_Click);
-    QAction *messaging =
-        host.addMenuItem(MenuSlot::MenuBar, QStringLiteral("mnuMessaging"), QStringLiteral("Send &Messages"));
+    QAction *messaging = host.addMenuItem(MenuPlace::MenuBar, QStringLiteral("mnuMessaging"),
+                                          QStringLiteral("Send &Messages"));
     messaging->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     messaging->setShortcutContext(Qt::WindowShortcut);
     connect(messaging, &QAction::triggered, this, &CommunitySubsystem::mnuMessaging_Click);

@@ -29,6 +29,7 @@ public:
     ~CommunitySubsystem() override;
 
     void buildWindows(SubsystemHost &host) override;
+    void buildMenus(MenuHost &host) override;
     void loadStep(LoadStep step) override;
     void minuteStep(MinuteStep step) override;
     void closeWindows() override;

@@ -62,7 +62,11 @@ void GraphicsSubsystem::buildWindows(SubsystemHost &host)
         m_context.statusLine.show(u"The web browser could not be loaded: "_s + BrowserUnavailableReason(),
                                   StatusStyle::Red);
     });
-    QAction *item = host.addMenuItem(MenuSlot::GraphicLinks, u"imgGraphicURL"_s,
+}
+
+void GraphicsSubsystem::buildMenus(MenuHost &host)
+{
+    QAction *item = host.addMenuItem(MenuPlace::SettingsLower, u"imgGraphicURL"_s,
                                      u"&Graphic URL Source Links and Settings"_s);
     item->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     connect(item, &QAction::triggered, this, &GraphicsSubsystem::imgGraphicURL_Click);

@@ -22,6 +22,7 @@ public:
     ~GraphicsSubsystem() override;
 
     void buildWindows(SubsystemHost &host) override;
+    void buildMenus(MenuHost &host) override;
     void minuteStep(MinuteStep step) override;
     void startTick(int tick) override;
     void closeWindows() override;

@@ -11,20 +11,20 @@ ReportMenus::ReportMenus(ClientState &state, std::function<void()> saveSettings,
 {
 }
 
-void ReportMenus::build(SubsystemHost &host)
+void ReportMenus::build(MenuHost &host)
 {
     static constexpr const char *names[] = {"mnuTimeMilitary", "mnuTimeLocalAMPM", "mnuTimeUTC"};
     static constexpr const char *captions[] = {"&Local Military", "Local &AM PM", "&UTC"};
     auto *group = new QActionGroup(this);
     for (int mode = 0; mode < 3; ++mode) {
-        QAction *a = host.addMenuItem(MenuSlot::Time, QString::fromLatin1(names[mode]),
+        QAction *a = host.addMenuItem(MenuPlace::Time, QString::fromLatin1(names[mode]),
                                       QString::fromLatin1(captions[mode]));
         a->setCheckable(true);
         group->addAction(a);
         m_time[std::size_t(mode)] = a;
         connect(a, &QAction::triggered, this, [this, mode] { ChooseTimeMode(mode); });
     }
-    m_record = host.addMenuItem(MenuSlot::Record, QStringLiteral("mnuRecord"),
+    m_record = host.addMenuItem(MenuPlace::SettingsLower, QStringLiteral("mnuRecord"),
                                 QStringLiteral("&Record Observations to File"));
     m_record->setCheckable(true);
     connect(m_record, &QAction::triggered, this, &ReportMenus::mnuRecord_Click);

@@ -6,7 +6,7 @@
 #include <functional>
 
 class QAction;
-class SubsystemHost;
+class MenuHost;
 struct ClientState;
 
 // The Time menu's three items and "&Record Observations to File". Each
@@ -18,7 +18,7 @@ public:
     ReportMenus(ClientState &state, std::function<void()> saveSettings, QObject *parent = nullptr);
 
     // Adds the four items to the host's menus.
-    void build(SubsystemHost &host);
+    void build(MenuHost &host);
     // The check marks from the settings, as the main window loads.
     void showRecordSetting();
     void showTimeMode();

@@ -43,9 +43,16 @@ void ReportToolWindows::build(SubsystemHost &host, ReportPanel *panel)
     m_panel = panel;
     m_window = host.window();
     m_phrases->attach(panel, m_window);
+    connect(panel, &ReportPanel::phraseTitleClicked, m_phrases, &PhraseLists::EditList);
+    connect(panel, &ReportPanel::moreListsRequested, m_phrases, &PhraseLists::ShowLists);
+    connect(panel, &ReportPanel::historicalDataRequested, this, &ReportToolWindows::cmdGetLast_Click);
+    connect(panel, &ReportPanel::reportClicked, this, &ReportToolWindows::ShowReport);
+}
 
-    const auto add = [&host, this](MenuSlot slot, const char *name, const QString &caption, auto &&run) {
-        QAction *a = host.addMenuItem(slot, QString::fromLatin1(name), caption);
+void ReportToolWindows::buildMenus(MenuHost &host)
+{
+    const auto add = [&host, this](MenuPlace place, const char *name, const QString &caption, auto &&run) {
+        QAction *a = host.addMenuItem(place, QString::fromLatin1(name), caption);
         connect(a, &QAction::triggered, this, run);
         return a;
     };
@@ -56,30 +63,25 @@ void ReportToolWindows::build(SubsystemHost &host, ReportPanel *panel)
         const QString caption = n <= 5   ? QStringLiteral("List &%1").arg(n)
                                 : n == 6 ? QStringLiteral("List Severe / Wind")
                                          : QStringLiteral("List Flood / Winter / Other");
-        add(MenuSlot::EditLists, listItems[n - 1], caption, [this, n] { m_phrases->EditList(n); });
+        add(MenuPlace::EditLists, listItems[n - 1], caption, [this, n] { m_phrases->EditList(n); });
     }
-    add(MenuSlot::CopyList, "mnuCopyList", QStringLiteral("&Copy List to Clipboard"),
+    add(MenuPlace::Edit, "mnuCopyList", QStringLiteral("&Copy List to Clipboard"),
         [this] { CopyToClipboard(false); });
     // "Selcted" is the item's documented name, misspelt as guides and users name it.
-    add(MenuSlot::CopySelected, "mnuCopySelcted", QStringLiteral("Copy &Selected Records to Clipboard"),
+    add(MenuPlace::Edit, "mnuCopySelcted", QStringLiteral("Copy &Selected Records to Clipboard"),
         [this] { CopyToClipboard(true); });
-    add(MenuSlot::Appearance, "mnuFont", QStringLiteral("&Font"), &ReportToolWindows::mnuFont_Click);
-    add(MenuSlot::Appearance, "mnuSaveColumns", QStringLiteral("&Save Current Column Widths"),
+    add(MenuPlace::Appearance, "mnuFont", QStringLiteral("&Font"), &ReportToolWindows::mnuFont_Click);
+    add(MenuPlace::Appearance, "mnuSaveColumns", QStringLiteral("&Save Current Column Widths"),
         &ReportToolWindows::mnuSaveColumns_Click);
     QAction *routine =
-        add(MenuSlot::MenuBarReports, "mnuRoutineReport", QStringLiteral("&Routine Formatted Report"),
+        add(MenuPlace::MenuBar, "mnuRoutineReport", QStringLiteral("&Routine Formatted Report"),
             &ReportToolWindows::mnuRoutineReport_Click);
     routine->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    add(MenuSlot::MenuBarReports, "mnuLists", QStringLiteral("&Lists"), [this] {
+    add(MenuPlace::MenuBar, "mnuLists", QStringLiteral("&Lists"), [this] {
         if (m_panel)
             m_panel->txtData->setFocus();
         m_phrases->ShowLists();
     });
-
-    connect(panel, &ReportPanel::phraseTitleClicked, m_phrases, &PhraseLists::EditList);
-    connect(panel, &ReportPanel::moreListsRequested, m_phrases, &PhraseLists::ShowLists);
-    connect(panel, &ReportPanel::historicalDataRequested, this, &ReportToolWindows::cmdGetLast_Click);
-    connect(panel, &ReportPanel::reportClicked, this, &ReportToolWindows::ShowReport);
 }
 
 void ReportToolWindows::closeWindows()

@@ -31,6 +31,7 @@ public:
     void setStationSource(StationSource *station) { m_station = station; }
 
     void build(SubsystemHost &host, ReportPanel *panel);
+    void buildMenus(MenuHost &host);
     void closeWindows();
 
     PhraseLists &phraseLists() { return *m_phrases; }

@@ -48,15 +48,19 @@ void ReportsSubsystem::buildWindows(SubsystemHost &host)
     m_panel = new ReportPanel(m_reports, m_composer, m_context.state);
     host.addPanel(PanelSlot::Reports, m_panel);
     connect(m_panel, &ReportPanel::signOnRequested, this, &ReportsSubsystem::signOnRequested);
+    m_tools->build(host, m_panel);
+}
 
-    connect(host.addMenuItem(MenuSlot::AlertOptions, QStringLiteral("mnuAlertOptions"),
+void ReportsSubsystem::buildMenus(MenuHost &host)
+{
+    connect(host.addMenuItem(MenuPlace::Settings, QStringLiteral("mnuAlertOptions"),
                              QStringLiteral("&Alert and Display Options")),
             &QAction::triggered, this, &ReportsSubsystem::mnuAlertOptions_Click);
     m_menus->build(host);
-    connect(host.addMenuItem(MenuSlot::AdditionalCounties, QStringLiteral("mnuAdditionalCounties"),
+    connect(host.addMenuItem(MenuPlace::SettingsLower, QStringLiteral("mnuAdditionalCounties"),
                              QStringLiteral("Add Additional &Counties")),
             &QAction::triggered, this, &ReportsSubsystem::mnuAdditionalCounties_Click);
-    m_tools->build(host, m_panel);
+    m_tools->buildMenus(host);
 }
 
 void ReportsSubsystem::closeWindows()

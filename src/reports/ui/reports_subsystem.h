@@ -26,6 +26,7 @@ public:
     ~ReportsSubsystem() override;
 
     void buildWindows(SubsystemHost &host) override;
+    void buildMenus(MenuHost &host) override;
     void loadStep(LoadStep step) override;
     void minuteStep(MinuteStep step) override;
     bool inputEmpty() const override;

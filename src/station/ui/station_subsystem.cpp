@@ -28,14 +28,13 @@ StationSubsystem::~StationSubsystem()
     delete m_data;
 }
 
-void StationSubsystem::buildWindows(SubsystemHost &host)
+void StationSubsystem::buildMenus(MenuHost &host)
 {
-    connect(host.addMenuItem(MenuSlot::WeatherStation, u"mnuConnectWeatherStation"_s,
+    connect(host.addMenuItem(MenuPlace::SettingsLower, u"mnuConnectWeatherStation"_s,
                              u"Home Weather Station Data"_s),
             &QAction::triggered, this, &StationSubsystem::mnuConnectWeatherStation_Click);
-    connect(
-        host.addMenuItem(MenuSlot::AutomatedStations, u"mnuAutomatedStations"_s, u"&Automated Stations"_s),
-        &QAction::triggered, this, &StationSubsystem::mnuAutomatedStations_Click);
+    connect(host.addMenuItem(MenuPlace::MenuBar, u"mnuAutomatedStations"_s, u"&Automated Stations"_s),
+            &QAction::triggered, this, &StationSubsystem::mnuAutomatedStations_Click);
 }
 
 void StationSubsystem::minuteStep(MinuteStep step)

@@ -24,7 +24,7 @@ public:
     explicit StationSubsystem(const ClientContext &context, QObject *parent = nullptr);
     ~StationSubsystem() override;
 
-    void buildWindows(SubsystemHost &host) override;
+    void buildMenus(MenuHost &host) override;
     void minuteStep(MinuteStep step) override;
     void closeWindows() override;
 

@@ -79,12 +79,15 @@ void WarnLinkSubsystem::buildWindows(SubsystemHost &host)
         emit focusReportText();
     });
     connect(m_listView2, &QTreeView::clicked, this, &WarnLinkSubsystem::ListView2_ItemClick);
+    m_panel->hide();
+}
 
-    m_mnuTavrel = host.addMenuItem(MenuSlot::WarnLink, u"mnuTavrel"_s,
+void WarnLinkSubsystem::buildMenus(MenuHost &host)
+{
+    m_mnuTavrel = host.addMenuItem(MenuPlace::SettingsLower, u"mnuTavrel"_s,
                                    u"Connect to &Tavrel and Display Automated Data"_s);
     m_mnuTavrel->setCheckable(true);
     connect(m_mnuTavrel, &QAction::triggered, this, &WarnLinkSubsystem::mnuTavrel_Click);
-    m_panel->hide();
 }
 
 void WarnLinkSubsystem::loadStep(LoadStep step)

@@ -23,6 +23,7 @@ public:
     ~WarnLinkSubsystem() override;
 
     void buildWindows(SubsystemHost &host) override;
+    void buildMenus(MenuHost &host) override;
     void loadStep(LoadStep step) override;
     void minuteStep(MinuteStep step) override;
 
