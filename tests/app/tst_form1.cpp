@@ -30,7 +30,7 @@ struct StepRecorder final : Subsystem
         host.addMenuItem(MenuPlace::Settings, name + u"Alert"_s, name + u" alert"_s);
     }
     void loadStep(LoadStep s) override { log << name + u":load"_s + QString::number(int(s)); }
-    void minuteStep(MinuteStep s) override { log << name + u":minute"_s + QString::number(int(s)); }
+    void minute() override { log << name + u":minute"_s; }
     void startTick(int tick) override { log << name + u":tick"_s + QString::number(tick); }
     void closeWindows() override { log << name + u":close"_s; }
     bool inputEmpty() const override { return empty; }
@@ -111,10 +111,9 @@ private slots:
                          [&] { listsAtStep << f.state.filterList; });
         f.form->Form_Load();
         f.form->Form_Load(); // once only
-        QCOMPARE(f.log.size(), 2 * 13);
-        const QStringList first{u"one:load0"_s, u"two:load0"_s, u"one:load1"_s, u"two:load1"_s};
-        QCOMPARE(f.log.mid(0, 4), first);
-        QCOMPARE(f.log.last(), u"two:load12"_s);
+        const QStringList loads{u"one:load0"_s, u"two:load0"_s, u"one:load1"_s,
+                                u"two:load1"_s, u"one:load2"_s, u"two:load2"_s};
+        QCOMPARE(f.log, loads);
         QCOMPARE(listsAtStep, QStringList{u"TROLL"_s});
         QVERIFY(f.timer(u"tmrStart"_s)->isActive() && f.timer(u"Timer2"_s)->isActive());
 
@@ -127,9 +126,7 @@ private slots:
 
         f.log.clear();
         f.form->Timer2_Timer();
-        QCOMPARE(f.log.size(), 12);
-        QCOMPARE(f.log.mid(0, 2), (QStringList{u"one:minute0"_s, u"two:minute0"_s}));
-        QCOMPARE(f.log.last(), u"two:minute5"_s);
+        QCOMPARE(f.log, (QStringList{u"one:minute"_s, u"two:minute"_s}));
     }
 
     // Escape anywhere in the window reaches every subsystem, told whether

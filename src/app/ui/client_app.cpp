@@ -161,8 +161,8 @@ ClientApp::ClientApp(ClientState &state, ClientServices services, QObject *paren
     connect(m_community.get(), &CommunitySubsystem::signOnRequested, this, &ClientApp::showSignOnForm);
     m_reports->tools().setMessageAddressing(&m_community->messageAddressing());
     // A new list font is the warnings list's font too.
-    connect(&m_reports->tools(), &ReportToolWindows::listFontChanged, this,
-            [this] { m_warnLink->loadStep(LoadStep::Fonts); });
+    connect(&m_reports->tools(), &ReportToolWindows::listFontChanged, m_warnLink.get(),
+            &WarnLinkSubsystem::applyListFont);
     m_graphics = std::make_unique<GraphicsSubsystem>(context);
     connect(m_graphics.get(), &GraphicsSubsystem::pictureChanged, m_community.get(),
             &CommunitySubsystem::ShowGraphic);

@@ -274,25 +274,20 @@ void Form1::Form_Load()
     if (m_loaded)
         return;
     m_loaded = true;
-    // The steps run in their declared order; the window's own work goes
-    // between them.
-    int next = 0;
-    const auto stepsThrough = [this, &next](LoadStep last) {
-        for (; next <= int(last); ++next)
-            for (Subsystem *subsystem : m_subsystems)
-                subsystem->loadStep(LoadStep(next));
+    const auto step = [this](LoadStep at) {
+        for (Subsystem *subsystem : m_subsystems)
+            subsystem->loadStep(at);
     };
-    stepsThrough(LoadStep::FillTables);
     ScaleWindow(this, FormScaling::WindowGroup::Main, DesignSize);
-    stepsThrough(LoadStep::RecordObservations);
+    step(LoadStep::Scaled);
     // The built-in groups first; GroupList.txt replaces them when present.
     LoadListFiles(m_state);
-    stepsThrough(LoadStep::LaunchWarnProgram);
+    step(LoadStep::ListsRead);
 
     m_link.start();
     m_tmrStart->start();
     m_timer2->start();
-    stepsThrough(LoadStep::Started);
+    step(LoadStep::Started);
     emit loaded();
 }
 
@@ -312,12 +307,9 @@ void Form1::tmrStart_Timer()
 
 void Form1::Timer2_Timer()
 {
-    for (int s = 0; s <= int(MinuteStep::Last); ++s) {
-        if (MinuteStep(s) == MinuteStep::IdleWatchdog)
-            m_link.IdleWatchdogStep();
-        for (Subsystem *subsystem : m_subsystems)
-            subsystem->minuteStep(MinuteStep(s));
-    }
+    m_link.IdleWatchdogStep();
+    for (Subsystem *subsystem : m_subsystems)
+        subsystem->minute();
 }
 
 void Form1::EscapePressed()

@@ -55,33 +55,12 @@ struct ClientContext
     std::function<void()> save;
 };
 
-// The main window's first-use load steps, in the order they run: Form1 runs
-// them in declared order, so a new step is one line here. Started stays last.
+// The main window's first use, in three steps; each runs on every subsystem
+// in the order they were added, and the window's own work goes between them.
 enum class LoadStep {
-    CreateColumns, // the lists' columns
-    FillTables,
-    AfterScaling, // after the window is stretched to the screen
-    ComputeUtcOffset,
-    RecordObservations,
-    ListFiles, // after the list files are read: show what they hold
-    ReportTimeStamp,
-    Fonts,
-    TimeMode,
-    WarnLink,
-    FullSizeImage,
-    LaunchWarnProgram,
-    Started, // the main timers run from here on
-};
-
-// Timer2's steps, in the order each minute runs them (declared order).
-enum class MinuteStep {
-    UtcOffset,
-    IdleWatchdog, // the link's own idle count runs first
-    WarnListener,
-    HoldOffCounters,
-    StationProcessing,
-    GraphicsRefresh,
-    Last = GraphicsRefresh,
+    Scaled,    // the window is stretched to the screen; the list files are not read yet
+    ListsRead, // the list files are read: show what they hold, apply fonts and modes
+    Started,   // the link is started and the main timers run
 };
 
 // The merge points of the main window's menus: one per menu, and two in
@@ -149,7 +128,8 @@ public:
     virtual void buildWindows(SubsystemHost &) {}
     virtual void buildMenus(MenuHost &) {}
     virtual void loadStep(LoadStep) {}
-    virtual void minuteStep(MinuteStep) {}
+    // Timer2's minute, after the link's own idle count.
+    virtual void minute() {}
     // tmrStart's ticks after connecting (1 and 2).
     virtual void startTick(int) {}
     // The main window is closing: close the subsystem's own windows.

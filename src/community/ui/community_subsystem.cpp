@@ -225,11 +225,9 @@ void CommunitySubsystem::loadStep(LoadStep step)
         m_quickChat->startAnnouncementTimer();
 }
 
-void CommunitySubsystem::minuteStep(MinuteStep step)
+void CommunitySubsystem::minute()
 {
-    // With the other counters that age each minute.
-    if (step == MinuteStep::HoldOffCounters)
-        m_activeChats.Purge(m_context.services.clock.localNow());
+    m_activeChats.Purge(m_context.services.clock.localNow());
 }
 
 void CommunitySubsystem::closeWindows()

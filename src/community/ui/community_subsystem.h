@@ -31,7 +31,7 @@ public:
     void buildWindows(SubsystemHost &host) override;
     void buildMenus(MenuHost &host) override;
     void loadStep(LoadStep step) override;
-    void minuteStep(MinuteStep step) override;
+    void minute() override;
     void closeWindows() override;
     void beforeMinimize() override;
     bool inputEmpty() const override;

@@ -72,10 +72,9 @@ void GraphicsSubsystem::buildMenus(MenuHost &host)
     connect(item, &QAction::triggered, this, &GraphicsSubsystem::imgGraphicURL_Click);
 }
 
-void GraphicsSubsystem::minuteStep(MinuteStep step)
+void GraphicsSubsystem::minute()
 {
-    if (step == MinuteStep::GraphicsRefresh)
-        RotateGraphics();
+    RotateGraphics();
 }
 
 void GraphicsSubsystem::startTick(int)

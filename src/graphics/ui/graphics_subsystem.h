@@ -23,7 +23,7 @@ public:
 
     void buildWindows(SubsystemHost &host) override;
     void buildMenus(MenuHost &host) override;
-    void minuteStep(MinuteStep step) override;
+    void minute() override;
     void startTick(int tick) override;
     void closeWindows() override;
 

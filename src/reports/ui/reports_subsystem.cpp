@@ -70,35 +70,23 @@ void ReportsSubsystem::closeWindows()
 
 void ReportsSubsystem::loadStep(LoadStep step)
 {
-    switch (step) {
-    case LoadStep::ComputeUtcOffset:
+    if (step == LoadStep::Scaled) {
         m_intake.ComputeUtcOffset();
-        break;
-    case LoadStep::RecordObservations:
         m_menus->showRecordSetting();
-        break;
-    case LoadStep::ListFiles:
+    } else if (step == LoadStep::ListsRead) {
         if (m_panel) {
             m_panel->ReloadPhraseLists();
             m_panel->SetColumnWidthsTwips(m_context.state.columnWidths);
-        }
-        break;
-    case LoadStep::Fonts:
-        if (m_panel)
             m_panel->applyListFont(ListFont(m_context.state.settings));
-        break;
-    case LoadStep::TimeMode:
+        }
         m_menus->showTimeMode();
-        break;
-    default:
-        break;
     }
 }
 
-void ReportsSubsystem::minuteStep(MinuteStep step)
+void ReportsSubsystem::minute()
 {
-    if (step == MinuteStep::UtcOffset)
-        m_intake.ComputeUtcOffset();
+    // Follows a change to or from daylight saving time within the minute.
+    m_intake.ComputeUtcOffset();
 }
 
 bool ReportsSubsystem::inputEmpty() const

@@ -28,7 +28,7 @@ public:
     void buildWindows(SubsystemHost &host) override;
     void buildMenus(MenuHost &host) override;
     void loadStep(LoadStep step) override;
-    void minuteStep(MinuteStep step) override;
+    void minute() override;
     bool inputEmpty() const override;
     void escape(bool allInputWasEmpty) override;
     void closeWindows() override;

@@ -37,11 +37,10 @@ void StationSubsystem::buildMenus(MenuHost &host)
             &QAction::triggered, this, &StationSubsystem::mnuAutomatedStations_Click);
 }
 
-void StationSubsystem::minuteStep(MinuteStep step)
+void StationSubsystem::minute()
 {
-    if (step == MinuteStep::HoldOffCounters) {
-        m_counters = StationProcessing::AgeCounters(m_counters);
-    } else if (step == MinuteStep::StationProcessing && isSetUp() && !m_minutePending) {
+    m_counters = StationProcessing::AgeCounters(m_counters);
+    if (isSetUp() && !m_minutePending) {
         m_minutePending = true;
         WeatherStationProcessing([this](const StationReadings &) { m_minutePending = false; });
     }

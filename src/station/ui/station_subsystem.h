@@ -25,7 +25,7 @@ public:
     ~StationSubsystem() override;
 
     void buildMenus(MenuHost &host) override;
-    void minuteStep(MinuteStep step) override;
+    void minute() override;
     void closeWindows() override;
 
     bool isSetUp() const override;

@@ -93,25 +93,33 @@ void WarnLinkSubsystem::buildMenus(MenuHost &host)
 void WarnLinkSubsystem::loadStep(LoadStep step)
 {
     const SettingsRecord &s = m_context.state.settings;
-    if (step == LoadStep::Fonts && m_listView2) {
-        const QFont font = ListFont(s);
-        m_listView2->setFont(font);
-        QFont bold = font;
-        bold.setBold(true);
-        m_model.setBoldFontProvider([bold] { return QVariant(bold); });
-    } else if (step == LoadStep::WarnLink && s.WarnLinkEnabled == 1) {
+    if (step != LoadStep::ListsRead)
+        return;
+    applyListFont();
+    if (s.WarnLinkEnabled == 1) {
         if (m_mnuTavrel)
             m_mnuTavrel->setChecked(true);
         m_listener.StartWarningListener();
         ShowWarningsPanel();
-    } else if (step == LoadStep::LaunchWarnProgram && s.LaunchWarnProgram == 1) {
-        StartWarningProgram();
     }
+    if (s.LaunchWarnProgram == 1)
+        StartWarningProgram();
 }
 
-void WarnLinkSubsystem::minuteStep(MinuteStep step)
+void WarnLinkSubsystem::applyListFont()
 {
-    if (step == MinuteStep::WarnListener && m_context.state.settings.WarnLinkEnabled == 1)
+    if (!m_listView2)
+        return;
+    const QFont font = ListFont(m_context.state.settings);
+    m_listView2->setFont(font);
+    QFont bold = font;
+    bold.setBold(true);
+    m_model.setBoldFontProvider([bold] { return QVariant(bold); });
+}
+
+void WarnLinkSubsystem::minute()
+{
+    if (m_context.state.settings.WarnLinkEnabled == 1)
         m_listener.MinuteTick();
 }
 

@@ -25,7 +25,9 @@ public:
     void buildWindows(SubsystemHost &host) override;
     void buildMenus(MenuHost &host) override;
     void loadStep(LoadStep step) override;
-    void minuteStep(MinuteStep step) override;
+    void minute() override;
+    // The settings' list font, bold for new warnings.
+    void applyListFont();
 
     WarningsModel &model() { return m_model; }
     WarningListener &listener() { return m_listener; }
