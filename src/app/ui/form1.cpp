@@ -93,6 +93,8 @@ void Form1::addSubsystem(Subsystem &subsystem)
 void Form1::mergeMenus(Subsystem &subsystem)
 {
     subsystem.buildMenus(*this);
+    // Once per subsystem, not per item: a menu shows when something is in it.
+    updateMenuVisibility();
 }
 
 void Form1::buildCentral()
@@ -173,7 +175,6 @@ QAction *Form1::addMenuItem(MenuPlace place, const QString &objectName, const QS
     a->setObjectName(objectName);
     const MergePoint &at = m_places[std::size_t(place)];
     at.menu->insertAction(at.marker, a);
-    updateMenuVisibility();
     return a;
 }
 
